@@ -1,0 +1,191 @@
+// The application controller: owns the firmware catalogue, the workflow state and the window's
+// controls; runs the launch sequence and presents status and progress.
+#include "app/appdelegate.h"
+
+#include "platform/language.h"
+#include "platform/mainqueue.h"
+#include "platform/systemlog.h"
+#include "ui/applicationmenu.h"
+#include "ui/localization.h"
+#include "ui/mainwindow.h"
+#include "ui/statuslayout.h"
+#include "ui/textmeasure.h"
+
+#include <QCoreApplication>
+
+#include <cmath>
+
+AppDelegate::AppDelegate(MainWindow &window, Resources resources, QObject *parent)
+    : QObject(parent)
+    , button_update(window.ui.button_update)
+    , myProgressView(window.ui.myProgressView)
+    , progressText(window.ui.progressText)
+    , mResources(std::move(resources))
+    , _window(&window)
+{
+}
+
+AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    processName = QCoreApplication::applicationName();
+    deviceName = mResources.infoString(QStringLiteral("Device Name"));
+    localizedAppName = localizedFormat("MainMenu_Application_Name", {deviceName});
+    if (MainWindow *w = window())
+        localizeApplicationMenu(*w->applicationMenu(), localizedAppName, deviceName, languageCode());
+
+    resize_app_window(false, false);
+
+    button_update->setEnabled(false);
+    button_update->setVisible(false);
+    button_update->setText(localizedText("Button_Update"));
+
+    downloadInProgress = false;
+    downloadCompleted = false;
+    b_DeviceTeacher = false;
+    b_firmwareTeacher = false;
+    _runLoopSource.reset();
+    percentage = 0.0;
+    binIndex = -1;
+    binVersion = 0;
+    chipID = 0;
+    deviceEstablished = false;
+    forceUpdate = false;
+
+    myCatalogue.myDevicesInfo.clear();
+    // The device-access object is created here once the device layer is in place.
+    b_needsButton = false;
+    b_needProgressBar = false;
+    defaultFont = systemFontOfSize(16.0);
+
+    prepareData();
+
+    firmwareProductName = b_firmwareTeacher ? QStringLiteral("LUMIVEX T") : QStringLiteral("LUMIVEX S");
+    update_status_text(localizedFormat("Status_Msg_Please_Connect_Your_Cam", {firmwareProductName}));
+    if (MainWindow *w = window())
+        w->setWindowTitle(localizedFormat("Application_Title", {firmwareProductName}));
+
+    registerForUSBNotifications();
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    unregisterForUSBNotifications();
+}
+
+void AppDelegate::prepareData()
+{
+    if (myCatalogue.loadPlainImages(mResources))
+        forceUpdate = true;
+    else
+        myCatalogue.loadEncryptedResources(mResources);
+
+    if (const std::optional<bool> tKind = myCatalogue.readHeaders())
+        b_firmwareTeacher = *tKind;
+}
+
+bool AppDelegate::registerForUSBNotifications()
+{
+    // Device arrival and removal are watched once the USB layer is in place.
+    return false;
+}
+
+void AppDelegate::unregisterForUSBNotifications()
+{
+    _runLoopSource.reset();
+}
+
+void AppDelegate::update_status_text(StatusText text)
+{
+    MainQueue::async(this, [this, text = std::move(text)] { showStatusText(text); });
+}
+
+void AppDelegate::update_progress_bar(float progress, QString text)
+{
+    MainQueue::async(this, [this, progress, text = std::move(text)] {
+        update_status_text(text);
+        myProgressView->setProgress(progress);
+        myProgressView->update();
+    });
+}
+
+void AppDelegate::showStatusText(const StatusText &text)
+{
+    using namespace StatusLayout;
+
+    // Sized in the font the previous status left; the fitted font applies from here on.
+    progressText->setStringValue(text);
+    progressText->sizeToFit();
+    progressText->repaint();
+
+    const double fitted = getAppropriateFontSizeforStringInRect(kFittingWidth, kFittingHeight, text.plainText());
+    progressText->setFont(systemFontOfSize(std::trunc(fitted) - 1));
+    progressText->repaint();
+
+    MainWindow *w = window();
+    if (!w)
+        return;
+    ContentView *content = w->ui.contentView;
+    const Placement placement{
+        content->boundsSize(),
+        content->frameOf(progressText).size(),
+        content->frameOf(button_update).height,
+        content->frameOf(myProgressView).height,
+        b_needProgressBar,
+        b_needsButton,
+    };
+    const Rect frame = statusFieldFrame(placement);
+    content->setFrameOf(progressText, frame);
+    progressText->repaint();
+
+    systemLog(QStringLiteral("progressText.frame text: %1. rect: %2").arg(text.plainText(), describeRect(frame)));
+}
+
+double AppDelegate::getAppropriateFontSizeforStringInRect(double width, double height, const QString &text)
+{
+    const int start = int(std::trunc(pointSize(defaultFont)));
+    if (start <= 0)
+        return 0;
+    const double wrapWidth = std::trunc(width);
+
+    Size measured;
+    const int size = StatusLayout::fittingFontSize(start, width, height, [&](int s) {
+        measured = measureText(text, systemFontOfSize(s), wrapWidth, StatusLayout::kMeasuringHeight);
+        return measured;
+    });
+    if (size > 0) {
+        systemLog(QStringLiteral("match font: %1 for string: %2 with rect: %3")
+                      .arg(size)
+                      .arg(text, describeRect({0, 0, measured.width, measured.height})));
+    }
+    return size;
+}
+
+void AppDelegate::resize_app_window(bool needProgressBar, bool needButton)
+{
+    b_needsButton = needButton;
+    b_needProgressBar = needProgressBar;
+
+    MainWindow *w = window();
+    if (!w)
+        return;
+
+    // The frame's lower-left corner stays where it is: the top edge moves.
+    const QRect frame = w->frameGeometry();
+    const QRect inner = w->geometry();
+    const Size target = StatusLayout::windowSize(needProgressBar);
+    const QSize decoration = frame.size() - inner.size();
+    const int frameTop = frame.y() + frame.height() - int(target.height);
+    w->setGeometry(QRect(QPoint(inner.x(), frameTop + (inner.y() - frame.y())),
+                         QSize(int(target.width) - decoration.width(), int(target.height) - decoration.height())));
+
+    ContentView *content = w->ui.contentView;
+    Rect button = content->frameOf(button_update);
+    button.x = StatusLayout::kButtonX;
+    button.y = StatusLayout::buttonY(needProgressBar);
+    content->setFrameOf(button_update, button);
+
+    progressText->repaint();
+    button_update->repaint();
+}

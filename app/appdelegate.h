@@ -1,0 +1,81 @@
+// The application controller: owns the firmware catalogue, the workflow state and the window's
+// controls; runs the launch sequence and presents status and progress.
+#pragma once
+
+#include "payload/firmwarecatalogue.h"
+#include "platform/resources.h"
+#include "ui/mainwindow.h"
+#include "ui/statustext.h"
+
+#include <QFont>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+
+public:
+    AppDelegate(MainWindow &window, Resources resources, QObject *parent = nullptr);
+    ~AppDelegate() override;
+
+    void awakeFromNib() {}
+    void applicationDidFinishLaunching();
+    void applicationWillTerminate();
+    bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
+
+    MainWindow *window() const { return _window; }
+    void setWindow(MainWindow *window) { _window = window; }
+
+    // Status and progress: callable from any thread; the work runs on the GUI thread in call order.
+    void update_status_text(StatusText text);
+    void update_progress_bar(float progress, QString text);
+    // GUI thread only.
+    void resize_app_window(bool needProgressBar, bool needButton);
+    double getAppropriateFontSizeforStringInRect(double width, double height, const QString &text);
+
+    void prepareData();
+
+    bool registerForUSBNotifications();
+    void unregisterForUSBNotifications();
+
+    const Resources &resources() const { return mResources; }
+
+    // Workflow state, shared with the arrival handlers and the update procedures.
+    FirmwareCatalogue myCatalogue; // UnzippedBinFileData, …Names, …ByteLengths, myDevicesInfo
+    std::shared_ptr<void> _runLoopSource; // the USB notifications; dropping it stops them
+    QPushButton *button_update = nullptr;
+    ProgressView *myProgressView = nullptr;
+    HyperlinkTextField *progressText = nullptr;
+    // The update queue writes these while the GUI thread reads them.
+    std::atomic<double> percentage = 0.0;
+    int32_t binIndex = -1;
+    bool deviceEstablished = false;
+    bool forceUpdate = false;
+    uint32_t binVersion = 0;
+    uint8_t chipID = 0;
+    std::atomic<double> executionTime = 0.0;
+    std::atomic<bool> downloadInProgress = false;
+    std::atomic<bool> downloadCompleted = false;
+    bool b_DeviceTeacher = false;
+    bool b_firmwareTeacher = false;
+    QString firmwareProductName;
+    QString processName;
+    QString deviceName;
+    QString localizedAppName;
+    bool b_needsButton = false;
+    bool b_needProgressBar = false;
+    QFont defaultFont;
+
+private:
+    void showStatusText(const StatusText &text);
+
+    Resources mResources;
+    QPointer<MainWindow> _window;
+};

@@ -1,0 +1,25 @@
+// Program entry: the application loop, the main window and its controller.
+#include "app/appdelegate.h"
+#include "platform/language.h"
+#include "platform/resources.h"
+#include "ui/localization.h"
+#include "ui/mainwindow.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    installStringTables(app, languageCode());
+
+    MainWindow window;
+    AppDelegate delegate(window, Resources::locate());
+    delegate.awakeFromNib();
+
+    QApplication::setQuitOnLastWindowClosed(delegate.applicationShouldTerminateAfterLastWindowClosed());
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
+
+    window.show();
+    delegate.applicationDidFinishLaunching();
+    return app.exec();
+}

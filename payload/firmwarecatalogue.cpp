@@ -1,0 +1,94 @@
+// The firmware the updater carries: image bytes, file names and byte lengths in three index-aligned
+// arrays, and the header record of each image.
+#include "payload/firmwarecatalogue.h"
+
+#include "payload/firmwareheader.h"
+#include "platform/resources.h"
+#include "platform/systemlog.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <span>
+
+namespace {
+
+std::span<const uint8_t> asBytes(const QByteArray &data)
+{
+    return {reinterpret_cast<const uint8_t *>(data.constData()), static_cast<size_t>(data.size())};
+}
+
+} // namespace
+
+bool FirmwareCatalogue::loadPlainImages(const Resources &resources)
+{
+    QStringList paths;
+    for (const char *type : {"BIN", "bin", "Bin"})
+        paths += resources.pathsForResources(QString::fromLatin1(type), QStringLiteral("Opt"));
+    if (paths.isEmpty())
+        return false;
+
+    clear();
+    for (const QString &path : paths) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            // Skipping keeps the three arrays aligned; the rest of the catalogue stays usable.
+            systemLog(QStringLiteral("prepareData - cannot read %1: %2").arg(path, file.errorString()));
+            continue;
+        }
+        const QByteArray data = file.readAll();
+        UnzippedBinFileData.append(data);
+        UnzippedBinFileNames.append(QFileInfo(path).fileName());
+        UnzippedBinFileByteLengths.append(static_cast<quint64>(data.size()));
+    }
+    return true;
+}
+
+void FirmwareCatalogue::loadEncryptedResources(const Resources &resources)
+{
+    if (resources.pathsForResources(QStringLiteral("resource")).size() != 3)
+        return;
+    // Opening the encrypted catalogue needs the AES codec and the keyed-archive reader.
+}
+
+std::optional<bool> FirmwareCatalogue::readHeaders()
+{
+    std::optional<bool> tKind;
+    myDevicesInfo.clear();
+    const qsizetype images = std::min(count(), UnzippedBinFileData.size());
+    for (qsizetype i = 0; i < images; ++i) {
+        const std::span<const uint8_t> file = asBytes(UnzippedBinFileData.at(i));
+        _QLV2_FW_INFO info{};
+        if (file.size() < FirmwareHeader::kImagePrefixSize
+            || !parseQLV2FirmwareInfo(info, file.subspan(FirmwareHeader::kImagePrefixSize))) {
+            systemLog(QStringLiteral("prepareData - %1: firmware header rejected").arg(UnzippedBinFileNames.at(i)));
+            myDevicesInfo.append(std::nullopt);
+            continue;
+        }
+        BinFileInfo record;
+        record.setPID(info.UserSpaceData.PID);
+        record.setVID(info.UserSpaceData.VID);
+        record.setFirmwareVersion(info.UserSpaceData.FirmwareVersion);
+        myDevicesInfo.append(record);
+        tKind = UnzippedBinFileNames.at(i).contains(kTKindToken, Qt::CaseSensitive);
+    }
+    return tKind;
+}
+
+int FirmwareCatalogue::lastImageNamed(QStringView token) const
+{
+    int index = -1;
+    for (qsizetype i = 0; i < myDevicesInfo.size() && i < count(); ++i) {
+        if (myDevicesInfo.at(i) && UnzippedBinFileNames.at(i).contains(token, Qt::CaseSensitive))
+            index = static_cast<int>(i);
+    }
+    return index;
+}
+
+void FirmwareCatalogue::clear()
+{
+    UnzippedBinFileData.clear();
+    UnzippedBinFileNames.clear();
+    UnzippedBinFileByteLengths.clear();
+    myDevicesInfo.clear();
+}

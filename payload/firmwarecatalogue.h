@@ -1,0 +1,47 @@
+// The firmware the updater carries: image bytes, file names and byte lengths in three index-aligned
+// arrays, and the header record of each image.
+#pragma once
+
+#include "payload/binfileinfo.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QStringList>
+
+#include <optional>
+
+class Resources;
+
+// Model tokens in image file names: the T-kind bridge chip and the S-kind one.
+inline constexpr QStringView kTKindToken = u"RZ52940";
+inline constexpr QStringView kSKindToken = u"RZ6610M";
+
+class FirmwareCatalogue
+{
+public:
+    QList<QByteArray> UnzippedBinFileData;
+    QStringList UnzippedBinFileNames;
+    QList<quint64> UnzippedBinFileByteLengths;
+    // Index i describes image i; empty where the image's header was rejected, so that a rejected
+    // image never lends its neighbour's record.
+    QList<std::optional<BinFileInfo>> myDevicesInfo;
+
+    qsizetype count() const { return UnzippedBinFileNames.size(); }
+
+    // Plain images from the "Opt" folder: *.BIN, then *.bin, then *.Bin. True when any was listed,
+    // in which case they replace the catalogue.
+    bool loadPlainImages(const Resources &resources);
+
+    // The three encrypted ".resource" files at the top of the resources folder (images, names,
+    // lengths). A catalogue that cannot be opened stays absent.
+    void loadEncryptedResources(const Resources &resources);
+
+    // Parses every image's header into myDevicesInfo. Returns whether the last accepted image is
+    // of the T kind, or nothing when no header was accepted.
+    std::optional<bool> readHeaders();
+
+    // The last image with an accepted header whose name holds token; -1 when there is none.
+    int lastImageNamed(QStringView token) const;
+
+    void clear();
+};

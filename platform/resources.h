@@ -1,0 +1,30 @@
+// The resources folder: information entries, firmware images, catalogue files and icons.
+#pragma once
+
+#include <QDir>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+class Resources
+{
+public:
+    explicit Resources(QString folder);
+
+    // LUMIVEX_RESOURCES_DIR when set, else the installed share folder, else the build tree's
+    // resources/ folder beside the executable.
+    static Resources locate();
+
+    const QString &folder() const { return mFolder; }
+
+    // A string entry of Info.json; a null QString when the entry or the file is missing.
+    QString infoString(const QString &key) const;
+
+    // Files of the given type (extension, case-sensitive, without the dot) in subfolder (empty for
+    // the top level), sorted by file name byte-wise so that every platform lists them alike.
+    QStringList pathsForResources(const QString &type, const QString &subfolder = {}) const;
+
+private:
+    QString mFolder;
+    QJsonObject mInfo;
+};

@@ -1,0 +1,33 @@
+// The main window: status field, progress ring and Update button above the application menu.
+#include "ui/mainwindow.h"
+
+#include "ui/statuslayout.h"
+#include "ui/textmeasure.h"
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+{
+    ui.setupUi(this);
+    ui.progressText->setPreferredMaxLayoutWidth(StatusLayout::kFittingWidth);
+    // The first status text is sized in the field's font before that font is fitted: start at the
+    // size a one-line status gets, so the first text is not measured in a font it will not use.
+    ui.progressText->setFont(systemFontOfSize(15));
+    // The ring sits in the upper part of the tall layout; the compact layout leaves it above
+    // the top edge, where it is hidden anyway.
+    ui.contentView->setFrameOf(ui.myProgressView, {150, 122, 140, 140});
+    ui.contentView->setFrameOf(ui.button_update,
+                               {StatusLayout::kButtonX, StatusLayout::kCompactButtonY, 200, 32});
+
+    // Desktop conventions without a meaning here keep their place in the menu but do nothing;
+    // the updater has no settings.
+    ui.actionPreferences->setEnabled(false);
+    ui.actionServices->setEnabled(false);
+    ui.actionHideOthers->setEnabled(false);
+    ui.actionShowAll->setEnabled(false);
+    ui.actionQuit->setShortcut(QKeySequence::Quit);
+    ui.actionQuit->setMenuRole(QAction::NoRole);
+    ui.actionAbout->setMenuRole(QAction::NoRole);
+    ui.actionPreferences->setMenuRole(QAction::NoRole);
+    connect(ui.actionHide, &QAction::triggered, this, &QWidget::showMinimized);
+    connect(ui.actionQuit, &QAction::triggered, this, &QWidget::close);
+}

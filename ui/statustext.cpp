@@ -1,0 +1,39 @@
+// A status message: plain characters, optionally with link runs and an alignment.
+#include "ui/statustext.h"
+
+#include <algorithm>
+
+void StatusText::addLink(qsizetype start, qsizetype length, const QUrl &url)
+{
+    start = std::clamp<qsizetype>(start, 0, mText.size());
+    length = std::clamp<qsizetype>(length, 0, mText.size() - start);
+    if (length == 0)
+        return;
+    mLinks.append({start, length, url});
+    std::sort(mLinks.begin(), mLinks.end(), [](const Link &a, const Link &b) { return a.start < b.start; });
+}
+
+QString StatusText::toHtml() const
+{
+    const auto escaped = [](QStringView s) {
+        return s.toString().toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br/>"));
+    };
+    const char *align = mAlignment & Qt::AlignHCenter ? "center"
+                        : mAlignment & Qt::AlignRight ? "right"
+                                                      : "left";
+
+    QString html = QStringLiteral("<p align=\"%1\" style=\"margin:0\">").arg(QLatin1String(align));
+    qsizetype at = 0;
+    for (const Link &link : mLinks) {
+        if (link.start < at)
+            continue; // overlapping runs: the first one wins
+        html += escaped(QStringView(mText).mid(at, link.start - at));
+        html += QStringLiteral("<a href=\"%1\" style=\"color:#0000ff\">%2</a>")
+                    .arg(link.url.toString(QUrl::FullyEncoded).toHtmlEscaped(),
+                         escaped(QStringView(mText).mid(link.start, link.length)));
+        at = link.start + link.length;
+    }
+    html += escaped(QStringView(mText).mid(at));
+    html += QLatin1String("</p>");
+    return html;
+}

@@ -1,0 +1,103 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en">
+<context>
+    <name>Localizable</name>
+    <message id="MainMenu_Application_Name">
+        <source>%@ Firmware Updater</source>
+        <translation>%@ Firmware Updater</translation>
+    </message>
+    <message id="MainMenu_About">
+        <source>About %@</source>
+        <translation>About %@</translation>
+    </message>
+    <message id="MainMenu_Preferences">
+        <source>Preferences…</source>
+        <translation>Preferences…</translation>
+    </message>
+    <message id="MainMenu_Services">
+        <source>Services</source>
+        <translation>Services</translation>
+    </message>
+    <message id="MainMenu_HideApplication">
+        <source>Hide %@</source>
+        <translation>Hide %@</translation>
+    </message>
+    <message id="MainMenu_HideOthers">
+        <source>Hide Others</source>
+        <translation>Hide Others</translation>
+    </message>
+    <message id="MainMenu_ShowAll">
+        <source>Show All</source>
+        <translation>Show All</translation>
+    </message>
+    <message id="MainMenu_QuitApplication">
+        <source>Quit %@</source>
+        <translation>Quit %@</translation>
+    </message>
+    <message id="Application_Title">
+        <source>%@ Firmware Updater</source>
+        <translation>%@ Firmware Updater</translation>
+    </message>
+    <message id="Button_Update">
+        <source>Update</source>
+        <translation>Update</translation>
+    </message>
+    <message id="Button_OK">
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message id="Button_Cancel">
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message id="Status_Msg_Proceed_To_Update">
+        <source>Update the camera firmware now?</source>
+        <translation>Update the camera firmware now?</translation>
+    </message>
+    <message id="Status_Msg_Proceed_To_Update_Warning">
+        <source>Keep your %@ connected and this window open until the update has finished. Unplugging the camera during the update can leave it unusable.</source>
+        <translation>Keep your %@ connected and this window open until the update has finished. Unplugging the camera during the update can leave it unusable.</translation>
+    </message>
+    <message id="Status_Msg_Please_Connect_Your_Cam">
+        <source>Please connect your %@ camera.</source>
+        <translation>Please connect your %@ camera.</translation>
+    </message>
+    <message id="Status_Msg_Ready_To_Update">
+        <source>%@ is ready to update.</source>
+        <translation>%@ is ready to update.</translation>
+    </message>
+    <message id="Status_Msg_New_Firmware_Available">
+        <source>Firmware %@ is available (installed: %@).</source>
+        <translation>Firmware %@ is available (installed: %@).</translation>
+    </message>
+    <message id="Status_Msg_Already_Up_To_Date">
+        <source>Your %@ firmware (version %@) is up to date.</source>
+        <translation>Your %@ firmware (version %@) is up to date.</translation>
+    </message>
+    <message id="Status_Msg_Deivce_Mismatch">
+        <source>This %@ cannot be updated with the %@ updater. To update your %@, get the %@ from our %@.</source>
+        <translation>This %@ cannot be updated with the %@ updater. To update your %@, get the %@ from our %@.</translation>
+    </message>
+    <message id="Status_Msg_Download_Link">
+        <source>download page</source>
+        <translation>download page</translation>
+    </message>
+    <message id="Status_Msg_Update_In_Progress">
+        <source>Updating firmware… Do not unplug the camera.</source>
+        <translation>Updating firmware… Do not unplug the camera.</translation>
+    </message>
+    <message id="Status_Msg_Update_Completed">
+        <source>Firmware %@ is now installed on your %@. Please reconnect the camera.</source>
+        <translation>Firmware %@ is now installed on your %@. Please reconnect the camera.</translation>
+    </message>
+    <message id="Status_Msg_Update_Failed">
+        <source>The firmware update failed. Please reconnect the camera and try again.</source>
+        <translation>The firmware update failed. Please reconnect the camera and try again.</translation>
+    </message>
+    <message id="About_Window_Version">
+        <source>Version</source>
+        <translation>Version</translation>
+    </message>
+</context>
+</TS>
