@@ -6,6 +6,13 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <ostream>
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
 
 // A scratch resources folder that disappears with the test.
 class ScratchFolder
