@@ -13,6 +13,21 @@ void StatusText::addLink(qsizetype start, qsizetype length, const QUrl &url)
     std::sort(mLinks.begin(), mLinks.end(), [](const Link &a, const Link &b) { return a.start < b.start; });
 }
 
+QList<StatusText::Link> StatusText::linkRuns() const
+{
+    QList<Link> runs;
+    for (const Link &link : mLinks) {
+        const qsizetype covered = runs.isEmpty() ? 0 : runs.last().start + runs.last().length;
+        if (!runs.isEmpty() && link.start < covered)
+            continue;
+        if (!runs.isEmpty() && link.start == covered && link.url == runs.last().url)
+            runs.last().length += link.length;
+        else
+            runs.append(link);
+    }
+    return runs;
+}
+
 QString StatusText::toHtml() const
 {
     const auto escaped = [](QStringView s) {
@@ -24,9 +39,7 @@ QString StatusText::toHtml() const
 
     QString html = QStringLiteral("<p align=\"%1\" style=\"margin:0\">").arg(QLatin1String(align));
     qsizetype at = 0;
-    for (const Link &link : mLinks) {
-        if (link.start < at)
-            continue; // overlapping runs: the first one wins
+    for (const Link &link : linkRuns()) {
         html += escaped(QStringView(mText).mid(at, link.start - at));
         html += QStringLiteral("<a href=\"%1\" style=\"color:#0000ff\">%2</a>")
                     .arg(link.url.toString(QUrl::FullyEncoded).toHtmlEscaped(),

@@ -30,6 +30,9 @@ public:
     // Makes the characters at [start, start + length) a link; ranges outside the text are clipped.
     void addLink(qsizetype start, qsizetype length, const QUrl &url);
     const QList<Link> &links() const { return mLinks; }
+    // The link runs as the text shows them: in text order, an overlapping run losing to the one
+    // before it, and touching runs to the same URL joined into one.
+    QList<Link> linkRuns() const;
 
     void setAlignment(Qt::Alignment alignment) { mAlignment = alignment; }
     Qt::Alignment alignment() const { return mAlignment; }

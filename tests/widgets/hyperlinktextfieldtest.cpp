@@ -1,0 +1,195 @@
+// The status field: the link table over its layout, the pointing hand over links, and clicks that
+// open exactly the clicked link once.
+#include "ui/hyperlinktextfield.h"
+#include "ui/textmeasure.h"
+
+#include "tests/widgets/widgettestsupport.h"
+
+#include <QFontMetricsF>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QUrl kFirst(QStringLiteral("https://example.com/download"));
+const QUrl kSecond(QStringLiteral("https://example.com/help"));
+
+StatusText linked(const QString &characters, const QString &linkText, const QUrl &url)
+{
+    StatusText text(characters);
+    text.addLink(characters.indexOf(linkText), linkText.size(), url);
+    return text;
+}
+
+class HyperlinkTextFieldTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        field.setFont(systemFontOfSize(15));
+        field.resize(400, 60);
+    }
+
+    HyperlinkTextField field;
+    OpenedUrls opened{field};
+};
+
+TEST_F(HyperlinkTextFieldTest, PlainTextHasNoLinkTableAndIgnoresClicks)
+{
+    field.setStringValue(QStringLiteral("Please connect your LUMIVEX S camera."));
+    EXPECT_FALSE(field.hyperlinkInfos().has_value());
+    EXPECT_TRUE(field.cursorRects().isEmpty());
+
+    sendMouse(&field, QEvent::MouseMove, {20, 8});
+    EXPECT_EQ(field.cursor().shape(), Qt::ArrowCursor);
+    click(&field, {20, 8});
+    click(&field, {390, 50});
+    EXPECT_TRUE(opened.urls->isEmpty());
+}
+
+TEST_F(HyperlinkTextFieldTest, EmptyTextIsATextWithoutLinks)
+{
+    field.setStringValue(QString());
+    EXPECT_FALSE(field.hyperlinkInfos().has_value());
+    click(&field, {10, 10});
+    EXPECT_TRUE(opened.urls->isEmpty());
+}
+
+TEST_F(HyperlinkTextFieldTest, OneLineLinkOpensOnce)
+{
+    field.setStringValue(linked(QStringLiteral("Get it from our download page."), QStringLiteral("download page"), kFirst));
+    const auto infos = field.hyperlinkInfos();
+    ASSERT_TRUE(infos.has_value());
+    ASSERT_EQ(infos->size(), 1);
+    EXPECT_EQ(infos->at(0).location, 16);
+    EXPECT_EQ(infos->at(0).length, 13);
+    EXPECT_EQ(infos->at(0).url, kFirst);
+
+    // The rectangle covers the link's characters and nothing before them.
+    const QFontMetricsF metrics(field.font());
+    EXPECT_NEAR(infos->at(0).rect.left(), metrics.horizontalAdvance(QStringLiteral("Get it from our ")), 1);
+    EXPECT_NEAR(infos->at(0).rect.width(), metrics.horizontalAdvance(QStringLiteral("download page")), 1);
+
+    click(&field, infos->at(0).rect.center());
+    EXPECT_EQ(*opened.urls, QList<QUrl>{kFirst});
+}
+
+TEST_F(HyperlinkTextFieldTest, WrappedLinkHasTwoEntriesAndOpensOnce)
+{
+    // Wide enough for "Read alpha", so "beta" wraps onto the second line.
+    field.setAlignment(Qt::AlignLeft);
+    const QFontMetricsF metrics(field.font());
+    field.resize(int(metrics.horizontalAdvance(QStringLiteral("Read alpha"))) + 4, 80);
+    field.setStringValue(linked(QStringLiteral("Read alpha beta"), QStringLiteral("alpha beta"), kFirst));
+
+    const auto infos = field.hyperlinkInfos();
+    ASSERT_TRUE(infos.has_value());
+    ASSERT_EQ(infos->size(), 2);
+    for (const HyperlinkInfo &info : *infos) {
+        EXPECT_EQ(info.location, 5);
+        EXPECT_EQ(info.length, 10);
+        EXPECT_EQ(info.url, kFirst);
+    }
+    EXPECT_GE(infos->at(1).rect.top(), infos->at(0).rect.bottom() - 0.5);
+    EXPECT_EQ(field.cursorRects(), (QList<QRectF>{infos->at(0).rect, infos->at(1).rect}));
+
+    click(&field, infos->at(1).rect.center());
+    EXPECT_EQ(opened.urls->size(), 1);
+    click(&field, infos->at(0).rect.center());
+    EXPECT_EQ(*opened.urls, (QList<QUrl>{kFirst, kFirst}));
+}
+
+TEST_F(HyperlinkTextFieldTest, TwoLinksInTextOrderAndOnlyTheClickedOneOpens)
+{
+    StatusText text(QStringLiteral("See the download page or the help page now."));
+    // Added out of order: the table follows the text.
+    text.addLink(29, 9, kSecond);
+    text.addLink(8, 13, kFirst);
+    field.setStringValue(text);
+
+    const auto infos = field.hyperlinkInfos();
+    ASSERT_TRUE(infos.has_value());
+    ASSERT_EQ(infos->size(), 2);
+    EXPECT_EQ(infos->at(0).url, kFirst);
+    EXPECT_EQ(infos->at(1).url, kSecond);
+    EXPECT_LT(infos->at(0).rect.right(), infos->at(1).rect.left());
+
+    click(&field, infos->at(1).rect.center());
+    EXPECT_EQ(*opened.urls, QList<QUrl>{kSecond});
+
+    // Between the links ("or") nothing opens.
+    const QPointF between((infos->at(0).rect.right() + infos->at(1).rect.left()) / 2, infos->at(0).rect.center().y());
+    click(&field, between);
+    EXPECT_EQ(opened.urls->size(), 1);
+
+    click(&field, infos->at(0).rect.center());
+    EXPECT_EQ(*opened.urls, (QList<QUrl>{kSecond, kFirst}));
+
+    // Only the left button clicks.
+    click(&field, infos->at(0).rect.center(), Qt::RightButton);
+    EXPECT_EQ(opened.urls->size(), 2);
+}
+
+TEST_F(HyperlinkTextFieldTest, ClickBesideTheTextTakesTheNearestCharacter)
+{
+    field.setAlignment(Qt::AlignLeft);
+    field.setStringValue(linked(QStringLiteral("Get it from our download page"), QStringLiteral("download page"), kFirst));
+    const QRectF link = field.hyperlinkInfos()->at(0).rect;
+
+    // Right of the line's end: the last character, which is part of the link.
+    click(&field, {field.width() - 2.0, link.center().y()});
+    EXPECT_EQ(opened.urls->size(), 1);
+    // Below the last line, under the link.
+    click(&field, {link.center().x(), field.height() - 2.0});
+    EXPECT_EQ(opened.urls->size(), 2);
+    // Below the last line, under "Get".
+    click(&field, {2, field.height() - 2.0});
+    EXPECT_EQ(opened.urls->size(), 2);
+}
+
+TEST_F(HyperlinkTextFieldTest, PointingHandOnlyOverLinks)
+{
+    field.setStringValue(linked(QStringLiteral("Get it from our download page."), QStringLiteral("download page"), kFirst));
+    const QRectF link = field.cursorRects().value(0);
+    ASSERT_FALSE(link.isEmpty());
+
+    sendMouse(&field, QEvent::MouseMove, link.center());
+    EXPECT_EQ(field.cursor().shape(), Qt::PointingHandCursor);
+    sendMouse(&field, QEvent::MouseMove, {link.left() - 20, link.center().y()});
+    EXPECT_EQ(field.cursor().shape(), Qt::ArrowCursor);
+
+    // The rectangles follow the text.
+    field.setStringValue(QStringLiteral("No link any more."));
+    EXPECT_TRUE(field.cursorRects().isEmpty());
+}
+
+TEST_F(HyperlinkTextFieldTest, LinksAreBlue)
+{
+    field.setStringValue(linked(QStringLiteral("Our download page."), QStringLiteral("download page"), kFirst));
+    field.show();
+    const QImage image = field.grab().toImage();
+    const QRectF link = field.hyperlinkInfos()->at(0).rect;
+    bool blue = false;
+    for (int y = int(link.top()); y < int(link.bottom()); ++y)
+        for (int x = int(link.left()); x < int(link.right()); ++x) {
+            const QRgb p = image.pixel(int(x * image.devicePixelRatio()), int(y * image.devicePixelRatio()));
+            blue = blue || (qBlue(p) > 200 && qRed(p) < 80 && qGreen(p) < 80);
+        }
+    EXPECT_TRUE(blue);
+}
+
+TEST_F(HyperlinkTextFieldTest, SizeToFitWrapsAtThePreferredWidth)
+{
+    field.setPreferredMaxLayoutWidth(200);
+    field.setStringValue(QStringLiteral("Keep your camera connected and this window open until the update has finished."));
+    field.sizeToFit();
+    EXPECT_LE(field.width(), 200);
+    EXPECT_GT(field.height(), 2 * QFontMetricsF(field.font()).height() - 1);
+
+    field.setPreferredMaxLayoutWidth(0);
+    field.sizeToFit();
+    EXPECT_GT(field.width(), 400);
+    EXPECT_LT(field.height(), 2 * QFontMetricsF(field.font()).height());
+}
+
+} // namespace

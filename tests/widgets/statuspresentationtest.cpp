@@ -1,0 +1,156 @@
+// Status texts shown through the controller in the real main window: the fitted font, the size
+// taken in the previous font, the placement by the layout flags, and rich texts keeping their links.
+#include "app/appdelegate.h"
+#include "ui/hyperlinklayout.h"
+#include "ui/mainwindow.h"
+#include "ui/statuslayout.h"
+#include "ui/textmeasure.h"
+
+#include "tests/support/testsupport.h"
+#include "tests/widgets/widgettestsupport.h"
+
+#include <QTextCursor>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class StatusPresentationTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        window.show();
+        delegate.defaultFont = systemFontOfSize(16);
+        field = window.ui.progressText;
+        content = window.ui.contentView;
+    }
+
+    void show(const StatusText &text)
+    {
+        delegate.update_status_text(text);
+        drainMainQueue();
+    }
+
+    ScratchFolder resources;
+    MainWindow window;
+    AppDelegate delegate{window, Resources(resources.path())};
+    HyperlinkTextField *field = nullptr;
+    ContentView *content = nullptr;
+};
+
+TEST_F(StatusPresentationTest, RichTextKeepsItsLink)
+{
+    const QUrl url(QStringLiteral("https://example.com/download"));
+    StatusText text(QStringLiteral("To update your LUMIVEX S, get the updater from our download page."));
+    text.addLink(text.plainText().indexOf(QStringLiteral("download page")), 13, url);
+    text.setAlignment(Qt::AlignHCenter);
+    OpenedUrls opened(*field);
+    show(text);
+
+    EXPECT_EQ(field->stringValue().plainText(), text.plainText());
+    ASSERT_EQ(field->stringValue().links().size(), 1);
+    const auto infos = field->hyperlinkInfos();
+    ASSERT_TRUE(infos.has_value());
+    EXPECT_EQ(infos->at(0).url, url);
+    // What the field paints is a link too.
+    QTextCursor cursor(const_cast<QTextDocument *>(&field->document()));
+    cursor.setPosition(int(infos->at(0).location) + 1);
+    EXPECT_TRUE(cursor.charFormat().isAnchor());
+    EXPECT_EQ(cursor.charFormat().anchorHref(), url.toString());
+
+    click(field, infos->last().rect.center());
+    EXPECT_EQ(*opened.urls, QList<QUrl>{url});
+}
+
+TEST_F(StatusPresentationTest, FontIsTheFittedSizeLessOne)
+{
+    // One line fits at 16 and shows at 15; so does an empty text.
+    show(QStringLiteral("Please connect your camera."));
+    EXPECT_EQ(field->font().pixelSize(), 15);
+    show(QString());
+    EXPECT_EQ(field->font().pixelSize(), 15);
+
+    // A long text fits lower down, and shows one size below where it fits.
+    QString longer;
+    for (int i = 0; i < 30; ++i)
+        longer += QStringLiteral("firmware ");
+    const double fitted = delegate.getAppropriateFontSizeforStringInRect(400, 100, longer);
+    ASSERT_GT(fitted, 1);
+    ASSERT_LT(fitted, 16);
+    show(longer);
+    EXPECT_EQ(field->font().pixelSize(), int(fitted) - 1);
+
+    // Nothing fits, not even at 1: the platform's default size.
+    const QString unbreakable(4000, QLatin1Char('W'));
+    ASSERT_EQ(delegate.getAppropriateFontSizeforStringInRect(400, 100, unbreakable), 0);
+    show(unbreakable);
+    EXPECT_EQ(field->font().pixelSize(), systemFontOfSize(0).pixelSize());
+    EXPECT_EQ(field->font().pointSizeF(), systemFontOfSize(0).pointSizeF());
+}
+
+TEST_F(StatusPresentationTest, FieldIsSizedInThePreviousFont)
+{
+    QString longer;
+    for (int i = 0; i < 30; ++i)
+        longer += QStringLiteral("firmware ");
+    show(QStringLiteral("Short."));
+    ASSERT_EQ(field->font().pixelSize(), 15);
+
+    // The long text is measured in 15 though it is then shown smaller.
+    HyperlinkTextField probe;
+    probe.setPreferredMaxLayoutWidth(field->preferredMaxLayoutWidth());
+    probe.setFont(systemFontOfSize(15));
+    probe.setStringValue(longer);
+    show(longer);
+    EXPECT_LT(field->font().pixelSize(), 15);
+    EXPECT_EQ(content->frameOf(field).size(), (Size{double(probe.naturalSize().width()), double(probe.naturalSize().height())}));
+
+    // And the next text is measured in the long text's smaller font.
+    probe.setFont(field->font());
+    probe.setStringValue(QStringLiteral("Short."));
+    show(QStringLiteral("Short."));
+    EXPECT_EQ(content->frameOf(field).size().height, probe.naturalSize().height());
+}
+
+TEST_F(StatusPresentationTest, PlacementFollowsTheLayoutFlags)
+{
+    const auto centre = [&] {
+        const Rect f = content->frameOf(field);
+        return std::pair{f.x + f.width / 2, f.y + f.height / 2};
+    };
+    const QString text = QStringLiteral("Firmware 0102 is available (installed: 0101).");
+
+    delegate.resize_app_window(false, false);
+    show(text);
+    Size parent = content->boundsSize();
+    EXPECT_EQ(centre(), (std::pair{parent.width / 2, parent.height / 2}));
+
+    delegate.resize_app_window(false, true);
+    show(text);
+    const double bh = content->frameOf(window.ui.button_update).height;
+    EXPECT_EQ(centre(), (std::pair{parent.width / 2, parent.height / 2 + bh / 2}));
+
+    delegate.resize_app_window(true, true);
+    processEventsUntil([&] { return content->boundsSize().height > parent.height; });
+    show(text);
+    parent = content->boundsSize();
+    const double rh = content->frameOf(window.ui.myProgressView).height;
+    EXPECT_EQ(centre(), (std::pair{parent.width / 2, parent.height / 2 - rh / 2 + StatusLayout::kRingLift}));
+}
+
+TEST_F(StatusPresentationTest, ProgressShowsTheRingWithItsText)
+{
+    delegate.resize_app_window(true, true);
+    delegate.update_progress_bar(42, QStringLiteral("Updating firmware…"));
+    drainMainQueue();
+    EXPECT_EQ(window.ui.myProgressView->progress(), 42.0f);
+    EXPECT_FALSE(window.ui.myProgressView->isHidden());
+    EXPECT_EQ(field->stringValue().plainText(), QStringLiteral("Updating firmware…"));
+
+    delegate.update_progress_bar(0, QStringLiteral("Please connect your camera."));
+    drainMainQueue();
+    EXPECT_TRUE(window.ui.myProgressView->isHidden());
+}
+
+} // namespace
