@@ -6,11 +6,12 @@
 #include "platform/language.h"
 #include "ui/localization.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QIcon>
 #include <QLabel>
 #include <QPixmap>
+#include <QShortcut>
 #include <QWidget>
 
 namespace {
@@ -23,9 +24,10 @@ constexpr int kIconSize = 128;
 
 QPixmap applicationIcon(const Resources &resources)
 {
+    // A packager's icon in the resources folder wins over the one built into the program.
     QPixmap icon(QDir(resources.folder()).filePath(QStringLiteral("AppIcon.png")));
     if (icon.isNull())
-        icon = QApplication::windowIcon().pixmap(kIconSize, kIconSize);
+        icon = QPixmap(QStringLiteral(":/icons/AppIcon.png"));
     if (icon.isNull())
         return icon;
     return icon.scaled(kIconSize, kIconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
@@ -68,6 +70,8 @@ QWidget *AboutWindowController::window()
     // An open About window must not keep the application running once the main window closes.
     mWindow->setAttribute(Qt::WA_QuitOnClose, false);
     mWindow->setAttribute(Qt::WA_ShowWithoutActivating, true);
+    for (const QKeySequence &keys : {QKeySequence(QKeySequence::Close), QKeySequence(Qt::Key_Escape)})
+        QObject::connect(new QShortcut(keys, mWindow.get()), &QShortcut::activated, mWindow.get(), &QWidget::close);
     windowDidLoad();
     return mWindow.get();
 }

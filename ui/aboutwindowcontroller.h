@@ -29,6 +29,7 @@ public:
     void setAppName(const QString &name) { mAppName = name; }
 
     // The window, loaded from the layout "AboutWindow" and filled by windowDidLoad on the first call.
+    // Like every widget, on the GUI thread only.
     QWidget *window();
     bool isWindowLoaded() const { return mWindow != nullptr; }
 

@@ -7,6 +7,7 @@
 #include "ui/localization.h"
 
 #include <QApplication>
+#include <QColor>
 #include <QImage>
 #include <QLabel>
 
@@ -62,7 +63,8 @@ TEST(AboutWindow, EachLanguageShowsItsNameVersionAndCopyright)
         EXPECT_EQ(controller.appNameLabel->text(), name);
         EXPECT_EQ(controller.appVersionLabel->text(), table.texts.value(QStringLiteral("About_Window_Version")) + QStringLiteral(" 1.0.0"));
         EXPECT_EQ(controller.appCopyrightLabel->text(), QString::fromUtf8("Copyright © 2026 LUMIVEX"));
-        EXPECT_FALSE(controller.appIconImageView->pixmap().isNull());
+        // The resources folder's icon, not the built-in one.
+        EXPECT_EQ(controller.appIconImageView->pixmap().toImage().pixelColor(64, 64), QColor(Qt::darkBlue));
     }
 }
 
@@ -78,6 +80,8 @@ TEST(AboutWindow, MissingEntriesLeaveSensibleTexts)
     EXPECT_EQ(controller.appNameLabel->text(), QStringLiteral("LUMIVEX S Firmware-Aktualisierung"));
     EXPECT_EQ(controller.appVersionLabel->text(), QStringLiteral("Version"));
     EXPECT_EQ(controller.appCopyrightLabel->text(), QString());
+    // Without an icon in the folder the program's own stands in.
+    EXPECT_FALSE(controller.appIconImageView->pixmap().isNull());
 }
 
 TEST(AboutWindow, TheNameIsTakenWhenTheWindowLoadsAndNeverAgain)
