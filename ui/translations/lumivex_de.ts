@@ -69,7 +69,7 @@
     </message>
     <message id="Status_Msg_New_Firmware_Available">
         <source>Firmware %@ is available (installed: %@).</source>
-        <translation>Firmware %@ ist verfügbar (installiert: %@).</translation>
+        <translation>Firmware %@ ist verfügbar (installierte Version: %@).</translation>
     </message>
     <message id="Status_Msg_Already_Up_To_Date">
         <source>Your %@ firmware (version %@) is up to date.</source>

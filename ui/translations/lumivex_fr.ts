@@ -77,7 +77,7 @@
     </message>
     <message id="Status_Msg_Deivce_Mismatch">
         <source>This %@ cannot be updated with the %@ updater. To update your %@, get the %@ from our %@.</source>
-        <translation>La caméra %1$@ ne peut pas être mise à jour avec l’outil de mise à jour %2$@. Pour mettre à jour votre %3$@, téléchargez l’outil qui lui est destiné depuis notre %5$@.</translation>
+        <translation>La caméra %1$@ ne peut pas être mise à jour avec l’outil de mise à jour %2$@. Pour mettre à jour votre %3$@, téléchargez l’outil qui lui est destiné sur notre %5$@.</translation>
     </message>
     <message id="Status_Msg_Download_Link">
         <source>download page</source>

@@ -69,7 +69,7 @@
     </message>
     <message id="Status_Msg_New_Firmware_Available">
         <source>Firmware %@ is available (installed: %@).</source>
-        <translation>È disponibile il firmware %@ (installato: %@).</translation>
+        <translation>È disponibile il firmware %@ (versione installata: %@).</translation>
     </message>
     <message id="Status_Msg_Already_Up_To_Date">
         <source>Your %@ firmware (version %@) is up to date.</source>

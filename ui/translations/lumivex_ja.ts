@@ -69,7 +69,7 @@
     </message>
     <message id="Status_Msg_New_Firmware_Available">
         <source>Firmware %@ is available (installed: %@).</source>
-        <translation>ファームウェア %@ が利用可能です（インストール済み: %@）。</translation>
+        <translation>ファームウェア %@ が利用可能です（現在のバージョン: %@）。</translation>
     </message>
     <message id="Status_Msg_Already_Up_To_Date">
         <source>Your %@ firmware (version %@) is up to date.</source>
