@@ -5,6 +5,7 @@
 #include "platform/language.h"
 #include "platform/mainqueue.h"
 #include "platform/systemlog.h"
+#include "ui/aboutwindowcontroller.h"
 #include "ui/applicationmenu.h"
 #include "ui/localization.h"
 #include "ui/mainwindow.h"
@@ -23,6 +24,7 @@ AppDelegate::AppDelegate(MainWindow &window, Resources resources, QObject *paren
     , mResources(std::move(resources))
     , _window(&window)
 {
+    connect(window.ui.actionAbout, &QAction::triggered, this, &AppDelegate::about);
 }
 
 AppDelegate::~AppDelegate() = default;
@@ -72,6 +74,13 @@ void AppDelegate::applicationDidFinishLaunching()
 void AppDelegate::applicationWillTerminate()
 {
     unregisterForUSBNotifications();
+}
+
+void AppDelegate::about()
+{
+    AboutWindowController &controller = AboutWindowController::defaultController();
+    controller.setAppName(formatText(u"%@", {localizedFormat("Application_Title", {firmwareProductName})}));
+    controller.orderFront();
 }
 
 void AppDelegate::prepareData()

@@ -30,6 +30,9 @@ public:
     void applicationWillTerminate();
     bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
 
+    // The application menu's About action: shows the About window, loading it the first time.
+    void about();
+
     MainWindow *window() const { return _window; }
     void setWindow(MainWindow *window) { _window = window; }
 

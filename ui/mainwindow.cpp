@@ -4,10 +4,13 @@
 #include "ui/statuslayout.h"
 #include "ui/textmeasure.h"
 
+#include <QIcon>
+
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
 {
     ui.setupUi(this);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/AppIcon.png")));
     ui.progressText->setPreferredMaxLayoutWidth(StatusLayout::kFittingWidth);
     // The first status text is sized in the field's font before that font is fitted: start at the
     // size a one-line status gets, so the first text is not measured in a font it will not use.

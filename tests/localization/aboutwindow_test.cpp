@@ -1,0 +1,140 @@
+// The About window: the name each language shows, the version and copyright lines, and a window
+// that is loaded once and then only brought back to the front.
+#include "app/appdelegate.h"
+#include "tests/localization/localizationsupport.h"
+#include "tests/support/testsupport.h"
+#include "ui/aboutwindowcontroller.h"
+#include "ui/localization.h"
+
+#include <QApplication>
+#include <QColor>
+#include <QImage>
+#include <QLabel>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+
+namespace {
+
+// A resources folder with the three information entries and, unless told otherwise, an icon.
+void writeResources(const ScratchFolder &folder, const QByteArray &info, bool icon = true)
+{
+    folder.write(QStringLiteral("Info.json"), info);
+    if (icon) {
+        QImage image(64, 64, QImage::Format_ARGB32);
+        image.fill(Qt::darkBlue);
+        image.save(folder.filePath(QStringLiteral("AppIcon.png")));
+    }
+}
+
+const QByteArray kInfo = R"({"Device Name": "LUMIVEX", "CFBundleShortVersionString": "1.0.0",
+                            "NSHumanReadableCopyright": "Copyright \u00a9 2026 LUMIVEX"})";
+
+// The name as the About action composes it: the window title's text for the product.
+QString composedName(const QString &product)
+{
+    return formatText(u"%@", {localizedFormat("Application_Title", {product})});
+}
+
+} // namespace
+
+TEST(AboutWindow, EachLanguageShowsItsNameVersionAndCopyright)
+{
+    ScratchFolder folder;
+    writeResources(folder, kInfo);
+    const std::vector<TranslationFile> files = readTranslationFiles();
+
+    for (const QString &language : shippedLanguages()) {
+        SCOPED_TRACE(language.toStdString());
+        const TranslationFile &table = translationFile(files, language);
+        const ScopedStringTables tables(language);
+        AboutWindowController controller(Resources(folder.path()), language);
+        controller.setAppName(composedName(QStringLiteral("LUMIVEX T")));
+        ASSERT_FALSE(controller.isWindowLoaded());
+        controller.window();
+
+        QString name = formatText(table.texts.value(QStringLiteral("Application_Title")), {QStringLiteral("LUMIVEX T")});
+        if (language == u"de")
+            name = QStringLiteral("LUMIVEX Firmware Aktualisierung");
+        else if (language == u"it")
+            name = QStringLiteral("Aggiornamenti firmware LUMIVEX");
+        EXPECT_EQ(controller.appNameLabel->text(), name);
+        EXPECT_EQ(controller.appVersionLabel->text(), table.texts.value(QStringLiteral("About_Window_Version")) + QStringLiteral(" 1.0.0"));
+        EXPECT_EQ(controller.appCopyrightLabel->text(), QString::fromUtf8("Copyright © 2026 LUMIVEX"));
+        // The resources folder's icon, not the built-in one.
+        EXPECT_EQ(controller.appIconImageView->pixmap().toImage().pixelColor(64, 64), QColor(Qt::darkBlue));
+    }
+}
+
+TEST(AboutWindow, MissingEntriesLeaveSensibleTexts)
+{
+    ScratchFolder folder;
+    writeResources(folder, "{}", false);
+    const ScopedStringTables tables(QStringLiteral("de"));
+    AboutWindowController controller(Resources(folder.path()), QStringLiteral("de"));
+    controller.setAppName(QStringLiteral("LUMIVEX S Firmware-Aktualisierung"));
+    controller.window();
+    // Without a device name the German form would have no subject: the composed name stays.
+    EXPECT_EQ(controller.appNameLabel->text(), QStringLiteral("LUMIVEX S Firmware-Aktualisierung"));
+    EXPECT_EQ(controller.appVersionLabel->text(), QStringLiteral("Version"));
+    EXPECT_EQ(controller.appCopyrightLabel->text(), QString());
+    // Without an icon in the folder the program's own stands in.
+    EXPECT_FALSE(controller.appIconImageView->pixmap().isNull());
+}
+
+TEST(AboutWindow, TheNameIsTakenWhenTheWindowLoadsAndNeverAgain)
+{
+    ScratchFolder folder;
+    writeResources(folder, kInfo);
+    AboutWindowController controller(Resources(folder.path()), QStringLiteral("fr"));
+    controller.setAppName(QStringLiteral("first"));
+    QWidget *window = controller.window();
+    controller.setAppName(QStringLiteral("second"));
+    EXPECT_EQ(controller.window(), window);
+    EXPECT_EQ(controller.appNameLabel->text(), QStringLiteral("first"));
+    EXPECT_EQ(controller.appName(), QStringLiteral("second"));
+}
+
+TEST(AboutWindow, EveryThreadGetsTheSameSharedController)
+{
+    std::vector<AboutWindowController *> seen(8);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < seen.size(); ++i)
+        threads.emplace_back([&seen, i] { seen[i] = &AboutWindowController::defaultController(); });
+    for (std::thread &t : threads)
+        t.join();
+    EXPECT_EQ(std::set<AboutWindowController *>(seen.begin(), seen.end()).size(), 1u);
+    EXPECT_EQ(seen.front(), &AboutWindowController::defaultController());
+}
+
+TEST(AboutWindow, TheMenuItemShowsOneWindowAndBringsItBack)
+{
+    ScratchFolder folder;
+    writeResources(folder, kInfo);
+    MainWindow window;
+    AppDelegate delegate(window, Resources(folder.path()));
+    window.show();
+    delegate.firmwareProductName = QStringLiteral("LUMIVEX T");
+
+    AboutWindowController &shared = AboutWindowController::defaultController();
+    window.applicationMenu()->actions().at(0)->trigger();
+    ASSERT_TRUE(shared.isWindowLoaded());
+    QWidget *about = shared.window();
+    EXPECT_TRUE(about->isVisible());
+    const QString name = shared.appNameLabel->text();
+    EXPECT_FALSE(name.isEmpty());
+
+    // Closed, and asked for again with another product name: the same window, unchanged.
+    about->close();
+    delegate.firmwareProductName = QStringLiteral("LUMIVEX S");
+    delegate.about();
+    EXPECT_EQ(shared.window(), about);
+    EXPECT_TRUE(about->isVisible());
+    EXPECT_EQ(shared.appNameLabel->text(), name);
+
+    // An About window left open does not keep the application alive once the main window closes.
+    EXPECT_TRUE(quitsTheApplication([&window] { window.close(); }));
+    about->close();
+}

@@ -1,0 +1,113 @@
+// Helpers of the localisation tests: the string tables as written in the .ts files, the compiled
+// tables of one language installed for the length of a test, and watching the application quit.
+#include "tests/localization/localizationsupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QTimer>
+#include <QTranslator>
+#include <QXmlStreamReader>
+
+namespace {
+
+TranslationFile readTranslationFile(const QString &path)
+{
+    TranslationFile file;
+    file.language = QFileInfo(path).completeBaseName().section(u'_', 1);
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly)) {
+        file.problems.append(QStringLiteral("cannot open %1").arg(path));
+        return file;
+    }
+    QXmlStreamReader xml(&in);
+    QString id;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const auto name = xml.name();
+        if (name == u"TS") {
+            file.declaredLanguage = xml.attributes().value(QLatin1String("language")).toString();
+        } else if (name == u"message") {
+            id = xml.attributes().value(QLatin1String("id")).toString();
+        } else if (name == u"translation") {
+            const QString type = xml.attributes().value(QLatin1String("type")).toString();
+            const QString text = xml.readElementText();
+            if (!type.isEmpty())
+                file.problems.append(QStringLiteral("%1 is marked %2").arg(id, type));
+            if (text.isEmpty())
+                file.problems.append(QStringLiteral("%1 has no text").arg(id));
+            if (file.texts.contains(id))
+                file.problems.append(QStringLiteral("%1 appears twice").arg(id));
+            file.texts.insert(id, text);
+        }
+    }
+    if (xml.hasError())
+        file.problems.append(xml.errorString());
+    return file;
+}
+
+} // namespace
+
+std::vector<TranslationFile> readTranslationFiles()
+{
+    const QDir dir(QStringLiteral(LUMIVEX_TRANSLATIONS_DIR));
+    std::vector<TranslationFile> files;
+    files.push_back(readTranslationFile(dir.filePath(QStringLiteral("lumivex_en.ts"))));
+    for (const QString &name : dir.entryList({QStringLiteral("lumivex_*.ts")}, QDir::Files, QDir::Name)) {
+        if (name != u"lumivex_en.ts")
+            files.push_back(readTranslationFile(dir.filePath(name)));
+    }
+    return files;
+}
+
+const TranslationFile &translationFile(const std::vector<TranslationFile> &files, const QString &language)
+{
+    for (const TranslationFile &file : files) {
+        if (file.language == language)
+            return file;
+    }
+    static const TranslationFile none;
+    return none;
+}
+
+QStringList shippedLanguages()
+{
+    return {QStringLiteral("en"), QStringLiteral("fr"), QStringLiteral("de"),
+            QStringLiteral("it"), QStringLiteral("nl"), QStringLiteral("ja")};
+}
+
+ScopedStringTables::ScopedStringTables(const QString &language)
+{
+    QStringList languages{QStringLiteral("en")};
+    if (language != u"en")
+        languages.append(language);
+    for (const QString &code : languages) {
+        auto translator = std::make_unique<QTranslator>();
+        if (translator->load(QStringLiteral(":/translations/lumivex_%1.qm").arg(code))) {
+            QCoreApplication::installTranslator(translator.get());
+            mTranslators.push_back(std::move(translator));
+        }
+    }
+}
+
+ScopedStringTables::~ScopedStringTables()
+{
+    for (const auto &translator : mTranslators)
+        QCoreApplication::removeTranslator(translator.get());
+}
+
+bool quitsTheApplication(const std::function<void()> &action, int timeoutMs)
+{
+    // The application reports its last window closed only while its event loop runs.
+    bool lastWindowClosed = false;
+    QObject context;
+    QObject::connect(qGuiApp, &QGuiApplication::lastWindowClosed, &context,
+                     [&lastWindowClosed] { lastWindowClosed = true; });
+    QTimer::singleShot(0, &context, action);
+    QTimer::singleShot(timeoutMs, &context, [] { QCoreApplication::exit(1); });
+    const bool quit = QCoreApplication::exec() == 0;
+    return lastWindowClosed && quit;
+}

@@ -1,0 +1,103 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de">
+<context>
+    <name>Localizable</name>
+    <message id="MainMenu_Application_Name">
+        <source>%@ Firmware Updater</source>
+        <translation>%@ Firmware-Aktualisierung</translation>
+    </message>
+    <message id="MainMenu_About">
+        <source>About %@</source>
+        <translation>Über %@</translation>
+    </message>
+    <message id="MainMenu_Preferences">
+        <source>Preferences…</source>
+        <translation>Einstellungen…</translation>
+    </message>
+    <message id="MainMenu_Services">
+        <source>Services</source>
+        <translation>Dienste</translation>
+    </message>
+    <message id="MainMenu_HideApplication">
+        <source>Hide %@</source>
+        <translation>%@ ausblenden</translation>
+    </message>
+    <message id="MainMenu_HideOthers">
+        <source>Hide Others</source>
+        <translation>Andere ausblenden</translation>
+    </message>
+    <message id="MainMenu_ShowAll">
+        <source>Show All</source>
+        <translation>Alle einblenden</translation>
+    </message>
+    <message id="MainMenu_QuitApplication">
+        <source>Quit %@</source>
+        <translation>%@ beenden</translation>
+    </message>
+    <message id="Application_Title">
+        <source>%@ Firmware Updater</source>
+        <translation>%@ Firmware-Aktualisierung</translation>
+    </message>
+    <message id="Button_Update">
+        <source>Update</source>
+        <translation>Aktualisieren</translation>
+    </message>
+    <message id="Button_OK">
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message id="Button_Cancel">
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message id="Status_Msg_Proceed_To_Update">
+        <source>Update the camera firmware now?</source>
+        <translation>Firmware der Kamera jetzt aktualisieren?</translation>
+    </message>
+    <message id="Status_Msg_Proceed_To_Update_Warning">
+        <source>Keep your %@ connected and this window open until the update has finished. Unplugging the camera during the update can leave it unusable.</source>
+        <translation>Lassen Sie Ihre Kamera %@ angeschlossen und dieses Fenster geöffnet, bis die Aktualisierung abgeschlossen ist. Wird die Kamera während der Aktualisierung getrennt, kann sie unbrauchbar werden.</translation>
+    </message>
+    <message id="Status_Msg_Please_Connect_Your_Cam">
+        <source>Please connect your %@ camera.</source>
+        <translation>Bitte schließen Sie Ihre Kamera %@ an.</translation>
+    </message>
+    <message id="Status_Msg_Ready_To_Update">
+        <source>%@ is ready to update.</source>
+        <translation>Die Kamera %@ ist bereit für die Aktualisierung.</translation>
+    </message>
+    <message id="Status_Msg_New_Firmware_Available">
+        <source>Firmware %@ is available (installed: %@).</source>
+        <translation>Firmware %@ ist verfügbar (installierte Version: %@).</translation>
+    </message>
+    <message id="Status_Msg_Already_Up_To_Date">
+        <source>Your %@ firmware (version %@) is up to date.</source>
+        <translation>Die Firmware Ihrer Kamera %1$@ (Version %2$@) ist auf dem neuesten Stand.</translation>
+    </message>
+    <message id="Status_Msg_Deivce_Mismatch">
+        <source>This %@ cannot be updated with the %@ updater. To update your %@, get the %@ from our %@.</source>
+        <translation>Die Kamera %1$@ kann nicht mit dem Aktualisierungsprogramm für %2$@ aktualisiert werden. Um Ihre %3$@ zu aktualisieren, laden Sie die %4$@ von unserer %5$@ herunter.</translation>
+    </message>
+    <message id="Status_Msg_Download_Link">
+        <source>download page</source>
+        <translation>Download-Seite</translation>
+    </message>
+    <message id="Status_Msg_Update_In_Progress">
+        <source>Updating firmware… Do not unplug the camera.</source>
+        <translation>Firmware wird aktualisiert… Trennen Sie die Kamera nicht.</translation>
+    </message>
+    <message id="Status_Msg_Update_Completed">
+        <source>Firmware %@ is now installed on your %@. Please reconnect the camera.</source>
+        <translation>Firmware %@ ist jetzt auf Ihrer Kamera %@ installiert. Bitte schließen Sie die Kamera erneut an.</translation>
+    </message>
+    <message id="Status_Msg_Update_Failed">
+        <source>The firmware update failed. Please reconnect the camera and try again.</source>
+        <translation>Die Firmware-Aktualisierung ist fehlgeschlagen. Bitte schließen Sie die Kamera erneut an und versuchen Sie es noch einmal.</translation>
+    </message>
+    <message id="About_Window_Version">
+        <source>Version</source>
+        <translation>Version</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,103 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="nl">
+<context>
+    <name>Localizable</name>
+    <message id="MainMenu_Application_Name">
+        <source>%@ Firmware Updater</source>
+        <translation>%@ firmware-updater</translation>
+    </message>
+    <message id="MainMenu_About">
+        <source>About %@</source>
+        <translation>Over %@</translation>
+    </message>
+    <message id="MainMenu_Preferences">
+        <source>Preferences…</source>
+        <translation>Voorkeuren…</translation>
+    </message>
+    <message id="MainMenu_Services">
+        <source>Services</source>
+        <translation>Voorzieningen</translation>
+    </message>
+    <message id="MainMenu_HideApplication">
+        <source>Hide %@</source>
+        <translation>Verberg %@</translation>
+    </message>
+    <message id="MainMenu_HideOthers">
+        <source>Hide Others</source>
+        <translation>Verberg andere</translation>
+    </message>
+    <message id="MainMenu_ShowAll">
+        <source>Show All</source>
+        <translation>Toon alles</translation>
+    </message>
+    <message id="MainMenu_QuitApplication">
+        <source>Quit %@</source>
+        <translation>Stop %@</translation>
+    </message>
+    <message id="Application_Title">
+        <source>%@ Firmware Updater</source>
+        <translation>%@ firmware-updater</translation>
+    </message>
+    <message id="Button_Update">
+        <source>Update</source>
+        <translation>Bijwerken</translation>
+    </message>
+    <message id="Button_OK">
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message id="Button_Cancel">
+        <source>Cancel</source>
+        <translation>Annuleren</translation>
+    </message>
+    <message id="Status_Msg_Proceed_To_Update">
+        <source>Update the camera firmware now?</source>
+        <translation>De firmware van de camera nu bijwerken?</translation>
+    </message>
+    <message id="Status_Msg_Proceed_To_Update_Warning">
+        <source>Keep your %@ connected and this window open until the update has finished. Unplugging the camera during the update can leave it unusable.</source>
+        <translation>Houd uw %@ aangesloten en laat dit venster open tot de update is voltooid. Als u de camera tijdens de update loskoppelt, kan deze onbruikbaar worden.</translation>
+    </message>
+    <message id="Status_Msg_Please_Connect_Your_Cam">
+        <source>Please connect your %@ camera.</source>
+        <translation>Sluit uw %@-camera aan.</translation>
+    </message>
+    <message id="Status_Msg_Ready_To_Update">
+        <source>%@ is ready to update.</source>
+        <translation>%@ is klaar om te worden bijgewerkt.</translation>
+    </message>
+    <message id="Status_Msg_New_Firmware_Available">
+        <source>Firmware %@ is available (installed: %@).</source>
+        <translation>Firmware %@ is beschikbaar (geïnstalleerde versie: %@).</translation>
+    </message>
+    <message id="Status_Msg_Already_Up_To_Date">
+        <source>Your %@ firmware (version %@) is up to date.</source>
+        <translation>De firmware van uw %1$@ (versie %2$@) is up-to-date.</translation>
+    </message>
+    <message id="Status_Msg_Deivce_Mismatch">
+        <source>This %@ cannot be updated with the %@ updater. To update your %@, get the %@ from our %@.</source>
+        <translation>Deze %1$@ kan niet worden bijgewerkt met de %2$@-updater. Download de %4$@ van onze %5$@ om uw %3$@ bij te werken.</translation>
+    </message>
+    <message id="Status_Msg_Download_Link">
+        <source>download page</source>
+        <translation>downloadpagina</translation>
+    </message>
+    <message id="Status_Msg_Update_In_Progress">
+        <source>Updating firmware… Do not unplug the camera.</source>
+        <translation>De firmware wordt bijgewerkt… Koppel de camera niet los.</translation>
+    </message>
+    <message id="Status_Msg_Update_Completed">
+        <source>Firmware %@ is now installed on your %@. Please reconnect the camera.</source>
+        <translation>Firmware %@ is nu geïnstalleerd op uw %@. Sluit de camera opnieuw aan.</translation>
+    </message>
+    <message id="Status_Msg_Update_Failed">
+        <source>The firmware update failed. Please reconnect the camera and try again.</source>
+        <translation>De firmware-update is mislukt. Sluit de camera opnieuw aan en probeer het nog eens.</translation>
+    </message>
+    <message id="About_Window_Version">
+        <source>Version</source>
+        <translation>Versie</translation>
+    </message>
+</context>
+</TS>
