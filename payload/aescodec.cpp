@@ -122,7 +122,8 @@ std::optional<QByteArray> aes_crypt(const QByteArray &key, const QByteArray &inp
     const QByteArray cipherIV = !iv ? QByteArray(kAESBlockSize, '\0')
                                     : iv->size() == kAESBlockSize ? *iv : aes_sha1(*iv);
 
-    QByteArray output(aesOutputCapacity(input.size()), '\0');
+    // Only the bytes the cipher produces are kept, so the buffer need not be cleared first.
+    QByteArray output(aesOutputCapacity(input.size()), Qt::Uninitialized);
     qsizetype produced = 0;
     const AESStatus status = runCipher(cipherKey, cipherIV, input, operation, options, output, produced);
     if (status == AESStatus::Success) {

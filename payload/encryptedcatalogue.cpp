@@ -22,25 +22,6 @@ std::span<const uint8_t> asBytes(const QByteArray &data)
     return {reinterpret_cast<const uint8_t *>(data.constData()), static_cast<size_t>(data.size())};
 }
 
-bool readWhole(const QString &path, QByteArray &out, QString *reason)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *reason = QStringLiteral("cannot read: %1").arg(file.errorString());
-        return false;
-    }
-    if (file.size() > kMaxFileSize) {
-        *reason = QStringLiteral("file too large (%1 bytes)").arg(file.size());
-        return false;
-    }
-    out = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        *reason = QStringLiteral("cannot read: %1").arg(file.errorString());
-        return false;
-    }
-    return true;
-}
-
 std::optional<Contents> openChecked(const QStringList &paths, Failure *failure)
 {
     auto failed = [failure](qsizetype file, const QStringList &names, QString reason) {
@@ -53,11 +34,8 @@ std::optional<Contents> openChecked(const QStringList &paths, Failure *failure)
 
     std::array<QList<ArchiveValue>, 3> arrays;
     for (qsizetype i = 0; i < 3; ++i) {
-        QByteArray encrypted;
         QString reason;
-        if (!readWhole(paths[i], encrypted, &reason))
-            return failed(i, paths, reason);
-        std::optional<QList<ArchiveValue>> values = openFile(encrypted, &reason);
+        std::optional<QList<ArchiveValue>> values = openPath(paths[i], &reason);
         if (!values)
             return failed(i, paths, reason);
         arrays[size_t(i)] = std::move(*values);
@@ -116,6 +94,30 @@ std::optional<QList<ArchiveValue>> openFile(const QByteArray &encrypted, QString
         return std::nullopt;
     }
     return KeyedArchive::readRootArray(asBytes(*plain), reason);
+}
+
+std::optional<QList<ArchiveValue>> openPath(const QString &path, QString *reason)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *reason = QStringLiteral("cannot read: %1").arg(file.errorString());
+        return std::nullopt;
+    }
+    if (file.size() > kMaxFileSize) {
+        *reason = QStringLiteral("file too large (%1 bytes)").arg(file.size());
+        return std::nullopt;
+    }
+    // The mapping spares a copy of the whole file; the cipher reads it once.
+    if (file.size() > 0) {
+        if (const uchar *mapped = file.map(0, file.size()))
+            return openFile(QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), file.size()), reason);
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        *reason = QStringLiteral("cannot read: %1").arg(file.errorString());
+        return std::nullopt;
+    }
+    return openFile(bytes, reason);
 }
 
 QByteArray sealFile(const QList<ArchiveValue> &values)

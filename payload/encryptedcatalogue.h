@@ -39,6 +39,8 @@ struct Failure
 
 // One file's bytes decrypted and unarchived. Never raises: a codec failure becomes the reason.
 std::optional<QList<ArchiveValue>> openFile(const QByteArray &encrypted, QString *reason);
+// One file decrypted and unarchived, read straight from its mapping where the system allows.
+std::optional<QList<ArchiveValue>> openPath(const QString &path, QString *reason);
 // One array archived and encrypted.
 QByteArray sealFile(const QList<ArchiveValue> &values);
 
