@@ -123,7 +123,8 @@ std::optional<QList<ArchiveValue>> openPath(const QString &path, QString *reason
 QByteArray sealFile(const QList<ArchiveValue> &values)
 {
     // Encryption with a valid key and the default options always produces a result.
-    return AESData(KeyedArchive::writeRootArray(values)).encryptWithString(keyString()).value_or(QByteArray());
+    const std::optional<QByteArray> archive = KeyedArchive::writeRootArray(values);
+    return archive ? AESData(*archive).encryptWithString(keyString()).value_or(QByteArray()) : QByteArray();
 }
 
 std::optional<Contents> open(const QStringList &paths, Failure *failure)
@@ -151,8 +152,12 @@ bool write(const QString &folder, const Contents &contents, QString *error)
     for (size_t i = 0; i < arrays.size(); ++i) {
         const QByteArray sealed = sealFile(arrays[i]);
         QSaveFile file(QDir(folder).filePath(QString::fromLatin1(kFileNames[i])));
-        if (sealed.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(sealed) != sealed.size()
-            || !file.commit()) {
+        if (sealed.isEmpty()) {
+            if (error)
+                *error = QStringLiteral("cannot archive the file names: one holds a NUL character");
+            return false;
+        }
+        if (!file.open(QIODevice::WriteOnly) || file.write(sealed) != sealed.size() || !file.commit()) {
             if (error)
                 *error = QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString());
             return false;

@@ -41,7 +41,7 @@ struct Failure
 std::optional<QList<ArchiveValue>> openFile(const QByteArray &encrypted, QString *reason);
 // One file decrypted and unarchived, read straight from its mapping where the system allows.
 std::optional<QList<ArchiveValue>> openPath(const QString &path, QString *reason);
-// One array archived and encrypted.
+// One array archived and encrypted; empty when it cannot be archived.
 QByteArray sealFile(const QList<ArchiveValue> &values);
 
 // Reads the three files (images, names, lengths) and checks that they describe one catalogue:

@@ -130,6 +130,16 @@ QByteArray dataValue(plist_t node)
     return QByteArray(bytes, static_cast<qsizetype>(length));
 }
 
+std::optional<ArchiveValue> textElement(plist_t node, qsizetype index, QString *reason)
+{
+    QString text = *stringValue(node);
+    if (text.contains(QChar(0))) {
+        fail(reason, QStringLiteral("element %1 is a string holding a NUL character").arg(index));
+        return std::nullopt;
+    }
+    return text;
+}
+
 std::optional<ArchiveValue> element(const Objects &objects, plist_t reference, qsizetype index, QString *reason)
 {
     uint64_t uid = 0;
@@ -147,7 +157,7 @@ std::optional<ArchiveValue> element(const Objects &objects, plist_t reference, q
     case PLIST_DATA:
         return dataValue(object);
     case PLIST_STRING:
-        return *stringValue(object);
+        return textElement(object, index, reason);
     case PLIST_UINT: {
         uint64_t number = 0;
         plist_get_uint_val(object, &number);
@@ -160,8 +170,9 @@ std::optional<ArchiveValue> element(const Objects &objects, plist_t reference, q
             if (isType(bytes, PLIST_DATA))
                 return dataValue(bytes);
         } else if (name == QLatin1String("NSMutableString") || name == QLatin1String("NSString")) {
-            if (const std::optional<QString> text = stringValue(objects.member(object, "NS.string")))
-                return *text;
+            plist_t text = objects.member(object, "NS.string");
+            if (isType(text, PLIST_STRING))
+                return textElement(text, index, reason);
         }
         fail(reason, QStringLiteral("element %1 is an object of class %2 that is not data, a string or a number")
                          .arg(index)
@@ -265,8 +276,13 @@ std::optional<QList<ArchiveValue>> readRootArray(std::span<const uint8_t> archiv
     return values;
 }
 
-QByteArray writeRootArray(const QList<ArchiveValue> &values)
+std::optional<QByteArray> writeRootArray(const QList<ArchiveValue> &values)
 {
+    for (const ArchiveValue &value : values) {
+        if (const auto *text = std::get_if<QString>(&value); text && text->contains(QChar(0)))
+            return std::nullopt;
+    }
+
     // $objects: "$null", the root array, its elements, the array's class description.
     const uint64_t firstElement = 2;
     const uint64_t classIndex = firstElement + static_cast<uint64_t>(values.size());

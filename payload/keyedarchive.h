@@ -19,11 +19,13 @@ namespace KeyedArchive {
 
 // The root array of an archive (NSArray or NSMutableArray; data elements plain or as NSMutableData
 // dictionaries, strings plain or as NSMutableString dictionaries). Nothing, with the reason, when
-// the bytes are not such an archive; reading never goes beyond the bytes given.
+// the bytes are not such an archive or a string holds U+0000 (no file name does); reading never
+// goes beyond the bytes given.
 std::optional<QList<ArchiveValue>> readRootArray(std::span<const uint8_t> archive, QString *reason = nullptr);
 
-// The archive of a root array, in the form the archiver writes.
-QByteArray writeRootArray(const QList<ArchiveValue> &values);
+// The archive of a root array, in the form the archiver writes; nothing when a string holds U+0000,
+// which the property-list library cannot store.
+std::optional<QByteArray> writeRootArray(const QList<ArchiveValue> &values);
 
 // The elements as one type: nothing, with the reason naming the first element of another type.
 std::optional<QList<QByteArray>> dataElements(QList<ArchiveValue> values, QString *reason = nullptr);

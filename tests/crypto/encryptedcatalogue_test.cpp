@@ -185,7 +185,7 @@ TEST_F(EncryptedCatalogueTest, DamagedFilesLeaveTheCatalogueAbsentWithOneLogLine
     const QByteArray data = seal({images[0].bytes, images[1].bytes});
     const QByteArray names = seal({images[0].name, images[1].name});
     const QByteArray lengths = seal({quint64(images[0].bytes.size()), quint64(images[1].bytes.size())});
-    const QByteArray archivedNames = KeyedArchive::writeRootArray({images[0].name, images[1].name});
+    const QByteArray archivedNames = *KeyedArchive::writeRootArray({images[0].name, images[1].name});
 
     struct Row { const char *what; QByteArray images, names, lengths; const char *file; const char *reason; };
     const Row rows[] = {

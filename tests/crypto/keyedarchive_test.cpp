@@ -44,8 +44,8 @@ const QList<ArchiveValue> kMixed = {
 TEST(KeyedArchive, WhatTheWriterWritesReadsBack)
 {
     QString reason;
-    EXPECT_EQ(KeyedArchive::readRootArray(span(KeyedArchive::writeRootArray(kMixed)), &reason), kMixed) << qPrintable(reason);
-    EXPECT_EQ(KeyedArchive::readRootArray(span(KeyedArchive::writeRootArray({}))), QList<ArchiveValue>());
+    EXPECT_EQ(KeyedArchive::readRootArray(span(*KeyedArchive::writeRootArray(kMixed)), &reason), kMixed) << qPrintable(reason);
+    EXPECT_EQ(KeyedArchive::readRootArray(span(*KeyedArchive::writeRootArray({}))), QList<ArchiveValue>());
 }
 
 TEST(KeyedArchive, ArchivesOfAnotherMakerReadAlike)
@@ -64,7 +64,7 @@ TEST(KeyedArchive, ArchivesOfAnotherMakerReadAlike)
 
 TEST(KeyedArchive, RefusesWhatIsNoArchiveOfAnArray)
 {
-    const QByteArray good = KeyedArchive::writeRootArray(kMixed);
+    const QByteArray good = *KeyedArchive::writeRootArray(kMixed);
     struct Row { const char *what; QByteArray bytes; const char *reason; };
     const Row rows[] = {
         {"empty", QByteArray(), "not a binary property list"},
@@ -107,7 +107,7 @@ TEST(KeyedArchive, RefusesWhatIsNoArchiveOfAnArray)
 
 TEST(KeyedArchive, DamagedBytesNeverReadBeyondTheBuffer)
 {
-    const QByteArray good = KeyedArchive::writeRootArray(kMixed);
+    const QByteArray good = *KeyedArchive::writeRootArray(kMixed);
     for (qsizetype length = 0; length < good.size(); ++length) {
         // A copy of exactly that length, so that a read past it is a read past an allocation.
         const QByteArray cut(good.constData(), length);
@@ -120,6 +120,19 @@ TEST(KeyedArchive, DamagedBytesNeverReadBeyondTheBuffer)
             (void)KeyedArchive::readRootArray(span(damaged));
         }
     }
+}
+
+TEST(KeyedArchive, StringsHoldingNulAreNeitherWrittenNorRead)
+{
+    EXPECT_FALSE(KeyedArchive::writeRootArray({QStringLiteral("name"), QStringLiteral("a") + QChar(0) + QStringLiteral("b")}));
+    // A UTF-16 string keeps its length through the library, so a damaged archive can carry a NUL.
+    QByteArray archive = *KeyedArchive::writeRootArray({QStringLiteral("\u00e4#b")});
+    const qsizetype at = archive.indexOf(QByteArray("\x00\xe4\x00#\x00" "b", 6));
+    ASSERT_GE(at, 0);
+    archive[at + 3] = '\0';
+    QString reason;
+    EXPECT_FALSE(KeyedArchive::readRootArray(span(archive), &reason));
+    EXPECT_EQ(reason, QStringLiteral("element 0 is a string holding a NUL character"));
 }
 
 TEST(KeyedArchive, TypedElementsNameTheFirstOfAnotherType)
