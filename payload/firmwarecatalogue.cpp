@@ -2,6 +2,7 @@
 // arrays, and the header record of each image.
 #include "payload/firmwarecatalogue.h"
 
+#include "payload/encryptedcatalogue.h"
 #include "payload/firmwareheader.h"
 #include "platform/resources.h"
 #include "platform/systemlog.h"
@@ -46,9 +47,21 @@ bool FirmwareCatalogue::loadPlainImages(const Resources &resources)
 
 void FirmwareCatalogue::loadEncryptedResources(const Resources &resources)
 {
-    if (resources.pathsForResources(QStringLiteral("resource")).size() != 3)
+    const QStringList paths = resources.pathsForResources(QStringLiteral("resource"));
+    if (paths.size() != 3)
         return;
-    // Opening the encrypted catalogue needs the AES codec and the keyed-archive reader.
+
+    EncryptedCatalogue::Failure failure;
+    std::optional<EncryptedCatalogue::Contents> contents = EncryptedCatalogue::open(paths, &failure);
+    clear();
+    if (!contents) {
+        // Launch goes on as with no catalogue: the connect prompt, and no image for any camera.
+        systemLog(QStringLiteral("prepareData - cannot open the firmware catalogue %1: %2").arg(failure.file, failure.reason));
+        return;
+    }
+    UnzippedBinFileData = std::move(contents->images);
+    UnzippedBinFileNames = std::move(contents->names);
+    UnzippedBinFileByteLengths = std::move(contents->lengths);
 }
 
 std::optional<bool> FirmwareCatalogue::readHeaders()

@@ -1,0 +1,121 @@
+// Keyed archives and encrypted files made without the updater's own writer and codec.
+#include "tests/crypto/handmadearchive.h"
+
+#include <QCryptographicHash>
+#include <QProcess>
+
+#include <plist/plist.h>
+
+#include <map>
+#include <string>
+
+namespace HandMade {
+namespace {
+
+QByteArray toBinary(plist_t root)
+{
+    char *bytes = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(root, &bytes, &length);
+    QByteArray out(bytes, qsizetype(length));
+    plist_to_bin_free(bytes);
+    plist_free(root);
+    return out;
+}
+
+plist_t classDescription(const char *name, const char *base)
+{
+    plist_t info = plist_new_dict();
+    plist_t classes = plist_new_array();
+    plist_array_append_item(classes, plist_new_string(name));
+    plist_array_append_item(classes, plist_new_string(base));
+    plist_array_append_item(classes, plist_new_string("NSObject"));
+    plist_dict_set_item(info, "$classes", classes);
+    plist_dict_set_item(info, "$classname", plist_new_string(name));
+    return info;
+}
+
+} // namespace
+
+QByteArray archive(const QList<Element> &elements)
+{
+    // Layout: 0 "$null", 1 root, 2.. class descriptions, then the elements last to first.
+    const std::map<std::string, uint64_t> classIndex = {
+        {"NSMutableArray", 2}, {"NSMutableData", 3}, {"NSMutableString", 4}};
+    plist_t objects = plist_new_array();
+    plist_array_append_item(objects, plist_new_string("$null"));
+    plist_t root = plist_new_dict();
+    plist_array_append_item(objects, root);
+    plist_array_append_item(objects, classDescription("NSMutableArray", "NSArray"));
+    plist_array_append_item(objects, classDescription("NSMutableData", "NSData"));
+    plist_array_append_item(objects, classDescription("NSMutableString", "NSString"));
+
+    const uint64_t first = 5;
+    const uint64_t last = first + uint64_t(elements.size()) - 1;
+    plist_t references = plist_new_array();
+    for (qsizetype i = 0; i < elements.size(); ++i) {
+        const Element &e = elements.at(i);
+        plist_array_append_item(references, plist_new_uid(std::holds_alternative<Nil>(e) ? 0 : last - uint64_t(i)));
+    }
+    for (qsizetype i = elements.size() - 1; i >= 0; --i) {
+        const Element &e = elements.at(i);
+        plist_t node = nullptr;
+        if (const auto *bytes = std::get_if<QByteArray>(&e)) {
+            node = plist_new_data(bytes->constData(), uint64_t(bytes->size()));
+        } else if (const auto *text = std::get_if<QString>(&e)) {
+            node = plist_new_string(text->toUtf8().constData());
+        } else if (const auto *number = std::get_if<quint64>(&e)) {
+            node = plist_new_uint(*number);
+        } else if (const auto *data = std::get_if<MutableData>(&e)) {
+            node = plist_new_dict();
+            plist_dict_set_item(node, "NS.data", plist_new_data(data->bytes.constData(), uint64_t(data->bytes.size())));
+            plist_dict_set_item(node, "$class", plist_new_uid(classIndex.at("NSMutableData")));
+        } else if (const auto *string = std::get_if<MutableString>(&e)) {
+            node = plist_new_dict();
+            plist_dict_set_item(node, "NS.string", plist_new_string(string->text.toUtf8().constData()));
+            plist_dict_set_item(node, "$class", plist_new_uid(classIndex.at("NSMutableString")));
+        } else if (const auto *real = std::get_if<Real>(&e)) {
+            node = plist_new_real(real->value);
+        } else {
+            node = plist_new_string("placeholder of a nil element");
+        }
+        plist_array_append_item(objects, node);
+    }
+    plist_dict_set_item(root, "$class", plist_new_uid(classIndex.at("NSMutableArray")));
+    plist_dict_set_item(root, "NS.objects", references);
+
+    plist_t top = plist_new_dict();
+    plist_dict_set_item(top, "root", plist_new_uid(1));
+    plist_t archiveRoot = plist_new_dict();
+    plist_dict_set_item(archiveRoot, "$archiver", plist_new_string("NSKeyedArchiver"));
+    plist_dict_set_item(archiveRoot, "$objects", objects);
+    plist_dict_set_item(archiveRoot, "$top", top);
+    plist_dict_set_item(archiveRoot, "$version", plist_new_uint(100000));
+    return toBinary(archiveRoot);
+}
+
+QByteArray plainPropertyList(const QStringList &strings)
+{
+    plist_t array = plist_new_array();
+    for (const QString &text : strings)
+        plist_array_append_item(array, plist_new_string(text.toUtf8().constData()));
+    return toBinary(array);
+}
+
+QByteArray opensslEncrypt(const QByteArray &plain, const QString &keyString)
+{
+    const QByteArray key = QCryptographicHash::hash(keyString.toUtf8(), QCryptographicHash::Sha256).toHex();
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("enc"), QStringLiteral("-aes-256-cbc"), QStringLiteral("-K"), QString::fromLatin1(key),
+                   QStringLiteral("-iv"), QString(32, QLatin1Char('0'))});
+    if (!openssl.waitForStarted())
+        qFatal("cannot start openssl");
+    openssl.write(plain);
+    openssl.closeWriteChannel();
+    if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
+        qFatal("openssl enc failed: %s", openssl.readAllStandardError().constData());
+    return openssl.readAllStandardOutput();
+}
+
+} // namespace HandMade
