@@ -104,6 +104,9 @@ int main(int argc, char *argv[])
     std::printf("openssl enc -d -out file:        %8.2f ms   ratio %.2f\n", openssl, ratio);
     std::printf("openssl enc -d -out /dev/null:   %8.2f ms   ratio %.2f\n", discarded, ours / discarded);
     std::printf("unarchive 70,000 names:          %8.2f ms\n", manyNames);
-    std::printf("goal: at most %.1f times openssl writing the plaintext: %s\n", kGoal, ratio <= kGoal ? "met" : "NOT MET");
+    // openssl streams through a small buffer; the loader keeps every byte it decrypts, so against
+    // /dev/null the first touch of ~48 MiB of fresh memory is most of the difference.
+    std::printf("goal: at most %.1f times openssl: %s writing a file, %s writing to /dev/null\n", kGoal,
+                ratio <= kGoal ? "met" : "NOT MET", ours / discarded <= kGoal ? "met" : "NOT MET");
     return ratio <= kGoal ? 0 : 1;
 }
