@@ -12,17 +12,6 @@
 namespace HandMade {
 namespace {
 
-QByteArray toBinary(plist_t root)
-{
-    char *bytes = nullptr;
-    uint32_t length = 0;
-    plist_to_bin(root, &bytes, &length);
-    QByteArray out(bytes, qsizetype(length));
-    plist_to_bin_free(bytes);
-    plist_free(root);
-    return out;
-}
-
 plist_t classDescription(const char *name, const char *base)
 {
     plist_t info = plist_new_dict();
@@ -116,6 +105,17 @@ QByteArray opensslEncrypt(const QByteArray &plain, const QString &keyString)
     if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
         qFatal("openssl enc failed: %s", openssl.readAllStandardError().constData());
     return openssl.readAllStandardOutput();
+}
+
+QByteArray toBinary(void *root)
+{
+    char *bytes = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(static_cast<plist_t>(root), &bytes, &length);
+    QByteArray out(bytes, qsizetype(length));
+    plist_to_bin_free(bytes);
+    plist_free(static_cast<plist_t>(root));
+    return out;
 }
 
 } // namespace HandMade

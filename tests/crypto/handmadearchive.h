@@ -22,6 +22,9 @@ using Element = std::variant<QByteArray, QString, quint64, MutableData, MutableS
 // order and share one class description per class, as the platform's archiver is free to do.
 QByteArray archive(const QList<Element> &elements);
 
+// The binary form of a property list tree; frees the tree.
+QByteArray toBinary(void *root);
+
 // A binary property list that is no keyed archive: a plain array of the strings.
 QByteArray plainPropertyList(const QStringList &strings);
 

@@ -22,13 +22,7 @@ QByteArray edited(const QByteArray &archive, const std::function<void(plist_t)> 
     plist_t root = nullptr;
     plist_from_bin(archive.constData(), uint32_t(archive.size()), &root);
     edit(root);
-    char *bytes = nullptr;
-    uint32_t length = 0;
-    plist_to_bin(root, &bytes, &length);
-    QByteArray out(bytes, qsizetype(length));
-    plist_to_bin_free(bytes);
-    plist_free(root);
-    return out;
+    return HandMade::toBinary(root);
 }
 
 plist_t objectAt(plist_t root, uint32_t index)
