@@ -24,5 +24,8 @@ int main(int argc, char *argv[])
 
     window.show();
     delegate.applicationDidFinishLaunching();
-    return app.exec();
+    const int status = app.exec();
+    // The bus's event thread and timers end with the application loop.
+    UsbBus::setSystem(nullptr);
+    return status;
 }

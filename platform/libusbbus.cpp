@@ -76,6 +76,8 @@ std::vector<UsbInterfaceInfo> interfacesOf(libusb_device *device)
 struct LibusbBus::State
 {
     libusb_context *context = nullptr;
+    // Lives on the GUI thread: what the event thread hands over is queued to it.
+    std::unique_ptr<QObject> gui;
     std::thread events;
     std::atomic<bool> stopping = false;
 
@@ -278,14 +280,14 @@ struct Watcher
     libusb_hotplug_callback_handle handle = 0;
     // Devices reported inside registration, delivered once registration has returned.
     std::thread::id registeringThread;
-    bool registering = false;
+    std::atomic<bool> registering = false;
     std::vector<DeviceRef> present;
 };
 
 void deliver(const std::shared_ptr<Watcher> &watcher, const DeviceRef &device, bool arrival)
 {
     const std::shared_ptr<LibusbBus::State> state = watcher->state.lock();
-    if (!state || !watcher->alive)
+    if (!state || !watcher->alive || !watcher->context)
         return;
     if (arrival) {
         const UsbDeviceInfo info = state->describe(device.get(), state->idFor(device.get()));
@@ -313,6 +315,7 @@ std::unique_ptr<LibusbBus> LibusbBus::create(QString *error)
             *error = QString::fromUtf8(libusb_strerror(result));
         return nullptr;
     }
+    state->gui = std::make_unique<QObject>();
     State *raw = state.get();
     state->events = std::thread([raw] {
         while (!raw->stopping) {
@@ -329,6 +332,7 @@ LibusbBus::~LibusbBus()
     libusb_interrupt_event_handler(mState->context);
     if (mState->events.joinable())
         mState->events.join();
+    mState->gui.reset(); // drops what is still queued for the watchers
 }
 
 uint32_t LibusbBus::statusFromLibusb(int error)
@@ -363,7 +367,9 @@ int LIBUSB_CALL hotplugCallback(libusb_context *, libusb_device *device, libusb_
         watcher->present.push_back(std::move(ref));
         return 0;
     }
-    MainQueue::async(watcher->context, [watcher, ref = std::move(ref), arrival] { deliver(watcher, ref, arrival); });
+    const std::shared_ptr<LibusbBus::State> state = watcher->state.lock();
+    if (state && state->gui)
+        MainQueue::async(state->gui.get(), [watcher, ref = std::move(ref), arrival] { deliver(watcher, ref, arrival); });
     return 0;
 }
 
@@ -389,8 +395,8 @@ std::shared_ptr<void> LibusbBus::watch(QObject *context, Handler arrived, Handle
 
     // The callback's user data must outlive the registration; the token owns it.
     auto *holder = new std::shared_ptr<Watcher>(watcher);
-    watcher->registering = true;
     watcher->registeringThread = std::this_thread::get_id();
+    watcher->registering = true;
     const int result = libusb_hotplug_register_callback(
         mState->context,
         libusb_hotplug_event(LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED | LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT),
