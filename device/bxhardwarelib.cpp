@@ -36,8 +36,13 @@ QString fromUtf16Le(std::span<const uint8_t> bytes)
 
 } // namespace
 
+bxHardwareLib::bxHardwareLib()
+{
+    gUSBInterface.store(nullptr);
+}
+
 bxHardwareLib::bxHardwareLib(UsbBus &bus)
-    : mBus(bus)
+    : mBus(&bus)
 {
     gUSBInterface.store(nullptr);
 }
@@ -50,7 +55,8 @@ bxHardwareLib::~bxHardwareLib()
 
 bool bxHardwareLib::initDevice(uint32_t vid, uint32_t pid, uint16_t interfaceClass)
 {
-    const std::unique_ptr<UsbDevice> device = mBus.openDevice(vid, pid);
+    UsbBus &bus = mBus ? *mBus : UsbBus::system();
+    const std::unique_ptr<UsbDevice> device = bus.openDevice(vid, pid);
     if (!device)
         return false;
 

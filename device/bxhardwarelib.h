@@ -27,8 +27,10 @@ class bxHardwareLib
 public:
     static constexpr uint16_t kAnyInterfaceClass = UsbDevice::kAnyInterfaceClass;
 
-    // Every field zero and no interface kept.
-    explicit bxHardwareLib(UsbBus &bus = UsbBus::system());
+    // Every field zero and no interface kept. Without a bus, each open looks up the application's
+    // bus (UsbBus::system()) at the time it runs.
+    bxHardwareLib();
+    explicit bxHardwareLib(UsbBus &bus);
     ~bxHardwareLib();
 
     bxHardwareLib(const bxHardwareLib &) = delete;
@@ -71,5 +73,5 @@ private:
     enum class Descriptor { Product, Manufacturer, Serial };
     QString descriptorString(Descriptor which);
 
-    UsbBus &mBus;
+    UsbBus *mBus = nullptr;
 };

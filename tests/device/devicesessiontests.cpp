@@ -480,3 +480,14 @@ TEST_F(DescriptorStrings, EepromStringsFollowTheBlocksOffsetsWithinItsBounds)
     hardware.is_qlv2_hardware = 0;
     EXPECT_EQ(hardware.GetSerialNumberString(), QStringLiteral("XY") + QChar(u'\0'));
 }
+
+TEST(DeviceSession, DefaultObjectUsesTheApplicationsBusAtEachOpen)
+{
+    UsbBus::setSystem(nullptr);
+    bxHardwareLib hardware;
+    EXPECT_FALSE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass)); // nothing attached
+    UsbBus::setSystem(std::make_unique<VirtualBus>(*VirtualCameraConfig::parse("{}", QString(), nullptr)));
+    EXPECT_TRUE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass));
+    hardware.custom_dealloc();
+    UsbBus::setSystem(nullptr);
+}
