@@ -21,8 +21,12 @@ build: configure
 run: build
 	$(BUILD)/lumivex-updater
 
+# The demo runs on a virtual T camera described in examples/; its flash and EEPROM files live in
+# $(BUILD)/demo-camera/.
 demo: build
-	LUMIVEX_RESOURCES_DIR=$(CURDIR)/$(BUILD)/demo-resources $(BUILD)/lumivex-updater
+	LUMIVEX_RESOURCES_DIR=$(CURDIR)/$(BUILD)/demo-resources \
+	LUMIVEX_VIRTUAL_CAMERA=$(CURDIR)/$(BUILD)/demo-camera/virtual-t-camera.json \
+	$(BUILD)/lumivex-updater
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300 -j2

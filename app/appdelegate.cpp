@@ -56,7 +56,7 @@ void AppDelegate::applicationDidFinishLaunching()
     forceUpdate = false;
 
     myCatalogue.myDevicesInfo.clear();
-    // The device-access object is created here once the device layer is in place.
+    myHardware = std::make_unique<bxHardwareLib>();
     b_needsButton = false;
     b_needProgressBar = false;
     defaultFont = systemFontOfSize(16.0);

@@ -2,6 +2,7 @@
 // controls; runs the launch sequence and presents status and progress.
 #pragma once
 
+#include "device/bxhardwarelib.h"
 #include "payload/firmwarecatalogue.h"
 #include "platform/resources.h"
 #include "ui/mainwindow.h"
@@ -58,6 +59,7 @@ public:
     HyperlinkTextField *progressText = nullptr;
     // The update queue writes these while the GUI thread reads them.
     std::atomic<double> percentage = 0.0;
+    std::unique_ptr<bxHardwareLib> myHardware;
     int32_t binIndex = -1;
     bool deviceEstablished = false;
     bool forceUpdate = false;

@@ -2,6 +2,7 @@
 #include "app/appdelegate.h"
 #include "platform/language.h"
 #include "platform/resources.h"
+#include "sim/usbbusfactory.h"
 #include "ui/localization.h"
 #include "ui/mainwindow.h"
 
@@ -11,6 +12,8 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     installStringTables(app, languageCode());
+    // The real bus, or the virtual cameras while LUMIVEX_VIRTUAL_CAMERA is set.
+    UsbBus::setSystem(createUsbBus());
 
     MainWindow window;
     AppDelegate delegate(window, Resources::locate());
@@ -21,5 +24,8 @@ int main(int argc, char *argv[])
 
     window.show();
     delegate.applicationDidFinishLaunching();
-    return app.exec();
+    const int status = app.exec();
+    // The bus's event thread and timers end with the application loop.
+    UsbBus::setSystem(nullptr);
+    return status;
 }

@@ -1,0 +1,219 @@
+// The device-access object: the USB session with the camera, its identity and strings, and the
+// bridge's EEPROM.
+#include "device/bxhardwarelib.h"
+
+#include "device/stdoutlog.h"
+#include "device/usbrequests.h"
+#include "payload/bytereader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+std::atomic<std::shared_ptr<UsbInterface>> gUSBInterface;
+std::atomic<uint8_t> gHIDInterfaceNumber = 0;
+
+namespace {
+
+constexpr uint8_t kVideoClass = 14;
+constexpr uint8_t kVideoControlSubClass = 1;
+constexpr uint8_t kHidClass = 3;
+constexpr uint8_t kChipS = 0xB0;
+constexpr uint8_t kChipT = 0xB3;
+constexpr int kI2cEeprom = 0xA0;
+constexpr uint32_t kEepromPiece = 32;
+constexpr uint32_t kDescriptorBlockAddress = 100;
+constexpr uint8_t kVersionAddress[2] = {0x00, 0x60};
+constexpr size_t kStringBuffer = 128;
+
+QString fromUtf16Le(std::span<const uint8_t> bytes)
+{
+    std::vector<char16_t> units(bytes.size() / 2);
+    for (size_t i = 0; i < units.size(); ++i)
+        units[i] = char16_t(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    return QString::fromUtf16(units.data(), qsizetype(units.size()));
+}
+
+} // namespace
+
+bxHardwareLib::bxHardwareLib()
+{
+    gUSBInterface.store(nullptr);
+}
+
+bxHardwareLib::bxHardwareLib(UsbBus &bus)
+    : mBus(&bus)
+{
+    gUSBInterface.store(nullptr);
+}
+
+bxHardwareLib::~bxHardwareLib()
+{
+    // Hand the camera's interfaces back to their kernel drivers.
+    gUSBInterface.store(nullptr);
+}
+
+bool bxHardwareLib::initDevice(uint32_t vid, uint32_t pid, uint16_t interfaceClass)
+{
+    UsbBus &bus = mBus ? *mBus : UsbBus::system();
+    const std::unique_ptr<UsbDevice> device = bus.openDevice(vid, pid);
+    if (!device)
+        return false;
+
+    // Whether this open kept the interface: only then may its failure drop it again.
+    bool keptHere = false;
+    for (std::unique_ptr<UsbInterface> &interface : device->interfaces(interfaceClass)) {
+        stdoutLine("intfNumber: %d. intfClass: %d, intfSubClass: %d\n", interface->number(),
+                   interface->interfaceClass(), interface->interfaceSubClass());
+        if (!gUSBInterface.load() && interface->interfaceClass() == kVideoClass
+            && interface->interfaceSubClass() == kVideoControlSubClass) {
+            gUSBInterface.store(std::shared_ptr<UsbInterface>(std::move(interface)));
+            keptHere = true;
+            continue;
+        }
+        if (interface->interfaceClass() == kHidClass)
+            gHIDInterfaceNumber = interface->number();
+    }
+    if (!gUSBInterface.load())
+        return false;
+
+    // A device that turns out not to be a camera of this family must not keep the session:
+    // the next camera's requests would go to it.
+    const auto dropSession = [&] {
+        if (keptHere)
+            gUSBInterface.store(nullptr);
+        return false;
+    };
+
+    uint8_t chip = 0;
+    if (usbreq_readRegister(0x00, &chip) != UsbStatus::Success)
+        return dropSession();
+
+    loadQLV2FirmwareInfo();
+
+    is_qlv2_hardware = 1;
+    mPid = uint16_t(pid);
+    mVid = uint16_t(vid);
+
+    if (usbreq_readChipId(&chip) != UsbStatus::Success || (chip != kChipS && chip != kChipT))
+        return dropSession();
+    return true;
+}
+
+void bxHardwareLib::custom_dealloc()
+{
+    gUSBInterface.store(nullptr);
+    my256ByteData.reset();
+}
+
+QString bxHardwareLib::GetProductString()
+{
+    QString name = descriptorString(Descriptor::Product);
+    name.remove(QChar(u'\0'));
+    name.remove(QStringLiteral("Audio"), Qt::CaseSensitive);
+    return name;
+}
+
+QString bxHardwareLib::GetManufacturerString()
+{
+    QString name = descriptorString(Descriptor::Manufacturer);
+    name.remove(QChar(u'\0'));
+    return name;
+}
+
+QString bxHardwareLib::GetSerialNumberString()
+{
+    return descriptorString(Descriptor::Serial);
+}
+
+QString bxHardwareLib::descriptorString(Descriptor which)
+{
+    std::array<uint8_t, kStringBuffer> buffer{};
+    if (is_qlv2_hardware) {
+        const _QLV2_USER_SPACE_t &user = myQLV2_FW_Info.UserSpaceData;
+        const _USB_STRING_t &entry = which == Descriptor::Product ? user.ProductString
+                                   : which == Descriptor::Manufacturer ? user.VendorString
+                                                                        : user.SerialNumber;
+        std::memcpy(buffer.data(), entry.StringData, sizeof(entry.StringData));
+        // The flash states the length; the buffer bounds it.
+        const size_t length = std::min<size_t>(entry.StringLen, buffer.size());
+        return fromUtf16Le(std::span(buffer).first(length));
+    }
+
+    const ByteReader block(std::span<const uint8_t>(GetEeprom256Bytes(), 256));
+    const size_t pair = which == Descriptor::Product ? 12 : which == Descriptor::Serial ? 14 : 16;
+    const uint8_t offset = *block.u8(pair);
+    const uint8_t length = *block.u8(pair + 1);
+    if (offset == 0)
+        return QString();
+    // The EEPROM states offset and length; the block and the buffer bound them.
+    const size_t available = std::min<size_t>({length, block.size() - offset, buffer.size()});
+    const std::span<const uint8_t> descriptor = *block.bytes(offset, available);
+    std::copy(descriptor.begin(), descriptor.end(), buffer.begin());
+    // A string descriptor: two header bytes, then the text; the zeroed buffer supplies the NUL
+    // that follows it.
+    const size_t textBytes = std::min<size_t>(length, buffer.size() - 2);
+    return fromUtf16Le(std::span(buffer).subspan(2, textBytes));
+}
+
+uint32_t bxHardwareLib::fEEPROMRead(uint32_t address, uint32_t count, uint8_t *bytes)
+{
+    if (count <= kEepromPiece) {
+        const uint8_t where[2] = {uint8_t(address >> 8), uint8_t(address)};
+        if (const uint32_t status = usbreq_i2cWrite(this, kI2cEeprom, 2, where, true))
+            return status;
+        return usbreq_i2cRead(this, kI2cEeprom, int(count), bytes);
+    }
+    uint32_t result = UsbStatus::Success;
+    const uint32_t pieces = count / kEepromPiece;
+    for (uint32_t i = 0; i <= pieces; ++i) {
+        const uint32_t length = i < pieces ? kEepromPiece : count % kEepromPiece;
+        const uint32_t status = fEEPROMRead(address + i * kEepromPiece, length, bytes + i * kEepromPiece);
+        if (result == UsbStatus::Success)
+            result = status;
+    }
+    return result;
+}
+
+uint32_t bxHardwareLib::fEEPROMWrite(uint32_t address, uint32_t count, const uint8_t *bytes)
+{
+    if (count <= kEepromPiece) {
+        std::array<uint8_t, kEepromPiece + 2> data{};
+        data[0] = uint8_t(address >> 8);
+        data[1] = uint8_t(address);
+        std::copy_n(bytes, count, data.begin() + 2);
+        return usbreq_i2cWrite(this, kI2cEeprom, int(count + 2), data.data(), false);
+    }
+    uint32_t result = UsbStatus::Success;
+    const uint32_t pieces = count / kEepromPiece;
+    for (uint32_t i = 0; i <= pieces; ++i) {
+        const uint32_t length = i < pieces ? kEepromPiece : count % kEepromPiece;
+        const uint32_t status = fEEPROMWrite(address + i * kEepromPiece, length, bytes + i * kEepromPiece);
+        if (result == UsbStatus::Success)
+            result = status;
+    }
+    return result;
+}
+
+uint32_t bxHardwareLib::GetFirmwareVersion()
+{
+    if (is_qlv2_hardware)
+        return myQLV2_FW_Info.UserSpaceData.FirmwareVersion.value();
+    if (usbreq_i2cWrite(this, kI2cEeprom, 2, kVersionAddress, true) != UsbStatus::Success)
+        return 0;
+    uint8_t version[4] = {};
+    if (usbreq_i2cRead(this, kI2cEeprom, 4, version) != UsbStatus::Success)
+        return 0;
+    return (uint32_t(version[0]) << 24) | (uint32_t(version[1]) << 16) | (uint32_t(version[2]) << 8) | version[3];
+}
+
+uint8_t *bxHardwareLib::GetEeprom256Bytes()
+{
+    if (my256ByteData)
+        return my256ByteData->data();
+    my256ByteData = std::make_unique<std::array<uint8_t, 256>>();
+    // A piece that cannot be read stays zero.
+    for (uint32_t i = 0; i < 8; ++i)
+        fEEPROMRead(kDescriptorBlockAddress + i * kEepromPiece, kEepromPiece, my256ByteData->data() + i * kEepromPiece);
+    return my256ByteData->data();
+}

@@ -1,0 +1,77 @@
+// The device-access object: the USB session with the one camera being handled, its identity and
+// descriptor strings, and the bridge's EEPROM. The requests it is built on live in usbrequests.h.
+#pragma once
+
+#include "payload/firmwarerecords.h"
+#include "platform/usbbus.h"
+#include "platform/usbinterface.h"
+
+#include <QString>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+// The kept interface, the camera's first Video Control interface, through which every control
+// request travels; null when no session is open. Read from the update queue while the GUI thread
+// may drop it, hence atomic: a request in flight keeps its interface alive and fails cleanly.
+extern std::atomic<std::shared_ptr<UsbInterface>> gUSBInterface;
+// The camera's HID interface number, the wIndex of the bridge's report requests. Only ever
+// overwritten, never reset.
+extern std::atomic<uint8_t> gHIDInterfaceNumber;
+
+class bxHardwareLib
+{
+public:
+    static constexpr uint16_t kAnyInterfaceClass = UsbDevice::kAnyInterfaceClass;
+
+    // Every field zero and no interface kept. Without a bus, each open looks up the application's
+    // bus (UsbBus::system()) at the time it runs.
+    bxHardwareLib();
+    explicit bxHardwareLib(UsbBus &bus);
+    ~bxHardwareLib();
+
+    bxHardwareLib(const bxHardwareLib &) = delete;
+    bxHardwareLib &operator=(const bxHardwareLib &) = delete;
+
+    // Finds the camera by its identifiers, keeps its Video Control interface, learns its HID
+    // interface and checks its bridge chip. True for a bridge of the T or S kind.
+    bool initDevice(uint32_t vid, uint32_t pid, uint16_t interfaceClass);
+    // Reads the firmware record from the camera's flash into myQLV2_FW_Info.
+    bool loadQLV2FirmwareInfo();
+
+    uint8_t isQLV2Hardware() const { return is_qlv2_hardware; }
+    uint16_t GetVendorID() const { return mVid; }
+    uint16_t GetProductID() const { return mPid; }
+    std::shared_ptr<UsbInterface> GetUSBInterfaceInterfaceHandle() const { return gUSBInterface.load(); }
+
+    QString GetProductString();
+    QString GetManufacturerString();
+    QString GetSerialNumberString();
+
+    // Ends the session: no interface kept, the EEPROM block forgotten.
+    void custom_dealloc();
+
+    // The boot EEPROM, in pieces of at most 32 bytes; statuses as the requests return them.
+    uint32_t fEEPROMRead(uint32_t address, uint32_t count, uint8_t *bytes);
+    uint32_t fEEPROMWrite(uint32_t address, uint32_t count, const uint8_t *bytes);
+    // The camera's firmware version; 0 when it cannot be read.
+    uint32_t GetFirmwareVersion();
+    // The EEPROM's 256-byte descriptor block, read once per session; owned by this object.
+    uint8_t *GetEeprom256Bytes();
+
+    std::unique_ptr<std::array<uint8_t, 256>> my256ByteData;
+    uint16_t mPid = 0;
+    uint16_t mVid = 0;
+    std::mutex mLock; // serialises the I2C transfers
+    uint8_t is_qlv2_hardware = 0;
+    _QLV2_FW_INFO myQLV2_FW_Info{};
+
+private:
+    enum class Descriptor { Product, Manufacturer, Serial };
+    QString descriptorString(Descriptor which);
+
+    UsbBus *mBus = nullptr;
+};

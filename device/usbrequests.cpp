@@ -1,0 +1,180 @@
+// The control requests to the camera's bridge chip.
+#include "device/usbrequests.h"
+
+#include "device/bxhardwarelib.h"
+#include "device/stdoutlog.h"
+#include "platform/systemlog.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstring>
+#include <exception>
+#include <thread>
+
+namespace {
+
+constexpr uint32_t kReportTimeoutMs = 100;
+constexpr uint32_t kI2cTimeoutMs = 250;
+constexpr int kMaxReportLength = 64;
+constexpr int kMaxI2cChunk = 64;
+constexpr uint8_t kCommandReport = 0x87;
+constexpr uint8_t kDataReport = 0x93;
+constexpr int kDataReportLength = 40;
+
+// The bus needs a moment after each I2C request, longer after a failed one.
+void pauseAfterI2c(uint32_t status)
+{
+    std::this_thread::sleep_for(std::chrono::microseconds(status ? 25000 : 5000));
+}
+
+uint32_t sendReport(bool get, uint8_t reportId, uint8_t *buffer, int length)
+{
+    if (length > kMaxReportLength || length < 0)
+        return kReportLengthTooLong;
+    if (!buffer)
+        return kReportNoBuffer;
+    std::array<uint8_t, kMaxReportLength + 1> data{};
+    data[0] = reportId;
+    std::copy_n(buffer, length, data.begin() + 1);
+
+    UsbDeviceRequest request;
+    request.bmRequestType = get ? 0xA1 : 0x21;
+    request.bRequest = get ? 0x01 : 0x09;
+    request.wValue = uint16_t(0x0300 | reportId);
+    request.wIndex = gHIDInterfaceNumber.load();
+    request.wLength = uint16_t(length + 1);
+    request.pData = data.data();
+    request.noDataTimeout = kReportTimeoutMs;
+    request.completionTimeout = kReportTimeoutMs;
+    const uint32_t status = usbreq_sendRequest(request);
+    if (get && status == UsbStatus::Success)
+        std::copy_n(data.begin(), length, buffer);
+    return status;
+}
+
+UsbDeviceRequest i2cRequest(uint8_t bmRequestType, uint8_t bRequest, int address, uint16_t length, uint8_t *data)
+{
+    UsbDeviceRequest request;
+    request.bmRequestType = bmRequestType;
+    request.bRequest = bRequest;
+    request.wValue = 0;
+    request.wIndex = uint16_t(address);
+    request.wLength = length;
+    request.pData = data;
+    request.noDataTimeout = kI2cTimeoutMs;
+    request.completionTimeout = kI2cTimeoutMs;
+    return request;
+}
+
+} // namespace
+
+uint32_t usbreq_sendRequest(UsbDeviceRequest &request)
+{
+    const std::shared_ptr<UsbInterface> interface = gUSBInterface.load();
+    if (!interface) {
+        systemLog(QStringLiteral(" Error: No interface to send request"));
+        return UsbStatus::NoDevice;
+    }
+    // The backends keep the interface usable for the whole session, so no open around each request.
+    const uint32_t status = interface->controlRequest(request);
+    if (status != UsbStatus::Success) {
+        stdoutLine("ControlRequestTO: 0x%08x\n", status);
+        return status;
+    }
+    return UsbStatus::Success;
+}
+
+uint32_t usbreq_setReport(uint8_t reportId, const uint8_t *payload, int length)
+{
+    if (length > kMaxReportLength || length < 0)
+        return kReportLengthTooLong;
+    if (!payload)
+        return kReportNoBuffer;
+    std::array<uint8_t, kMaxReportLength> copy{};
+    std::copy_n(payload, length, copy.begin());
+    return sendReport(false, reportId, copy.data(), length);
+}
+
+uint32_t usbreq_getReport(uint8_t reportId, uint8_t *buffer, int length)
+{
+    return sendReport(true, reportId, buffer, length);
+}
+
+uint32_t usbreq_readRegister(uint8_t reg, uint8_t *value)
+{
+    const uint8_t command[4] = {0x08, reg, 0x00, 0x04};
+    if (const uint32_t status = usbreq_setReport(kCommandReport, command, 4))
+        return status;
+    uint8_t answer[kDataReportLength] = {};
+    if (const uint32_t status = usbreq_getReport(kDataReport, answer, kDataReportLength))
+        return status;
+    *value = answer[0];
+    return UsbStatus::Success;
+}
+
+uint32_t usbreq_readChipId(uint8_t *chipId)
+{
+    return usbreq_readRegister(0x00, chipId);
+}
+
+uint32_t usbreq_i2cWrite(bxHardwareLib *hardware, int address, int count, const uint8_t *bytes, bool hold)
+{
+    std::lock_guard guard(hardware->mLock);
+    uint32_t status = UsbStatus::Success;
+    try {
+        const std::shared_ptr<UsbInterface> interface = gUSBInterface.load();
+        if (!interface)
+            return UsbStatus::NotReady;
+        if (const uint32_t opened = interface->open())
+            return opened;
+        int offset = 0;
+        while (count - offset > 0) {
+            const int remaining = count - offset;
+            const int chunk = std::min(remaining, kMaxI2cChunk);
+            const bool more = remaining > kMaxI2cChunk || hold;
+            std::array<uint8_t, kMaxI2cChunk> data{};
+            std::copy_n(bytes + offset, chunk, data.begin());
+            UsbDeviceRequest request = i2cRequest(0x40, more ? 0x03 : 0x02, address, uint16_t(chunk), data.data());
+            status = interface->controlRequest(request);
+            if (status != UsbStatus::Success)
+                stdoutLine("CameraControl Error: usbreq_i2cWrite (%08x)\n", status);
+            pauseAfterI2c(status);
+            offset += chunk;
+        }
+        const uint32_t closed = interface->close();
+        if (status == UsbStatus::Success)
+            status = closed;
+    } catch (const std::exception &e) {
+        systemLogFailure("UInt32 usbreq_i2cWrite(bxHardwareLib *__strong, int, int, unsigned char *, _Bool)",
+                         QString::fromUtf8(e.what()));
+    }
+    return status;
+}
+
+uint32_t usbreq_i2cRead(bxHardwareLib *hardware, int address, int count, uint8_t *buffer)
+{
+    std::lock_guard guard(hardware->mLock);
+    uint32_t status = UsbStatus::Success;
+    try {
+        const std::shared_ptr<UsbInterface> interface = gUSBInterface.load();
+        if (!interface)
+            return UsbStatus::NotReady;
+        if (const uint32_t opened = interface->open())
+            return opened;
+        if (count > 0) {
+            UsbDeviceRequest request = i2cRequest(0xC0, 0x02, address, uint16_t(std::min(count, 0xFFFF)), buffer);
+            status = interface->controlRequest(request);
+            if (status != UsbStatus::Success)
+                stdoutLine("CameraControl Error: usbreq_i2cRead (%08x)\n", status);
+            pauseAfterI2c(status);
+        }
+        const uint32_t closed = interface->close();
+        if (status == UsbStatus::Success)
+            status = closed;
+    } catch (const std::exception &e) {
+        systemLogFailure("UInt32 usbreq_i2cRead(bxHardwareLib *__strong, int, int, unsigned char *)",
+                         QString::fromUtf8(e.what()));
+    }
+    return status;
+}

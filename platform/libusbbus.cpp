@@ -1,0 +1,442 @@
+// The real USB bus through libusb-1.0.
+//
+// Hotplug callbacks run either inside registration (devices already present, with
+// LIBUSB_HOTPLUG_ENUMERATE) or on our event thread; neither may open a device or do I/O, so each
+// callback only takes a device reference and hands it on. HID class requests reach the bridge only
+// while we hold the HID interface, so it is claimed (the kernel driver detached automatically) on
+// first use and released, with the driver re-attached, when the session ends. Video interfaces are
+// never claimed, and vendor requests to the device need no claim at all.
+#include "platform/libusbbus.h"
+
+#include "platform/mainqueue.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPointer>
+
+#include <libusb-1.0/libusb.h>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
+
+using DeviceRef = std::shared_ptr<libusb_device>;
+
+namespace {
+
+DeviceRef takeRef(libusb_device *device)
+{
+    libusb_ref_device(device);
+    return DeviceRef(device, libusb_unref_device);
+}
+
+// The "USB Product Name" as the kernel read it at enumeration; asking the device itself would
+// need an open, which a foreign device (or missing permission) refuses.
+QString sysfsProductName(libusb_device *device)
+{
+    const QString bus = QString::number(libusb_get_bus_number(device));
+    const QString address = QString::number(libusb_get_device_address(device));
+    const QDir devices(QStringLiteral("/sys/bus/usb/devices"));
+    const auto attribute = [](const QString &folder, const char *name) {
+        QFile file(folder + QLatin1Char('/') + QLatin1String(name));
+        if (!file.open(QIODevice::ReadOnly))
+            return QString();
+        return QString::fromUtf8(file.readAll()).remove(QLatin1Char('\n'));
+    };
+    for (const QString &name : devices.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System)) {
+        const QString folder = devices.filePath(name);
+        if (attribute(folder, "busnum") == bus && attribute(folder, "devnum") == address)
+            return attribute(folder, "product");
+    }
+    return QString();
+}
+
+std::vector<UsbInterfaceInfo> interfacesOf(libusb_device *device)
+{
+    std::vector<UsbInterfaceInfo> result;
+    libusb_config_descriptor *config = nullptr;
+    if (libusb_get_active_config_descriptor(device, &config) != LIBUSB_SUCCESS
+        && libusb_get_config_descriptor(device, 0, &config) != LIBUSB_SUCCESS)
+        return result;
+    for (int i = 0; i < config->bNumInterfaces; ++i) {
+        const libusb_interface &interface = config->interface[i];
+        if (interface.num_altsetting < 1)
+            continue;
+        const libusb_interface_descriptor &alt = interface.altsetting[0];
+        result.push_back({alt.bInterfaceNumber, alt.bInterfaceClass, alt.bInterfaceSubClass});
+    }
+    libusb_free_config_descriptor(config);
+    return result;
+}
+
+} // namespace
+
+struct LibusbBus::State
+{
+    libusb_context *context = nullptr;
+    // Lives on the GUI thread: what the event thread hands over is queued to it.
+    std::unique_ptr<QObject> gui;
+    std::thread events;
+    std::atomic<bool> stopping = false;
+
+    std::mutex lock;
+    std::map<libusb_device *, std::pair<UsbDeviceId, DeviceRef>> ids;
+    UsbDeviceId nextId = 1;
+
+    ~State()
+    {
+        ids.clear();
+        if (context)
+            libusb_exit(context);
+    }
+
+    // The identity of this attachment; a device seen for the first time gets a new one.
+    UsbDeviceId idFor(libusb_device *device)
+    {
+        std::lock_guard guard(lock);
+        auto found = ids.find(device);
+        if (found != ids.end())
+            return found->second.first;
+        const UsbDeviceId id = nextId++;
+        ids.emplace(device, std::make_pair(id, takeRef(device)));
+        return id;
+    }
+
+    UsbDeviceId forget(libusb_device *device)
+    {
+        DeviceRef released; // unreferenced outside the lock
+        std::lock_guard guard(lock);
+        auto found = ids.find(device);
+        if (found == ids.end())
+            return nextId++;
+        const UsbDeviceId id = found->second.first;
+        released = std::move(found->second.second);
+        ids.erase(found);
+        return id;
+    }
+
+    UsbDeviceInfo describe(libusb_device *device, UsbDeviceId id)
+    {
+        UsbDeviceInfo info;
+        info.id = id;
+        libusb_device_descriptor descriptor{};
+        if (libusb_get_device_descriptor(device, &descriptor) == LIBUSB_SUCCESS) {
+            info.vendorId = descriptor.idVendor;
+            info.productId = descriptor.idProduct;
+        }
+        info.productName = sysfsProductName(device);
+        info.interfaces = interfacesOf(device);
+        return info;
+    }
+};
+
+namespace {
+
+// One opened device, shared by the interface objects taken from it.
+class Connection
+{
+public:
+    Connection(std::shared_ptr<LibusbBus::State> state, DeviceRef device, std::vector<UsbInterfaceInfo> interfaces)
+        : mState(std::move(state))
+        , mDevice(std::move(device))
+        , mInterfaces(std::move(interfaces))
+    {
+    }
+
+    ~Connection()
+    {
+        if (!mHandle)
+            return;
+        // Releasing with auto-detach on hands each interface back to its kernel driver.
+        for (const uint8_t number : mClaimed)
+            libusb_release_interface(mHandle, number);
+        libusb_close(mHandle);
+    }
+
+    uint32_t open()
+    {
+        std::lock_guard guard(mLock);
+        return openLocked();
+    }
+
+    uint32_t controlRequest(UsbDeviceRequest &request)
+    {
+        std::lock_guard guard(mLock);
+        if (const uint32_t status = openLocked())
+            return status;
+        if ((request.bmRequestType & 0x1F) == LIBUSB_RECIPIENT_INTERFACE) {
+            if (const uint32_t status = claimLocked(uint8_t(request.wIndex & 0xFF)))
+                return status;
+        }
+        const int result = libusb_control_transfer(mHandle, request.bmRequestType, request.bRequest, request.wValue,
+                                                   request.wIndex, request.pData, request.wLength,
+                                                   request.completionTimeout);
+        if (result < 0) {
+            request.wLenDone = 0;
+            return LibusbBus::statusFromLibusb(result);
+        }
+        request.wLenDone = uint32_t(result);
+        return UsbStatus::Success;
+    }
+
+private:
+    uint32_t openLocked()
+    {
+        if (mHandle)
+            return UsbStatus::Success;
+        const int result = libusb_open(mDevice.get(), &mHandle);
+        if (result != LIBUSB_SUCCESS) {
+            mHandle = nullptr;
+            return LibusbBus::statusFromLibusb(result);
+        }
+        libusb_set_auto_detach_kernel_driver(mHandle, 1);
+        return UsbStatus::Success;
+    }
+
+    uint32_t claimLocked(uint8_t number)
+    {
+        if (mClaimed.count(number))
+            return UsbStatus::Success;
+        bool known = false;
+        for (const UsbInterfaceInfo &interface : mInterfaces) {
+            if (interface.number != number)
+                continue;
+            known = true;
+            if (interface.interfaceClass == LIBUSB_CLASS_VIDEO)
+                return UsbStatus::Success; // the video driver keeps its interfaces
+        }
+        if (!known)
+            return UsbStatus::Success;
+        const int result = libusb_claim_interface(mHandle, number);
+        if (result != LIBUSB_SUCCESS)
+            return LibusbBus::statusFromLibusb(result);
+        mClaimed.insert(number);
+        return UsbStatus::Success;
+    }
+
+    std::shared_ptr<LibusbBus::State> mState; // keeps the context alive while the device is open
+    DeviceRef mDevice;
+    std::vector<UsbInterfaceInfo> mInterfaces;
+    std::mutex mLock;
+    libusb_device_handle *mHandle = nullptr;
+    std::set<uint8_t> mClaimed;
+};
+
+class Interface : public UsbInterface
+{
+public:
+    Interface(UsbDeviceId device, UsbInterfaceInfo info, std::shared_ptr<Connection> connection)
+        : UsbInterface(device, info)
+        , mConnection(std::move(connection))
+    {
+    }
+
+    uint32_t open() override { return mConnection->open(); }
+    uint32_t close() override { return UsbStatus::Success; } // the handle lives as long as the session
+    uint32_t controlRequest(UsbDeviceRequest &request) override { return mConnection->controlRequest(request); }
+
+private:
+    std::shared_ptr<Connection> mConnection;
+};
+
+class Device : public UsbDevice
+{
+public:
+    Device(std::shared_ptr<LibusbBus::State> state, DeviceRef device, UsbDeviceInfo info)
+        : mState(std::move(state))
+        , mDevice(std::move(device))
+        , mInfo(std::move(info))
+    {
+    }
+
+    const UsbDeviceInfo &info() const override { return mInfo; }
+
+    std::vector<std::unique_ptr<UsbInterface>> interfaces(uint16_t interfaceClass) override
+    {
+        auto connection = std::make_shared<Connection>(mState, mDevice, mInfo.interfaces);
+        std::vector<std::unique_ptr<UsbInterface>> result;
+        for (const UsbInterfaceInfo &interface : mInfo.interfaces) {
+            if (interfaceClass == kAnyInterfaceClass || interface.interfaceClass == interfaceClass)
+                result.push_back(std::make_unique<Interface>(mInfo.id, interface, connection));
+        }
+        return result;
+    }
+
+private:
+    std::shared_ptr<LibusbBus::State> mState;
+    DeviceRef mDevice;
+    UsbDeviceInfo mInfo;
+};
+
+struct Watcher
+{
+    std::weak_ptr<LibusbBus::State> state;
+    QPointer<QObject> context;
+    UsbBus::Handler arrived;
+    UsbBus::Handler removed;
+    std::atomic<bool> alive = true;
+    libusb_hotplug_callback_handle handle = 0;
+    // Devices reported inside registration, delivered once registration has returned.
+    std::thread::id registeringThread;
+    std::atomic<bool> registering = false;
+    std::vector<DeviceRef> present;
+};
+
+void deliver(const std::shared_ptr<Watcher> &watcher, const DeviceRef &device, bool arrival)
+{
+    const std::shared_ptr<LibusbBus::State> state = watcher->state.lock();
+    if (!state || !watcher->alive || !watcher->context)
+        return;
+    if (arrival) {
+        const UsbDeviceInfo info = state->describe(device.get(), state->idFor(device.get()));
+        watcher->arrived(info);
+    } else {
+        const UsbDeviceInfo info = state->describe(device.get(), state->forget(device.get()));
+        watcher->removed(info);
+    }
+}
+
+} // namespace
+
+LibusbBus::LibusbBus(std::shared_ptr<State> state)
+    : mState(std::move(state))
+{
+}
+
+std::unique_ptr<LibusbBus> LibusbBus::create(QString *error)
+{
+    auto state = std::make_shared<State>();
+    const int result = libusb_init(&state->context);
+    if (result != LIBUSB_SUCCESS) {
+        state->context = nullptr;
+        if (error)
+            *error = QString::fromUtf8(libusb_strerror(result));
+        return nullptr;
+    }
+    state->gui = std::make_unique<QObject>();
+    State *raw = state.get();
+    state->events = std::thread([raw] {
+        while (!raw->stopping) {
+            timeval interval{0, 200000};
+            libusb_handle_events_timeout_completed(raw->context, &interval, nullptr);
+        }
+    });
+    return std::unique_ptr<LibusbBus>(new LibusbBus(std::move(state)));
+}
+
+LibusbBus::~LibusbBus()
+{
+    mState->stopping = true;
+    libusb_interrupt_event_handler(mState->context);
+    if (mState->events.joinable())
+        mState->events.join();
+    mState->gui.reset(); // drops what is still queued for the watchers
+}
+
+uint32_t LibusbBus::statusFromLibusb(int error)
+{
+    switch (error) {
+    case LIBUSB_SUCCESS: return UsbStatus::Success;
+    case LIBUSB_ERROR_IO: return UsbStatus::IOError;
+    case LIBUSB_ERROR_INVALID_PARAM: return UsbStatus::BadArgument;
+    case LIBUSB_ERROR_ACCESS: return UsbStatus::NotPrivileged;
+    case LIBUSB_ERROR_NO_DEVICE: return UsbStatus::NoDevice;
+    case LIBUSB_ERROR_NOT_FOUND: return UsbStatus::NotFound;
+    case LIBUSB_ERROR_BUSY: return UsbStatus::ExclusiveAccess;
+    case LIBUSB_ERROR_TIMEOUT: return UsbStatus::TransactionTimeout;
+    case LIBUSB_ERROR_OVERFLOW: return UsbStatus::Overrun;
+    case LIBUSB_ERROR_PIPE: return UsbStatus::PipeStalled;
+    case LIBUSB_ERROR_INTERRUPTED: return UsbStatus::Aborted;
+    case LIBUSB_ERROR_NO_MEM: return UsbStatus::NoMemory;
+    case LIBUSB_ERROR_NOT_SUPPORTED: return UsbStatus::Unsupported;
+    default: return UsbStatus::Error;
+    }
+}
+
+namespace {
+
+int LIBUSB_CALL hotplugCallback(libusb_context *, libusb_device *device, libusb_hotplug_event event, void *userData)
+{
+    auto *holder = static_cast<std::shared_ptr<Watcher> *>(userData);
+    const std::shared_ptr<Watcher> watcher = *holder;
+    DeviceRef ref = takeRef(device);
+    const bool arrival = event == LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED;
+    if (watcher->registering && std::this_thread::get_id() == watcher->registeringThread) {
+        watcher->present.push_back(std::move(ref));
+        return 0;
+    }
+    const std::shared_ptr<LibusbBus::State> state = watcher->state.lock();
+    if (state && state->gui)
+        MainQueue::async(state->gui.get(), [watcher, ref = std::move(ref), arrival] { deliver(watcher, ref, arrival); });
+    return 0;
+}
+
+} // namespace
+
+std::shared_ptr<void> LibusbBus::watch(QObject *context, Handler arrived, Handler removed)
+{
+    auto watcher = std::make_shared<Watcher>();
+    watcher->state = mState;
+    watcher->context = context;
+    watcher->arrived = std::move(arrived);
+    watcher->removed = std::move(removed);
+
+    if (!libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG)) {
+        libusb_device **list = nullptr;
+        const ssize_t count = libusb_get_device_list(mState->context, &list);
+        for (ssize_t i = 0; i < count; ++i)
+            deliver(watcher, takeRef(list[i]), true);
+        if (count >= 0)
+            libusb_free_device_list(list, 1);
+        return watcher;
+    }
+
+    // The callback's user data must outlive the registration; the token owns it.
+    auto *holder = new std::shared_ptr<Watcher>(watcher);
+    watcher->registeringThread = std::this_thread::get_id();
+    watcher->registering = true;
+    const int result = libusb_hotplug_register_callback(
+        mState->context,
+        libusb_hotplug_event(LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED | LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT),
+        LIBUSB_HOTPLUG_ENUMERATE, LIBUSB_HOTPLUG_MATCH_ANY, LIBUSB_HOTPLUG_MATCH_ANY, LIBUSB_HOTPLUG_MATCH_ANY,
+        hotplugCallback, holder, &watcher->handle);
+    watcher->registering = false;
+    if (result != LIBUSB_SUCCESS) {
+        delete holder;
+        return nullptr;
+    }
+
+    std::vector<DeviceRef> present = std::move(watcher->present);
+    for (const DeviceRef &device : present)
+        deliver(watcher, device, true);
+
+    std::weak_ptr<State> state = mState;
+    return std::shared_ptr<void>(holder, [state](std::shared_ptr<Watcher> *owned) {
+        (*owned)->alive = false;
+        if (const std::shared_ptr<State> alive = state.lock())
+            libusb_hotplug_deregister_callback(alive->context, (*owned)->handle);
+        delete owned;
+    });
+}
+
+std::unique_ptr<UsbDevice> LibusbBus::openDevice(uint32_t vendorId, uint32_t productId)
+{
+    libusb_device **list = nullptr;
+    const ssize_t count = libusb_get_device_list(mState->context, &list);
+    if (count < 0)
+        return nullptr;
+    std::unique_ptr<UsbDevice> found;
+    for (ssize_t i = 0; i < count && !found; ++i) {
+        libusb_device_descriptor descriptor{};
+        if (libusb_get_device_descriptor(list[i], &descriptor) != LIBUSB_SUCCESS)
+            continue;
+        if (descriptor.idVendor == vendorId && descriptor.idProduct == productId) {
+            const UsbDeviceInfo info = mState->describe(list[i], mState->idFor(list[i]));
+            found = std::make_unique<Device>(mState, takeRef(list[i]), info);
+        }
+    }
+    libusb_free_device_list(list, 1);
+    return found;
+}

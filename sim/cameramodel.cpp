@@ -1,0 +1,245 @@
+// A camera of the family as its USB default pipe sees it.
+#include "sim/cameramodel.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+constexpr uint8_t kSetReport = 0x09;
+constexpr uint8_t kGetReport = 0x01;
+constexpr uint8_t kFeatureReport = 3;
+constexpr uint8_t kCommandReport = 0x87;
+constexpr uint8_t kDataReport = 0x93;
+constexpr uint8_t kRegisterRead = 0x08;
+constexpr uint8_t kSpiRead = 0x0A;
+constexpr uint8_t kSpiWrite = 0x0B;
+constexpr size_t kDataReportLength = 41; // report id and 40 payload bytes
+constexpr size_t kSpiWriteMax = 37;
+constexpr size_t kSpiReadMax = 40;
+constexpr uint8_t kI2cTransfer = 0x02;
+constexpr uint8_t kHidClass = 3;
+
+// Waits out the transfer's time precisely: a benchmark counts on latency being what it says.
+void takeTime(std::chrono::microseconds duration)
+{
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point end = Clock::now() + duration;
+    constexpr auto kSpinMargin = std::chrono::microseconds(200);
+    if (duration > kSpinMargin)
+        std::this_thread::sleep_until(end - kSpinMargin);
+    while (Clock::now() < end) {
+    }
+}
+
+} // namespace
+
+CameraModel::CameraModel(VirtualCameraConfig config)
+    : mConfig(std::move(config))
+    , mFlash(mConfig)
+    , mEeprom(mConfig.eeprom)
+{
+    if (!mConfig.trace.isEmpty())
+        mTrace = std::fopen(QFile::encodeName(mConfig.trace).constData(), "w");
+}
+
+CameraModel::~CameraModel()
+{
+    if (mTrace)
+        std::fclose(mTrace);
+}
+
+void CameraModel::plug(UsbDeviceId attachment)
+{
+    std::lock_guard guard(mLock);
+    mFlash.powerUp();
+    mEeprom.powerUp();
+    mPendingCommand.clear();
+    mPlugged = true;
+    mAttachment = attachment;
+}
+
+void CameraModel::unplug()
+{
+    std::lock_guard guard(mLock);
+    mPlugged = false;
+}
+
+bool CameraModel::plugged() const
+{
+    std::lock_guard guard(mLock);
+    return mPlugged;
+}
+
+UsbDeviceId CameraModel::attachment() const
+{
+    std::lock_guard guard(mLock);
+    return mAttachment;
+}
+
+void CameraModel::setUnplugHandler(std::function<void()> handler)
+{
+    std::lock_guard guard(mLock);
+    mUnplugHandler = std::move(handler);
+}
+
+uint64_t CameraModel::transferCount() const
+{
+    std::lock_guard guard(mLock);
+    return mTransfers;
+}
+
+std::vector<uint8_t> CameraModel::flashContents() const
+{
+    std::lock_guard guard(mLock);
+    const BackingStore &memory = mFlash.memory();
+    std::vector<uint8_t> bytes(memory.size());
+    for (uint32_t i = 0; i < memory.size(); ++i)
+        bytes[i] = memory.at(i);
+    return bytes;
+}
+
+std::vector<uint8_t> CameraModel::eepromContents() const
+{
+    std::lock_guard guard(mLock);
+    const BackingStore &memory = mEeprom.memory();
+    std::vector<uint8_t> bytes(memory.size());
+    for (uint32_t i = 0; i < memory.size(); ++i)
+        bytes[i] = memory.at(i);
+    return bytes;
+}
+
+uint32_t CameraModel::controlTransfer(UsbDeviceRequest &request, UsbDeviceId attachment)
+{
+    std::function<void()> leaving;
+    uint32_t status = UsbStatus::Success;
+    {
+        std::lock_guard guard(mLock);
+        const uint64_t n = ++mTransfers;
+        if (mConfig.latencyUs)
+            takeTime(std::chrono::microseconds(mConfig.latencyUs));
+        request.wLenDone = 0;
+        if (!mPlugged || attachment != mAttachment)
+            status = UsbStatus::NoDevice;
+        else if (mConfig.failTransfers.count(n))
+            status = UsbStatus::PipeStalled;
+        else
+            status = answer(request);
+        if (status != UsbStatus::Success)
+            request.wLenDone = 0;
+        trace(n, request, status);
+        if (mPlugged && mConfig.unplugAfterTransfers == n) {
+            mPlugged = false;
+            leaving = mUnplugHandler;
+        }
+    }
+    if (leaving)
+        leaving();
+    return status;
+}
+
+bool CameraModel::isHidInterface(uint16_t number) const
+{
+    return number < mConfig.interfaces.size() && mConfig.interfaces[number].first == kHidClass;
+}
+
+uint32_t CameraModel::answer(UsbDeviceRequest &request)
+{
+    // Only a bridge of this family answers its reports and vendor requests.
+    if (!mConfig.chip || (request.wLength && !request.pData))
+        return UsbStatus::PipeStalled;
+    switch (request.bmRequestType) {
+    case 0x21: // class, interface, host to device
+    case 0xA1: // class, interface, device to host
+        return answerReport(request);
+    case 0x40: // vendor, device, host to device
+    case 0xC0: // vendor, device, device to host
+        return answerI2c(request);
+    default:
+        return UsbStatus::PipeStalled;
+    }
+}
+
+uint32_t CameraModel::answerReport(UsbDeviceRequest &request)
+{
+    if (!isHidInterface(request.wIndex) || (request.wValue >> 8) != kFeatureReport)
+        return UsbStatus::PipeStalled;
+    const uint8_t reportId = request.wValue & 0xFF;
+    const std::span<uint8_t> data(request.pData, request.wLength);
+    std::vector<uint8_t> command;
+    command.swap(mPendingCommand); // an announcement holds for the next data report only
+
+    if (request.bmRequestType == 0x21 && request.bRequest == kSetReport) {
+        if (reportId == kCommandReport && data.size() >= 2) {
+            mPendingCommand.assign(data.begin() + 1, data.end());
+            mPendingCommand.resize(4, 0);
+            request.wLenDone = request.wLength;
+            return UsbStatus::Success;
+        }
+        if (reportId == kDataReport && !command.empty() && command[0] == kSpiWrite && data.size() >= 4) {
+            const size_t count = std::min({size_t(data[2]), kSpiWriteMax, data.size() - 4});
+            mFlash.clockOut(data.subspan(4, count), data[3] != 0);
+            request.wLenDone = request.wLength;
+            return UsbStatus::Success;
+        }
+        return UsbStatus::PipeStalled;
+    }
+    if (request.bmRequestType == 0xA1 && request.bRequest == kGetReport && reportId == kDataReport
+        && !command.empty()) {
+        std::vector<uint8_t> report(kDataReportLength, 0);
+        if (command[0] == kRegisterRead) {
+            report[0] = command[1] == 0x00 ? *mConfig.chip : 0x00;
+        } else if (command[0] == kSpiRead) {
+            const size_t count = std::min(size_t(command[2]), kSpiReadMax);
+            mFlash.clockIn(std::span(report).first(count), command[3] != 0);
+        } else {
+            return UsbStatus::PipeStalled;
+        }
+        const size_t length = std::min(data.size(), report.size());
+        std::copy_n(report.begin(), length, data.begin());
+        request.wLenDone = uint32_t(length);
+        return UsbStatus::Success;
+    }
+    return UsbStatus::PipeStalled;
+}
+
+uint32_t CameraModel::answerI2c(UsbDeviceRequest &request)
+{
+    if (request.wIndex != I2cEeprom::kAddress)
+        return UsbStatus::PipeStalled; // nobody acknowledges that address
+    const std::span<uint8_t> data(request.pData, request.wLength);
+    if (request.bmRequestType == 0x40 && (request.bRequest & 0xFE) == kI2cTransfer) {
+        mEeprom.write(data, (request.bRequest & 1) != 0);
+        request.wLenDone = request.wLength;
+        return UsbStatus::Success;
+    }
+    if (request.bmRequestType == 0xC0 && request.bRequest == kI2cTransfer) {
+        mEeprom.read(data);
+        request.wLenDone = request.wLength;
+        return UsbStatus::Success;
+    }
+    return UsbStatus::PipeStalled;
+}
+
+void CameraModel::trace(uint64_t n, const UsbDeviceRequest &request, uint32_t status)
+{
+    if (!mTrace)
+        return;
+    const size_t shown = request.deviceToHost() ? request.wLenDone : (request.pData ? request.wLength : 0);
+    std::string hex;
+    hex.reserve(shown * 2);
+    static constexpr char kDigits[] = "0123456789abcdef";
+    for (size_t i = 0; i < shown; ++i) {
+        hex += kDigits[request.pData[i] >> 4];
+        hex += kDigits[request.pData[i] & 0xF];
+    }
+    std::fprintf(mTrace,
+                 "{\"n\":%llu,\"bmRequestType\":%u,\"bRequest\":%u,\"wValue\":%u,\"wIndex\":%u,\"wLength\":%u,"
+                 "\"data\":\"%s\",\"status\":%u}\n",
+                 static_cast<unsigned long long>(n), request.bmRequestType, request.bRequest, request.wValue,
+                 request.wIndex, request.wLength, hex.c_str(), status);
+    std::fflush(mTrace);
+}

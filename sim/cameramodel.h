@@ -1,0 +1,65 @@
+// A camera of the family as its USB default pipe sees it: the bridge's HID command and data
+// reports, its I2C master with the boot EEPROM, the SPI flash, the fault options, and a trace of
+// every control transfer. It knows nothing of the transport, so the virtual bus and a usbfs
+// emulation can both put it on a bus.
+#pragma once
+
+#include "platform/usbtypes.h"
+#include "sim/i2ceeprom.h"
+#include "sim/spiflash.h"
+#include "sim/virtualcameraconfig.h"
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class CameraModel
+{
+public:
+    explicit CameraModel(VirtualCameraConfig config);
+    ~CameraModel();
+
+    CameraModel(const CameraModel &) = delete;
+    CameraModel &operator=(const CameraModel &) = delete;
+
+    const VirtualCameraConfig &config() const { return mConfig; }
+
+    // Plugging in powers the parts up (memories read from their files) and starts attachment
+    // number `attachment`; requests of another attachment fail with NoDevice.
+    void plug(UsbDeviceId attachment);
+    void unplug();
+    bool plugged() const;
+    UsbDeviceId attachment() const;
+
+    // Called, on the transferring thread, when the camera leaves by itself after a transfer.
+    void setUnplugHandler(std::function<void()> handler);
+
+    // One control transfer of the given attachment. Takes latency_us, counts toward the fault
+    // options and is traced.
+    uint32_t controlTransfer(UsbDeviceRequest &request, UsbDeviceId attachment);
+
+    uint64_t transferCount() const;
+    std::vector<uint8_t> flashContents() const;
+    std::vector<uint8_t> eepromContents() const;
+
+private:
+    uint32_t answer(UsbDeviceRequest &request);
+    uint32_t answerReport(UsbDeviceRequest &request);
+    uint32_t answerI2c(UsbDeviceRequest &request);
+    bool isHidInterface(uint16_t number) const;
+    void trace(uint64_t n, const UsbDeviceRequest &request, uint32_t status);
+
+    VirtualCameraConfig mConfig;
+    mutable std::mutex mLock;
+    SpiFlash mFlash;
+    I2cEeprom mEeprom;
+    std::function<void()> mUnplugHandler;
+    bool mPlugged = false;
+    UsbDeviceId mAttachment = 0;
+    uint64_t mTransfers = 0;
+    // The command report's payload, waiting for the data report it announces.
+    std::vector<uint8_t> mPendingCommand;
+    std::FILE *mTrace = nullptr;
+};

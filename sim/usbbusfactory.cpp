@@ -1,0 +1,23 @@
+// Chooses the bus the updater runs on.
+#include "sim/usbbusfactory.h"
+
+#include "platform/libusbbus.h"
+#include "platform/systemlog.h"
+#include "sim/virtualbus.h"
+
+std::unique_ptr<UsbBus> createUsbBus()
+{
+    const QString path = qEnvironmentVariable("LUMIVEX_VIRTUAL_CAMERA");
+    QString error;
+    if (!path.isEmpty()) {
+        if (auto cameras = VirtualCameraConfig::load(path, &error))
+            return std::make_unique<VirtualBus>(std::move(*cameras));
+        // A broken description must not fall through to the real hardware.
+        systemLog(QStringLiteral("Virtual camera %1: %2; running without a camera").arg(path, error));
+        return std::make_unique<EmptyUsbBus>();
+    }
+    if (auto bus = LibusbBus::create(&error))
+        return bus;
+    systemLog(QStringLiteral("USB unavailable: %1").arg(error));
+    return std::make_unique<EmptyUsbBus>();
+}

@@ -1,0 +1,44 @@
+// The description of a virtual camera, read from the JSON file that LUMIVEX_VIRTUAL_CAMERA names.
+#pragma once
+
+#include "platform/usbtypes.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <vector>
+
+struct VirtualCameraConfig
+{
+    uint16_t vid = 0xF055;
+    uint16_t pid = 0x5201;
+    QString product = QStringLiteral("LUMIVEX Camera");
+    std::vector<std::pair<uint8_t, uint8_t>> interfaces = {{14, 1}, {14, 2}, {1, 1}, {3, 0}};
+    std::optional<uint8_t> chip = 0xB3; // none: the device does not answer bridge reports
+    uint32_t jedec = 0xC22010;
+    uint32_t flashSize = 131072;
+    QString flash;  // backing files; empty: memory only
+    QString eeprom;
+    uint8_t status = 0;
+    uint32_t eraseMs = 0;
+    uint32_t programUs = 0;
+    uint32_t latencyUs = 0;
+    std::optional<int64_t> plugAtMs;
+    std::optional<int64_t> unplugAtMs;
+    std::optional<uint64_t> unplugAfterTransfers;
+    std::set<uint64_t> failTransfers;
+    bool neverReady = false;
+    std::set<uint64_t> losePrograms;
+    QString trace;
+
+    // Interfaces as the bus lists them: numbered in array order.
+    std::vector<UsbInterfaceInfo> interfaceInfos() const;
+
+    // One device object or an array of them. Relative file names are taken from the JSON file's
+    // folder. Null, with the reason in error, when the file cannot be read or a field is malformed.
+    static std::optional<std::vector<VirtualCameraConfig>> load(const QString &path, QString *error);
+    static std::optional<std::vector<VirtualCameraConfig>> parse(const QByteArray &json, const QString &folder,
+                                                                 QString *error);
+};

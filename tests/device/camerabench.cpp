@@ -1,0 +1,85 @@
+// A bench for device tests: virtual cameras on their own bus, with traces.
+#include "tests/device/camerabench.h"
+
+#include <QFile>
+#include <QJsonDocument>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+CameraBench::CameraBench(const QJsonObject &camera)
+    : CameraBench(QJsonArray{camera})
+{
+}
+
+CameraBench::CameraBench(QJsonArray cameras)
+{
+    for (qsizetype i = 0; i < cameras.size(); ++i) {
+        QJsonObject camera = cameras[i].toObject();
+        if (!camera.contains(QStringLiteral("trace")))
+            camera[QStringLiteral("trace")] = QStringLiteral("trace%1.jsonl").arg(i);
+        mTraces.append(mFolder.filePath(camera[QStringLiteral("trace")].toString()));
+        cameras[i] = camera;
+    }
+    QString error;
+    auto configs = VirtualCameraConfig::parse(QJsonDocument(cameras).toJson(), mFolder.path(), &error);
+    if (!configs)
+        qFatal("bad camera description: %s", qPrintable(error));
+    mBus = std::make_unique<VirtualBus>(std::move(*configs));
+}
+
+std::vector<TracedTransfer> CameraBench::trace(size_t index) const
+{
+    std::vector<TracedTransfer> result;
+    QFile file(mTraces.at(qsizetype(index)));
+    if (!file.open(QIODevice::ReadOnly))
+        return result;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        TracedTransfer t;
+        t.n = o[QStringLiteral("n")].toInt();
+        t.bmRequestType = o[QStringLiteral("bmRequestType")].toInt();
+        t.bRequest = o[QStringLiteral("bRequest")].toInt();
+        t.wValue = o[QStringLiteral("wValue")].toInt();
+        t.wIndex = o[QStringLiteral("wIndex")].toInt();
+        t.wLength = o[QStringLiteral("wLength")].toInt();
+        t.data = o[QStringLiteral("data")].toString();
+        t.status = uint32_t(o[QStringLiteral("status")].toDouble());
+        result.push_back(t);
+    }
+    return result;
+}
+
+StdoutCapture::StdoutCapture()
+{
+    std::fflush(stdout);
+    mPath = mFolder.filePath(QStringLiteral("stdout.log"));
+    const int fd = ::open(QFile::encodeName(mPath).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    mSaved = ::dup(STDOUT_FILENO);
+    ::dup2(fd, STDOUT_FILENO);
+    ::close(fd);
+}
+
+StdoutCapture::~StdoutCapture()
+{
+    std::fflush(stdout);
+    ::dup2(mSaved, STDOUT_FILENO);
+    ::close(mSaved);
+}
+
+QString StdoutCapture::text()
+{
+    std::fflush(stdout);
+    QFile file(mPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+QString hexOf(const std::vector<uint8_t> &bytes)
+{
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())).toHex());
+}

@@ -1,0 +1,371 @@
+// The real libusb backend end to end without hardware: umockdev fakes sysfs, the udev events and
+// the usbfs device nodes, and the ioctls on those nodes are answered by the same camera model
+// that drives the virtual bus. Runs under umockdev-wrapper.
+#include "device/bxhardwarelib.h"
+#include "device/usbrequests.h"
+#include "platform/libusbbus.h"
+#include "sim/cameramodel.h"
+#include "tests/support/testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QObject>
+
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <linux/ioctl.h>
+#include <linux/usbdevice_fs.h>
+#include <mutex>
+#include <string>
+#include <umockdev.h>
+#include <vector>
+
+namespace {
+
+constexpr uint16_t kVid = 0xF055;
+constexpr uint16_t kPid = 0x5201;
+
+VirtualCameraConfig cameraConfig(const QString &json)
+{
+    QString error;
+    auto configs = VirtualCameraConfig::parse(json.toUtf8(), QStringLiteral("/tmp"), &error);
+    if (!configs)
+        qFatal("bad camera description: %s", qPrintable(error));
+    return configs->front();
+}
+
+// The sysfs "descriptors" attribute: device descriptor, then the configuration with one
+// interface descriptor per interface of the model (no endpoints: only the default pipe is used).
+std::string descriptorsHex(const VirtualCameraConfig &config)
+{
+    const auto interfaces = config.interfaceInfos();
+    std::vector<uint8_t> d = {18, 1, 0x00, 0x02, 0xEF, 0x02, 0x01, 64,
+                              uint8_t(config.vid), uint8_t(config.vid >> 8), uint8_t(config.pid), uint8_t(config.pid >> 8),
+                              0x00, 0x01, 1, 2, 3, 1};
+    const uint16_t total = uint16_t(9 + 9 * interfaces.size());
+    const std::vector<uint8_t> configuration = {9, 2, uint8_t(total), uint8_t(total >> 8), uint8_t(interfaces.size()), 1, 0, 0x80, 250};
+    d.insert(d.end(), configuration.begin(), configuration.end());
+    for (const UsbInterfaceInfo &i : interfaces) {
+        const std::vector<uint8_t> interface = {9, 4, i.number, 0, 0, i.interfaceClass, i.interfaceSubClass, 0, 0};
+        d.insert(d.end(), interface.begin(), interface.end());
+    }
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (const uint8_t byte : d) {
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 0xF];
+    }
+    return hex;
+}
+
+// One emulated usbfs node: control URBs go to the model and wait to be reaped; claims and the
+// kernel driver's detach and re-attach are recorded.
+class UsbfsNode
+{
+public:
+    UsbfsNode(CameraModel &model, UsbDeviceId attachment)
+        : mModel(model)
+        , mAttachment(attachment)
+        , mHandler(umockdev_ioctl_base_new())
+    {
+        g_signal_connect(mHandler, "handle-ioctl", G_CALLBACK(&UsbfsNode::handle), this);
+    }
+
+    ~UsbfsNode()
+    {
+        for (UMockdevIoctlData *urb : mDone)
+            umockdev_ioctl_data_unref(urb);
+        g_object_unref(mHandler);
+    }
+
+    UMockdevIoctlBase *handler() const { return mHandler; }
+
+    std::vector<std::string> events()
+    {
+        std::lock_guard guard(mLock);
+        return mEvents;
+    }
+
+private:
+    static gboolean handle(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer self)
+    {
+        return static_cast<UsbfsNode *>(self)->answer(client);
+    }
+
+    void record(const std::string &event)
+    {
+        std::lock_guard guard(mLock);
+        mEvents.push_back(event);
+    }
+
+    template<typename T>
+    T argument(UMockdevIoctlClient *client, UMockdevIoctlData **data = nullptr)
+    {
+        UMockdevIoctlData *resolved = umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0, sizeof(T), nullptr);
+        T value{};
+        std::memcpy(&value, resolved->data, sizeof(T));
+        if (data)
+            *data = resolved;
+        else
+            umockdev_ioctl_data_unref(resolved);
+        return value;
+    }
+
+    gboolean answer(UMockdevIoctlClient *client)
+    {
+        const gulong request = umockdev_ioctl_client_get_request(client);
+        switch (request) {
+        case USBDEVFS_GET_CAPABILITIES: {
+            UMockdevIoctlData *caps = nullptr;
+            argument<uint32_t>(client, &caps);
+            const uint32_t value = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION
+                                 | USBDEVFS_CAP_NO_PACKET_SIZE_LIM | USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
+            std::memcpy(caps->data, &value, sizeof(value));
+            umockdev_ioctl_data_unref(caps);
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return TRUE;
+        }
+        case USBDEVFS_CLAIMINTERFACE:
+            record("claim " + std::to_string(argument<unsigned int>(client)));
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return TRUE;
+        case USBDEVFS_RELEASEINTERFACE:
+            record("release " + std::to_string(argument<unsigned int>(client)));
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return TRUE;
+        case USBDEVFS_DISCONNECT_CLAIM: {
+            const auto claim = argument<usbdevfs_disconnect_claim>(client);
+            record("detach " + std::to_string(claim.interface));
+            record("claim " + std::to_string(claim.interface));
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return TRUE;
+        }
+        case USBDEVFS_IOCTL: {
+            const auto command = argument<usbdevfs_ioctl>(client);
+            if (command.ioctl_code == int(USBDEVFS_CONNECT))
+                record("attach " + std::to_string(command.ifno));
+            else if (command.ioctl_code == int(USBDEVFS_DISCONNECT))
+                record("detach " + std::to_string(command.ifno));
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return TRUE;
+        }
+        case USBDEVFS_GETDRIVER:
+            umockdev_ioctl_client_complete(client, -1, ENODATA);
+            return TRUE;
+        case USBDEVFS_SUBMITURB:
+            return submit(client);
+        case USBDEVFS_REAPURB:
+        case USBDEVFS_REAPURBNDELAY:
+            return reap(client);
+        case USBDEVFS_DISCARDURB:
+            // Every URB completes as it is submitted: nothing is left to discard.
+            umockdev_ioctl_client_complete(client, -1, EINVAL);
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    }
+
+    gboolean submit(UMockdevIoctlClient *client)
+    {
+        UMockdevIoctlData *urbData = nullptr;
+        const usbdevfs_urb urb = argument<usbdevfs_urb>(client, &urbData);
+        if (urb.type != USBDEVFS_URB_TYPE_CONTROL || urb.buffer_length < 8 || !mModel.plugged()) {
+            umockdev_ioctl_data_unref(urbData);
+            umockdev_ioctl_client_complete(client, -1, mModel.plugged() ? EINVAL : ENODEV);
+            return TRUE;
+        }
+        UMockdevIoctlData *buffer = umockdev_ioctl_data_resolve(urbData, G_STRUCT_OFFSET(usbdevfs_urb, buffer),
+                                                                gsize(urb.buffer_length), nullptr);
+        uint8_t *bytes = buffer->data;
+        UsbDeviceRequest request;
+        request.bmRequestType = bytes[0];
+        request.bRequest = bytes[1];
+        request.wValue = uint16_t(bytes[2] | (bytes[3] << 8));
+        request.wIndex = uint16_t(bytes[4] | (bytes[5] << 8));
+        request.wLength = uint16_t(std::min<int>(bytes[6] | (bytes[7] << 8), urb.buffer_length - 8));
+        request.pData = bytes + 8;
+        const uint32_t status = mModel.controlTransfer(request, mAttachment);
+        umockdev_ioctl_data_unref(buffer);
+        if (status == UsbStatus::NoDevice) {
+            umockdev_ioctl_data_unref(urbData);
+            umockdev_ioctl_client_complete(client, -1, ENODEV);
+            return TRUE;
+        }
+        auto *done = reinterpret_cast<usbdevfs_urb *>(urbData->data);
+        done->status = status == UsbStatus::Success ? 0 : -EPIPE;
+        done->actual_length = int(request.wLenDone);
+        {
+            std::lock_guard guard(mLock);
+            mDone.push_back(urbData);
+        }
+        umockdev_ioctl_client_complete(client, 0, 0);
+        return TRUE;
+    }
+
+    gboolean reap(UMockdevIoctlClient *client)
+    {
+        UMockdevIoctlData *urbData = nullptr;
+        {
+            std::lock_guard guard(mLock);
+            if (!mDone.empty()) {
+                urbData = mDone.front();
+                mDone.pop_front();
+            }
+        }
+        if (!urbData) {
+            umockdev_ioctl_client_complete(client, -1, mModel.plugged() ? EAGAIN : ENODEV);
+            return TRUE;
+        }
+        UMockdevIoctlData *pointer = umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0,
+                                                                 sizeof(gpointer), nullptr);
+        umockdev_ioctl_data_set_ptr(pointer, 0, urbData);
+        umockdev_ioctl_client_complete(client, 0, 0);
+        umockdev_ioctl_data_unref(pointer);
+        umockdev_ioctl_data_unref(urbData);
+        return TRUE;
+    }
+
+    CameraModel &mModel;
+    UsbDeviceId mAttachment;
+    UMockdevIoctlBase *mHandler;
+    std::mutex mLock;
+    std::deque<UMockdevIoctlData *> mDone;
+    std::vector<std::string> mEvents;
+};
+
+class UsbEndToEnd : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        testbed = umockdev_testbed_new();
+        ASSERT_TRUE(umockdev_in_mock_environment()) << "run this test through umockdev-wrapper";
+    }
+
+    void TearDown() override
+    {
+        bus.reset();
+        nodes.clear();
+        if (testbed)
+            g_object_unref(testbed);
+    }
+
+    // Puts a camera on the emulated bus: its usbfs node answered by the model, then its sysfs
+    // device, which udev announces.
+    void addCamera(CameraModel &model, int devnum, const char *product)
+    {
+        model.plug(UsbDeviceId(devnum));
+        const QString node = QStringLiteral("/dev/bus/usb/001/%1").arg(devnum, 3, 10, QLatin1Char('0'));
+        nodes.push_back(std::make_unique<UsbfsNode>(model, UsbDeviceId(devnum)));
+        GError *error = nullptr;
+        ASSERT_TRUE(umockdev_testbed_attach_ioctl(testbed, node.toUtf8().constData(), nodes.back()->handler(), &error));
+        const std::string description =
+            "P: /devices/usb" + std::to_string(devnum) + "\n"
+            "N: bus/usb/001/" + node.right(3).toStdString() + "\n"
+            "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\n"
+            "E: BUSNUM=001\nE: DEVNUM=" + node.right(3).toStdString() + "\n"
+            "E: DEVNAME=" + node.toStdString() + "\n"
+            "A: busnum=1\\n\nA: devnum=" + std::to_string(devnum) + "\\n\nA: speed=480\\n\n"
+            "A: bConfigurationValue=1\\n\nA: product=" + product + "\\n\n"
+            "H: descriptors=" + descriptorsHex(model.config()) + "\n";
+        ASSERT_TRUE(umockdev_testbed_add_from_string(testbed, description.c_str(), &error))
+            << (error ? error->message : "");
+    }
+
+    void startBus()
+    {
+        QString error;
+        bus = LibusbBus::create(&error);
+        ASSERT_TRUE(bus) << qPrintable(error);
+    }
+
+    UMockdevTestbed *testbed = nullptr;
+    std::vector<std::unique_ptr<UsbfsNode>> nodes;
+    std::unique_ptr<LibusbBus> bus;
+};
+
+} // namespace
+
+TEST_F(UsbEndToEnd, DiscoveryOpenRegisterReadEepromAndRelease)
+{
+    ScratchFolder folder;
+    const QString trace = folder.filePath(QStringLiteral("trace.jsonl"));
+    CameraModel camera(cameraConfig(QStringLiteral(R"({"interfaces":[[14,1],[14,2],[3,0]],"trace":"%1"})").arg(trace)));
+    addCamera(camera, 1, "LUMIVEX T");
+    startBus(); // after the testbed holds the camera, as libusb enumerates at start
+
+    std::vector<UsbDeviceInfo> arrived;
+    QObject context;
+    auto token = bus->watch(&context, [&](const UsbDeviceInfo &info) { arrived.push_back(info); }, [](const UsbDeviceInfo &) {});
+    ASSERT_EQ(arrived.size(), 1u); // present before the watch: told within it
+    EXPECT_EQ(arrived[0].vendorId, kVid);
+    EXPECT_EQ(arrived[0].productId, kPid);
+    EXPECT_EQ(arrived[0].productName, "LUMIVEX T");
+    ASSERT_EQ(arrived[0].interfaces.size(), 3u);
+    EXPECT_EQ(arrived[0].interfaces[2].interfaceClass, 3);
+
+    {
+        bxHardwareLib hardware(*bus);
+        ASSERT_TRUE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass));
+        EXPECT_EQ(gHIDInterfaceNumber.load(), 2);
+        EXPECT_EQ(hardware.GetUSBInterfaceInterfaceHandle()->deviceId(), arrived[0].id);
+        uint8_t chip = 0;
+        ASSERT_EQ(usbreq_readChipId(&chip), 0u);
+        EXPECT_EQ(chip, 0xB3);
+
+        std::vector<uint8_t> data(32);
+        for (size_t i = 0; i < data.size(); ++i)
+            data[i] = uint8_t(3 * i + 1);
+        ASSERT_EQ(hardware.fEEPROMWrite(0x0164, 32, data.data()), 0u);
+        std::vector<uint8_t> back(32);
+        ASSERT_EQ(hardware.fEEPROMRead(0x0164, 32, back.data()), 0u);
+        EXPECT_EQ(back, data);
+        const std::vector<uint8_t> eeprom = camera.eepromContents();
+        EXPECT_TRUE(std::equal(data.begin(), data.end(), eeprom.begin() + 0x164));
+        EXPECT_EQ(camera.transferCount(), 6u + 3u);
+
+        hardware.custom_dealloc();
+    }
+    // The setup packets reached the camera exactly as the requests were made.
+    QFile traced(trace);
+    ASSERT_TRUE(traced.open(QIODevice::ReadOnly));
+    EXPECT_EQ(traced.readLine(), "{\"n\":1,\"bmRequestType\":33,\"bRequest\":9,\"wValue\":903,\"wIndex\":2,\"wLength\":5,"
+                                 "\"data\":\"8708000004\",\"status\":0}\n");
+    EXPECT_TRUE(traced.readLine().startsWith("{\"n\":2,\"bmRequestType\":161,\"bRequest\":1,\"wValue\":915,\"wIndex\":2,"
+                                             "\"wLength\":41,\"data\":\"b3"));
+    // Only the HID interface was taken from its driver, and it was handed back.
+    EXPECT_EQ(nodes[0]->events(), (std::vector<std::string>{"detach 2", "claim 2", "release 2", "attach 2"}));
+}
+
+TEST_F(UsbEndToEnd, HotplugArrivalAndRemovalThenNoDevice)
+{
+    startBus();
+    std::vector<UsbDeviceInfo> arrived, removed;
+    QObject context;
+    auto token = bus->watch(&context, [&](const UsbDeviceInfo &info) { arrived.push_back(info); },
+                            [&](const UsbDeviceInfo &info) { removed.push_back(info); });
+    EXPECT_TRUE(arrived.empty());
+
+    CameraModel camera(cameraConfig(R"({"interfaces":[[3,0],[14,1],[14,2]],"chip":176})"));
+    addCamera(camera, 2, "LUMIVEX S");
+    ASSERT_TRUE(processEventsUntil([&] { return !arrived.empty(); }));
+    EXPECT_EQ(arrived[0].productName, "LUMIVEX S");
+
+    bxHardwareLib hardware(*bus);
+    ASSERT_TRUE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass));
+    EXPECT_EQ(gHIDInterfaceNumber.load(), 0);
+
+    // The kernel tells udev first, then the device is gone.
+    camera.unplug();
+    umockdev_testbed_uevent(testbed, "/sys/devices/usb2", "remove");
+    ASSERT_TRUE(processEventsUntil([&] { return !removed.empty(); }));
+    EXPECT_EQ(removed[0].id, hardware.GetUSBInterfaceInterfaceHandle()->deviceId());
+    umockdev_testbed_remove_device(testbed, "/sys/devices/usb2");
+
+    uint8_t chip = 0;
+    EXPECT_EQ(usbreq_readChipId(&chip), 0xE00002C0u);
+    hardware.custom_dealloc();
+}
