@@ -48,20 +48,6 @@ protected:
 
 } // namespace
 
-TEST_F(StatusPresentation, FittedSizeLessOneOrTheDefaultFont)
-{
-    show(QStringLiteral("Please connect your LUMIVEX T camera."));
-    EXPECT_EQ(fieldFontSize(), 15);
-
-    show(QString());
-    EXPECT_EQ(fieldFontSize(), 15) << "an empty text fits at the first size";
-
-    // A word wider than the box at every size fits nowhere.
-    show(QString(2000, QChar(u'W')));
-    EXPECT_EQ(fieldFontSize(), pointSize(systemFontOfSize(0)));
-    EXPECT_EQ(delegate.progressText->font().pixelSize(), -1);
-}
-
 TEST_F(StatusPresentation, ALongTextGetsTheLargestSizeThatFitsTheBox)
 {
     const QString text = QStringLiteral("This camera cannot be updated with this updater. ").repeated(6);
@@ -137,18 +123,6 @@ TEST_F(StatusPresentation, WindowLayoutsKeepTheLowerLeftCorner)
         EXPECT_EQ(delegate.b_needProgressBar, c.ring);
         EXPECT_EQ(delegate.b_needsButton, c.button);
     }
-}
-
-TEST_F(StatusPresentation, ARichTextIsMeasuredOnItsCharactersAndKeepsItsLink)
-{
-    StatusText text(QStringLiteral("Get the updater from our download page."));
-    text.addLink(25, 13, QUrl(QStringLiteral("https://www.lumivex.example/download")));
-    text.setAlignment(Qt::AlignHCenter);
-    const QStringList lines = show(text);
-    ASSERT_FALSE(lines.isEmpty());
-    EXPECT_TRUE(lines[0].contains(QStringLiteral("for string: Get the updater from our download page. with rect")));
-    ASSERT_EQ(delegate.progressText->stringValue().links().size(), 1);
-    EXPECT_EQ(delegate.progressText->stringValue().links()[0].url.path(), QStringLiteral("/download"));
 }
 
 TEST_F(StatusPresentation, UpdatesFromAnotherThreadAppearInCallOrder)

@@ -71,16 +71,6 @@ TEST_F(StatusPresentationTest, FontIsTheFittedSizeLessOne)
     show(QString());
     EXPECT_EQ(field->font().pixelSize(), 15);
 
-    // A long text fits lower down, and shows one size below where it fits.
-    QString longer;
-    for (int i = 0; i < 30; ++i)
-        longer += QStringLiteral("firmware ");
-    const double fitted = delegate.getAppropriateFontSizeforStringInRect(400, 100, longer);
-    ASSERT_GT(fitted, 1);
-    ASSERT_LT(fitted, 16);
-    show(longer);
-    EXPECT_EQ(field->font().pixelSize(), int(fitted) - 1);
-
     // Nothing fits, not even at 1: the platform's default size.
     const QString unbreakable(4000, QLatin1Char('W'));
     ASSERT_EQ(delegate.getAppropriateFontSizeforStringInRect(400, 100, unbreakable), 0);
@@ -111,32 +101,6 @@ TEST_F(StatusPresentationTest, FieldIsSizedInThePreviousFont)
     probe.setStringValue(QStringLiteral("Short."));
     show(QStringLiteral("Short."));
     EXPECT_EQ(content->frameOf(field).size().height, probe.naturalSize().height());
-}
-
-TEST_F(StatusPresentationTest, PlacementFollowsTheLayoutFlags)
-{
-    const auto centre = [&] {
-        const Rect f = content->frameOf(field);
-        return std::pair{f.x + f.width / 2, f.y + f.height / 2};
-    };
-    const QString text = QStringLiteral("Firmware 0102 is available (installed: 0101).");
-
-    delegate.resize_app_window(false, false);
-    show(text);
-    Size parent = content->boundsSize();
-    EXPECT_EQ(centre(), (std::pair{parent.width / 2, parent.height / 2}));
-
-    delegate.resize_app_window(false, true);
-    show(text);
-    const double bh = content->frameOf(window.ui.button_update).height;
-    EXPECT_EQ(centre(), (std::pair{parent.width / 2, parent.height / 2 + bh / 2}));
-
-    delegate.resize_app_window(true, true);
-    processEventsUntil([&] { return content->boundsSize().height > parent.height; });
-    show(text);
-    parent = content->boundsSize();
-    const double rh = content->frameOf(window.ui.myProgressView).height;
-    EXPECT_EQ(centre(), (std::pair{parent.width / 2, parent.height / 2 - rh / 2 + StatusLayout::kRingLift}));
 }
 
 TEST_F(StatusPresentationTest, ProgressShowsTheRingWithItsText)
