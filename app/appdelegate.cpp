@@ -123,13 +123,12 @@ void AppDelegate::showStatusText(const StatusText &text)
 {
     using namespace StatusLayout;
 
-    // Sized in the font the previous status left; the fitted font applies from here on.
     progressText->setStringValue(text);
-    progressText->sizeToFit();
-    progressText->repaint();
-
     const double fitted = getAppropriateFontSizeforStringInRect(kFittingWidth, kFittingHeight, text.plainText());
     progressText->setFont(systemFontOfSize(std::trunc(fitted) - 1));
+    // Sized in the font it is shown in: a field sized in the previous status's font cuts off a
+    // text that the new font makes larger (a short prompt after a long, smaller message).
+    progressText->sizeToFit();
     progressText->repaint();
 
     MainWindow *w = window();

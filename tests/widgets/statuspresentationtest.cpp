@@ -79,28 +79,22 @@ TEST_F(StatusPresentationTest, FontIsTheFittedSizeLessOne)
     EXPECT_EQ(field->font().pointSizeF(), systemFontOfSize(0).pointSizeF());
 }
 
-TEST_F(StatusPresentationTest, FieldIsSizedInThePreviousFont)
+TEST_F(StatusPresentationTest, TheFieldAlwaysHoldsItsWholeText)
 {
     QString longer;
     for (int i = 0; i < 30; ++i)
         longer += QStringLiteral("firmware ");
-    show(QStringLiteral("Short."));
-    ASSERT_EQ(field->font().pixelSize(), 15);
-
-    // The long text is measured in 15 though it is then shown smaller.
-    HyperlinkTextField probe;
-    probe.setPreferredMaxLayoutWidth(field->preferredMaxLayoutWidth());
-    probe.setFont(systemFontOfSize(15));
-    probe.setStringValue(longer);
-    show(longer);
-    EXPECT_LT(field->font().pixelSize(), 15);
-    EXPECT_EQ(content->frameOf(field).size(), (Size{double(probe.naturalSize().width()), double(probe.naturalSize().height())}));
-
-    // And the next text is measured in the long text's smaller font.
-    probe.setFont(field->font());
-    probe.setStringValue(QStringLiteral("Short."));
-    show(QStringLiteral("Short."));
-    EXPECT_EQ(content->frameOf(field).size().height, probe.naturalSize().height());
+    // A short prompt after a long message that was shown smaller: sized in the smaller font, the
+    // field would cut the prompt's second line off.
+    for (const QString &text : {QStringLiteral("Short."), longer, QStringLiteral("Please connect your LUMIVEX T camera.")}) {
+        show(text);
+        HyperlinkTextField probe;
+        probe.setPreferredMaxLayoutWidth(field->preferredMaxLayoutWidth());
+        probe.setFont(field->font());
+        probe.setStringValue(text);
+        EXPECT_EQ(content->frameOf(field).size(), (Size{double(probe.naturalSize().width()), double(probe.naturalSize().height())}))
+            << text.toStdString();
+    }
 }
 
 TEST_F(StatusPresentationTest, ProgressShowsTheRingWithItsText)
