@@ -2,7 +2,6 @@
 #include "ui/mainwindow.h"
 
 #include "ui/statuslayout.h"
-#include "ui/textmeasure.h"
 
 #include <QIcon>
 
@@ -12,9 +11,6 @@ MainWindow::MainWindow(QWidget *parent)
     ui.setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/icons/AppIcon.png")));
     ui.progressText->setPreferredMaxLayoutWidth(StatusLayout::kFittingWidth);
-    // The first status text is sized in the field's font before that font is fitted: start at the
-    // size a one-line status gets, so the first text is not measured in a font it will not use.
-    ui.progressText->setFont(systemFontOfSize(15));
     // The ring sits in the upper part of the tall layout; the compact layout leaves it above
     // the top edge, where it is hidden anyway.
     ui.contentView->setFrameOf(ui.myProgressView, {150, 122, 140, 140});
