@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -35,6 +36,15 @@ inline constexpr std::array<SPI_FLASH_CHIP_t, 9> gSPIFlashChips{{
     {7, "WinBond 20X40 - 4Mbit", {0xEF, 0x30, 0x13}, 256, 0x20000},
     {8, "WinBond 20X80 - 8Mbit", {0xEF, 0x30, 0x14}, 256, 0x20000},
 }};
+static_assert(
+    [] {
+        for (std::size_t i = 0; i < gSPIFlashChips.size(); ++i) {
+            if (gSPIFlashChips[i].index != int(i) || gSPIFlashChips[i].pageSize == 0)
+                return false;
+        }
+        return true;
+    }(),
+    "chip rows are numbered in order and every part has a page");
 
 // Largest SPI piece the bridge takes out (header and data) and gives back.
 constexpr uint32_t kSpiMaxSendBytes = 37;
