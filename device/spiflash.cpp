@@ -141,8 +141,8 @@ bool spi_receiveBytes(uint8_t channel, uint8_t endFlag, const uint8_t *header, u
 {
     if (count > kSpiMaxReceiveBytes || (count && !buffer))
         return false;
-    // The flash answers whatever command went out before; the header's own result is not what
-    // decides the read.
+    // Only the read itself decides the result; a caller that must know the header went out
+    // (spi_readData) sends it as a piece of its own.
     if (header && headerCount)
         spi_sendBytes(channel, 0, header, headerCount, nullptr, 0);
     const uint8_t command[4] = {kSpiReadCommand, channel, uint8_t(count), endFlag};
