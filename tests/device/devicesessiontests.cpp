@@ -75,7 +75,8 @@ TEST(DeviceSession, OpenPrintsEveryInterfaceAndReadsTheChipTwice)
                           "intfNumber: 2. intfClass: 1, intfSubClass: 1\n"
                           "intfNumber: 3. intfClass: 3, intfSubClass: 0\n");
     const auto trace = bench.trace();
-    ASSERT_EQ(trace.size(), 4u);
+    // Register read, the flash's boot configuration (a blank flash: nothing more), chip read.
+    ASSERT_EQ(trace.size(), 8u);
     // The exact wire form of a register read: command report, then data report.
     EXPECT_EQ(trace[0].bmRequestType, 0x21);
     EXPECT_EQ(trace[0].bRequest, 0x09);
@@ -130,7 +131,7 @@ TEST(DeviceSession, FailedRegisterReadLeavesHardwareUnsetAndDropsTheInterface)
 
     ASSERT_TRUE(hardware.initDevice(kVid, 0x5202, bxHardwareLib::kAnyInterfaceClass));
     EXPECT_EQ(bench.trace(0).size(), 1u);
-    EXPECT_EQ(bench.trace(1).size(), 4u);
+    EXPECT_EQ(bench.trace(1).size(), 8u);
     EXPECT_EQ(bench.trace(0)[0].status, 0xE000404Fu);
 }
 
@@ -153,8 +154,8 @@ TEST(DeviceSession, ChipDecidesAndAForeignChipDropsTheSession)
     EXPECT_FALSE(hardware.GetUSBInterfaceInterfaceHandle());
     // The right camera opened next gets its own requests.
     ASSERT_TRUE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass));
-    EXPECT_EQ(bench.trace(0).size(), 4u);
-    EXPECT_EQ(bench.trace(1).size(), 4u);
+    EXPECT_EQ(bench.trace(0).size(), 8u);
+    EXPECT_EQ(bench.trace(1).size(), 8u);
 }
 
 TEST(DeviceSession, ForeignWebcamWithoutBridgeIsRefused)
@@ -176,7 +177,7 @@ TEST(DeviceSession, SecondOpenWithoutDeallocKeepsTheFirstInterface)
     const UsbDeviceId first = hardware.GetUSBInterfaceInterfaceHandle()->deviceId();
     ASSERT_TRUE(hardware.initDevice(kVid, 0x5202, bxHardwareLib::kAnyInterfaceClass));
     EXPECT_EQ(hardware.GetUSBInterfaceInterfaceHandle()->deviceId(), first);
-    EXPECT_EQ(bench.trace(0).size(), 8u);
+    EXPECT_EQ(bench.trace(0).size(), 16u);
     EXPECT_TRUE(bench.trace(1).empty());
 }
 
@@ -371,21 +372,21 @@ TEST_F(OpenSession, WithoutInterfaceRequestsFailWithTheirOwnCodes)
 TEST_F(OpenSession, FailedI2cChunkIsReportedAndTheTransferGoesOn)
 {
     // Stall the next transfer: the first chunk of a 100-byte write.
-    CameraBench stalled(QJsonObject{{"fail_transfers", QJsonArray{5}}});
+    CameraBench stalled(QJsonObject{{"fail_transfers", QJsonArray{9}}});
     bxHardwareLib other(stalled.bus());
     ASSERT_TRUE(other.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass));
     std::vector<uint8_t> bytes(100, 0x11);
     StdoutCapture out;
     EXPECT_EQ(usbreq_i2cWrite(&other, 0xA0, 100, bytes.data(), false), 0u); // the last chunk succeeded
     EXPECT_EQ(out.text(), "CameraControl Error: usbreq_i2cWrite (e000404f)\n");
-    EXPECT_EQ(stalled.trace().size(), 6u);
+    EXPECT_EQ(stalled.trace().size(), 10u);
 }
 
 class UnplugSession : public ::testing::Test
 {
 protected:
     UnplugSession()
-        : bench(QJsonObject{{"unplug_after_transfers", 5}})
+        : bench(QJsonObject{{"unplug_after_transfers", 9}})
         , hardware(bench.bus())
     {
     }
@@ -402,13 +403,13 @@ TEST_F(UnplugSession, RemovalNamesTheSessionsDeviceAndLaterRequestsFailWithNoDev
     ASSERT_TRUE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass));
     const UsbDeviceId session = hardware.GetUSBInterfaceInterfaceHandle()->deviceId();
     uint8_t value = 0;
-    EXPECT_EQ(usbreq_readRegister(0x00, &value), 0xE00002C0u); // transfer 5 goes through, 6 finds it gone
+    EXPECT_EQ(usbreq_readRegister(0x00, &value), 0xE00002C0u); // transfer 9 goes through, 10 finds it gone
     ASSERT_TRUE(processEventsUntil([&] { return !removed.empty(); }));
     EXPECT_EQ(removed, std::vector<UsbDeviceId>{session});
     const auto trace = bench.trace();
-    ASSERT_EQ(trace.size(), 6u);
-    EXPECT_EQ(trace[4].status, 0u);
-    EXPECT_EQ(trace[5].status, 0xE00002C0u);
+    ASSERT_EQ(trace.size(), 10u);
+    EXPECT_EQ(trace[8].status, 0u);
+    EXPECT_EQ(trace[9].status, 0xE00002C0u);
 }
 
 class DescriptorStrings : public OpenSession

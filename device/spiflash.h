@@ -1,0 +1,79 @@
+// The serial flash behind the bridge chip, reached through the bridge's SPI transactions: chip
+// identification against the table of supported parts, write enable, block protection, sector
+// erase, page program and read. Flash operations answer with a Boolean.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+struct SPI_FLASH_CHIP_t
+{
+    int index;
+    std::string_view name;
+    std::array<uint8_t, 3> jedecId; // manufacturer, memory type, capacity
+    uint32_t pageSize;              // bytes
+    uint32_t size;                  // bytes
+};
+
+struct SPI_FLASH_INFO_t
+{
+    uint32_t size;
+    uint32_t pageSize;
+};
+
+// The parts the updater can program. The size column is what the updater was built for, not
+// always the part's capacity; only the page size is used to write.
+inline constexpr std::array<SPI_FLASH_CHIP_t, 9> gSPIFlashChips{{
+    {0, "MX25L512E-512Kbit", {0xC2, 0x20, 0x10}, 256, 0x10000},
+    {1, "MX25L5121E-512Kbit", {0xC2, 0x22, 0x10}, 32, 0x10000},
+    {2, "MX25L1021E-1Mbit", {0xC2, 0x22, 0x11}, 256, 0x20000},
+    {3, "MX25L1006E-1Mbit", {0xC2, 0x20, 0x11}, 256, 0x20000},
+    {4, "Pm25LD512C-512Kbit", {0x7F, 0x9D, 0x20}, 256, 0x10000},
+    {5, "WinBond 20X10 - 1Mbit", {0xEF, 0x30, 0x11}, 256, 0x10000},
+    {6, "WinBond 20X20 - 2Mbit", {0xEF, 0x30, 0x12}, 256, 0x20000},
+    {7, "WinBond 20X40 - 4Mbit", {0xEF, 0x30, 0x13}, 256, 0x20000},
+    {8, "WinBond 20X80 - 8Mbit", {0xEF, 0x30, 0x14}, 256, 0x20000},
+}};
+static_assert(
+    [] {
+        for (std::size_t i = 0; i < gSPIFlashChips.size(); ++i) {
+            if (gSPIFlashChips[i].index != int(i) || gSPIFlashChips[i].pageSize == 0)
+                return false;
+        }
+        return true;
+    }(),
+    "chip rows are numbered in order and every part has a page");
+
+// Largest SPI piece the bridge takes out (header and data) and gives back.
+constexpr uint32_t kSpiMaxSendBytes = 37;
+constexpr uint32_t kSpiMaxReceiveBytes = 40;
+
+// A monotonic clock in whole milliseconds.
+using SpiMillisecondClock = uint64_t (*)();
+// Replaces the clock that the flash waits measure time with; null restores the steady clock.
+// Lets tests run the driver's time limits without waiting them out.
+void spi_setClock(SpiMillisecondClock clock);
+uint64_t currentMilliseconds();
+
+// One SPI piece out: header then data, at most 37 bytes together. endFlag 0 keeps the transaction
+// open for the next piece.
+bool spi_sendBytes(uint8_t channel, uint8_t endFlag, const uint8_t *header, uint32_t headerCount,
+                   const uint8_t *data, uint32_t dataCount);
+// One SPI piece in (at most 40 bytes), after the header when one is given.
+bool spi_receiveBytes(uint8_t channel, uint8_t endFlag, const uint8_t *header, uint32_t headerCount,
+                      uint32_t count, uint8_t *buffer);
+
+bool spi_writeEnable();
+bool spi_writeDisable();
+bool spi_unprotect();
+bool spi_protect();
+bool spi_setProtection(int protect);
+bool spi_setWriteEnable(int flag);
+bool spi_identifyFlash(SPI_FLASH_INFO_t *info);
+bool spi_eraseSector(uint32_t address);
+// The caller keeps each call within one page of the chip.
+bool spi_programPage(uint32_t address, uint32_t length, const uint8_t *data);
+// False when any piece of the read failed; that part of the buffer keeps what it held.
+bool spi_readData(uint32_t address, uint32_t length, uint8_t *buffer);

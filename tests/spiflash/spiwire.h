@@ -1,0 +1,75 @@
+// Reading SPI traffic back from a virtual camera's trace: the pieces the bridge was handed and the
+// flash transactions they make up; a scripted clock for the driver's time limits; and an open
+// session on a virtual camera to run the driver against.
+#pragma once
+
+#include "device/bxhardwarelib.h"
+#include "tests/device/camerabench.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+// One piece: a command report 0x87 and the data report 0x93 it announced.
+struct SpiPiece
+{
+    bool out = false; // bytes to the flash, or bytes read from it
+    int channel = 0;
+    int count = 0;
+    int end = 0;
+    QString bytes; // the piece's bytes in hex (out), or the bytes read (in)
+};
+
+// Bytes clocked out from the first piece to the one with the end flag, and the bytes read in.
+struct SpiTransaction
+{
+    QString out;
+    QString in;
+};
+
+std::vector<SpiPiece> spiPieces(const std::vector<TracedTransfer> &transfers);
+std::vector<SpiTransaction> spiTransactions(const std::vector<SpiPiece> &pieces);
+// The out column of each transaction: "06", "05", "20001000", …
+QStringList commands(const std::vector<SpiTransaction> &transactions);
+int countOf(const QStringList &commands, const QString &command);
+
+// The driver's clock while it lives: readings come from the script first, then advance by step.
+class ScriptedClock
+{
+public:
+    explicit ScriptedClock(uint64_t step, std::deque<uint64_t> script = {});
+    ~ScriptedClock();
+    ScriptedClock(const ScriptedClock &) = delete;
+    ScriptedClock &operator=(const ScriptedClock &) = delete;
+
+    uint64_t now() const;
+};
+
+// A camera on its own bus with its session open; sent() is what went over the wire since.
+class FlashSession
+{
+public:
+    enum Mode { Opened, Unopened };
+    explicit FlashSession(const QJsonObject &camera = {}, Mode mode = Opened);
+
+    // Opens the session (again); what the open sends counts as sent.
+    bool open();
+    bool opened() const { return mOpened; }
+    std::vector<TracedTransfer> sent() const;
+    std::vector<SpiTransaction> transactions() const { return spiTransactions(spiPieces(sent())); }
+    // Starts sent() afresh from here.
+    void mark();
+    std::vector<uint8_t> flash() { return bench.camera().flashContents(); }
+
+    CameraBench bench;
+    bxHardwareLib hardware;
+
+private:
+    bool mOpened = false;
+    size_t mMark = 0;
+};
+
+std::vector<uint8_t> pattern(size_t length, uint8_t seed);
