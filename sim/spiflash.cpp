@@ -23,6 +23,8 @@ uint32_t pageSizeOf(uint32_t jedec)
     return 256;
 }
 
+// The model keeps its own copy of the command set, so that a wrong opcode in the driver is not
+// mirrored by the camera it is tested against.
 constexpr uint8_t kWriteStatus = 0x01;
 constexpr uint8_t kPageProgram = 0x02;
 constexpr uint8_t kReadData = 0x03;

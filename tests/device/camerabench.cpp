@@ -4,9 +4,6 @@
 #include <QFile>
 #include <QJsonDocument>
 
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 CameraBench::CameraBench(const QJsonObject &camera)
     : CameraBench(QJsonArray{camera})
@@ -53,31 +50,6 @@ std::vector<TracedTransfer> CameraBench::trace(size_t index) const
     return result;
 }
 
-StdoutCapture::StdoutCapture()
-{
-    std::fflush(stdout);
-    mPath = mFolder.filePath(QStringLiteral("stdout.log"));
-    const int fd = ::open(QFile::encodeName(mPath).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    mSaved = ::dup(STDOUT_FILENO);
-    ::dup2(fd, STDOUT_FILENO);
-    ::close(fd);
-}
-
-StdoutCapture::~StdoutCapture()
-{
-    std::fflush(stdout);
-    ::dup2(mSaved, STDOUT_FILENO);
-    ::close(mSaved);
-}
-
-QString StdoutCapture::text()
-{
-    std::fflush(stdout);
-    QFile file(mPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll());
-}
 
 QString hexOf(const std::vector<uint8_t> &bytes)
 {

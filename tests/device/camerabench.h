@@ -43,22 +43,5 @@ private:
     std::unique_ptr<VirtualBus> mBus;
 };
 
-// Captures what is written to standard output while it lives (the device lines).
-class StdoutCapture
-{
-public:
-    StdoutCapture();
-    ~StdoutCapture();
-    StdoutCapture(const StdoutCapture &) = delete;
-    StdoutCapture &operator=(const StdoutCapture &) = delete;
-
-    QString text();
-
-private:
-    int mSaved = -1;
-    QString mPath;
-    ScratchFolder mFolder;
-};
-
 // Bytes as lower-case hex, the way the trace writes them.
 QString hexOf(const std::vector<uint8_t> &bytes);

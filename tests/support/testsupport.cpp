@@ -40,28 +40,34 @@ void drainMainQueue()
         QCoreApplication::sendPostedEvents();
 }
 
-StderrCapture::StderrCapture()
+OutputCapture::OutputCapture(std::FILE *stream)
+    : mStream(stream)
 {
-    std::fflush(stderr);
-    mPath = mDir.filePath(QStringLiteral("stderr.log"));
+    std::fflush(mStream);
+    mPath = mDir.filePath(QStringLiteral("output.log"));
     const int fd = ::open(QFile::encodeName(mPath).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    mSaved = ::dup(STDERR_FILENO);
-    ::dup2(fd, STDERR_FILENO);
+    mSaved = ::dup(::fileno(mStream));
+    ::dup2(fd, ::fileno(mStream));
     ::close(fd);
 }
 
-StderrCapture::~StderrCapture()
+OutputCapture::~OutputCapture()
 {
-    std::fflush(stderr);
-    ::dup2(mSaved, STDERR_FILENO);
+    std::fflush(mStream);
+    ::dup2(mSaved, ::fileno(mStream));
     ::close(mSaved);
 }
 
-QStringList StderrCapture::lines()
+QString OutputCapture::text()
 {
-    std::fflush(stderr);
+    std::fflush(mStream);
     QFile file(mPath);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return QString::fromUtf8(file.readAll());
+}
+
+QStringList OutputCapture::lines()
+{
+    return text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <cstdio>
 #include <functional>
 #include <ostream>
 
@@ -34,20 +35,33 @@ bool processEventsUntil(const std::function<bool()> &done, int timeoutMs = 5000)
 // Runs everything queued on the GUI thread so far, and what that work queues in turn.
 void drainMainQueue();
 
-// Captures what is written to standard error while it lives (the system log).
-class StderrCapture
+// Captures what the process writes to one of its output streams while it lives: standard error
+// carries the system log, standard output the device lines.
+class OutputCapture
 {
 public:
-    StderrCapture();
-    ~StderrCapture();
-    StderrCapture(const StderrCapture &) = delete;
-    StderrCapture &operator=(const StderrCapture &) = delete;
+    explicit OutputCapture(std::FILE *stream);
+    ~OutputCapture();
+    OutputCapture(const OutputCapture &) = delete;
+    OutputCapture &operator=(const OutputCapture &) = delete;
 
-    // The log lines written so far.
+    // Everything written so far, and the same as lines.
+    QString text();
     QStringList lines();
 
 private:
+    std::FILE *mStream;
     int mSaved = -1;
     QString mPath;
     QTemporaryDir mDir;
+};
+
+struct StderrCapture : OutputCapture
+{
+    StderrCapture() : OutputCapture(stderr) {}
+};
+
+struct StdoutCapture : OutputCapture
+{
+    StdoutCapture() : OutputCapture(stdout) {}
 };
