@@ -96,7 +96,8 @@ void AppDelegate::prepareData()
 
 bool AppDelegate::registerForUSBNotifications()
 {
-    // Device arrival and removal are watched once the USB layer is in place.
+    // Arrivals and removals are watched once the update decision is in place; until then the
+    // window keeps asking for a camera.
     return false;
 }
 

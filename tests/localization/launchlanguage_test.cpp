@@ -86,6 +86,9 @@ TEST(LaunchLanguage, TheProgramAsksForTheCameraInTheUsersLanguage)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("LUMIVEX_RESOURCES_DIR"), folder.path());
+    // A virtual bus with no camera on it: a test never touches the machine's real USB devices.
+    folder.write(QStringLiteral("no-camera.json"), "[]");
+    environment.insert(QStringLiteral("LUMIVEX_VIRTUAL_CAMERA"), folder.filePath(QStringLiteral("no-camera.json")));
     updater.setProcessEnvironment(environment);
     updater.setReadChannel(QProcess::StandardError);
     updater.start(QStringLiteral(LUMIVEX_UPDATER_PATH), {});
