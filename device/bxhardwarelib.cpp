@@ -156,6 +156,26 @@ QString bxHardwareLib::descriptorString(Descriptor which)
     return fromUtf16Le(std::span(buffer).subspan(2, textBytes));
 }
 
+namespace {
+
+// A transfer longer than one piece goes as whole pieces and a last, shorter one; the result is
+// the status of the first piece that failed.
+template<typename Byte, typename Piece>
+uint32_t inEepromPieces(uint32_t address, uint32_t count, Byte *bytes, Piece piece)
+{
+    uint32_t result = UsbStatus::Success;
+    const uint32_t pieces = count / kEepromPiece;
+    for (uint32_t i = 0; i <= pieces; ++i) {
+        const uint32_t length = i < pieces ? kEepromPiece : count % kEepromPiece;
+        const uint32_t status = piece(address + i * kEepromPiece, length, bytes + i * kEepromPiece);
+        if (result == UsbStatus::Success)
+            result = status;
+    }
+    return result;
+}
+
+} // namespace
+
 uint32_t bxHardwareLib::fEEPROMRead(uint32_t address, uint32_t count, uint8_t *bytes)
 {
     if (count <= kEepromPiece) {
@@ -164,15 +184,9 @@ uint32_t bxHardwareLib::fEEPROMRead(uint32_t address, uint32_t count, uint8_t *b
             return status;
         return usbreq_i2cRead(this, kI2cEeprom, int(count), bytes);
     }
-    uint32_t result = UsbStatus::Success;
-    const uint32_t pieces = count / kEepromPiece;
-    for (uint32_t i = 0; i <= pieces; ++i) {
-        const uint32_t length = i < pieces ? kEepromPiece : count % kEepromPiece;
-        const uint32_t status = fEEPROMRead(address + i * kEepromPiece, length, bytes + i * kEepromPiece);
-        if (result == UsbStatus::Success)
-            result = status;
-    }
-    return result;
+    return inEepromPieces(address, count, bytes, [this](uint32_t at, uint32_t length, auto *part) {
+        return fEEPROMRead(at, length, part);
+    });
 }
 
 uint32_t bxHardwareLib::fEEPROMWrite(uint32_t address, uint32_t count, const uint8_t *bytes)
@@ -184,15 +198,9 @@ uint32_t bxHardwareLib::fEEPROMWrite(uint32_t address, uint32_t count, const uin
         std::copy_n(bytes, count, data.begin() + 2);
         return usbreq_i2cWrite(this, kI2cEeprom, int(count + 2), data.data(), false);
     }
-    uint32_t result = UsbStatus::Success;
-    const uint32_t pieces = count / kEepromPiece;
-    for (uint32_t i = 0; i <= pieces; ++i) {
-        const uint32_t length = i < pieces ? kEepromPiece : count % kEepromPiece;
-        const uint32_t status = fEEPROMWrite(address + i * kEepromPiece, length, bytes + i * kEepromPiece);
-        if (result == UsbStatus::Success)
-            result = status;
-    }
-    return result;
+    return inEepromPieces(address, count, bytes, [this](uint32_t at, uint32_t length, auto *part) {
+        return fEEPROMWrite(at, length, part);
+    });
 }
 
 uint32_t bxHardwareLib::GetFirmwareVersion()

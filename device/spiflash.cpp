@@ -12,11 +12,8 @@
 
 namespace {
 
-constexpr uint8_t kCommandReport = 0x87;
-constexpr uint8_t kDataReport = 0x93;
 constexpr uint8_t kSpiWriteCommand = 0x0B;
 constexpr uint8_t kSpiReadCommand = 0x0A;
-constexpr int kDataReportLength = 40;
 constexpr uint8_t kChannel = 0;
 
 constexpr uint8_t kWriteStatus = 0x01;

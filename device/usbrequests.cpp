@@ -18,9 +18,6 @@ constexpr uint32_t kReportTimeoutMs = 100;
 constexpr uint32_t kI2cTimeoutMs = 250;
 constexpr int kMaxReportLength = 64;
 constexpr int kMaxI2cChunk = 64;
-constexpr uint8_t kCommandReport = 0x87;
-constexpr uint8_t kDataReport = 0x93;
-constexpr int kDataReportLength = 40;
 
 // The bus needs a moment after each I2C request, longer after a failed one.
 void pauseAfterI2c(uint32_t status)
@@ -28,15 +25,18 @@ void pauseAfterI2c(uint32_t status)
     std::this_thread::sleep_for(std::chrono::microseconds(status ? 25000 : 5000));
 }
 
-uint32_t sendReport(bool get, uint8_t reportId, uint8_t *buffer, int length)
+// A feature report: SET sends payload, GET fills answer from the report-ID position on.
+uint32_t sendReport(uint8_t reportId, const uint8_t *payload, uint8_t *answer, int length)
 {
     if (length > kMaxReportLength || length < 0)
         return kReportLengthTooLong;
-    if (!buffer)
+    if (!payload && !answer)
         return kReportNoBuffer;
+    const bool get = answer != nullptr;
     std::array<uint8_t, kMaxReportLength + 1> data{};
     data[0] = reportId;
-    std::copy_n(buffer, length, data.begin() + 1);
+    if (payload)
+        std::copy_n(payload, length, data.begin() + 1);
 
     UsbDeviceRequest request;
     request.bmRequestType = get ? 0xA1 : 0x21;
@@ -49,7 +49,7 @@ uint32_t sendReport(bool get, uint8_t reportId, uint8_t *buffer, int length)
     request.completionTimeout = kReportTimeoutMs;
     const uint32_t status = usbreq_sendRequest(request);
     if (get && status == UsbStatus::Success)
-        std::copy_n(data.begin(), length, buffer);
+        std::copy_n(data.begin(), length, answer);
     return status;
 }
 
@@ -87,18 +87,12 @@ uint32_t usbreq_sendRequest(UsbDeviceRequest &request)
 
 uint32_t usbreq_setReport(uint8_t reportId, const uint8_t *payload, int length)
 {
-    if (length > kMaxReportLength || length < 0)
-        return kReportLengthTooLong;
-    if (!payload)
-        return kReportNoBuffer;
-    std::array<uint8_t, kMaxReportLength> copy{};
-    std::copy_n(payload, length, copy.begin());
-    return sendReport(false, reportId, copy.data(), length);
+    return sendReport(reportId, payload, nullptr, length);
 }
 
 uint32_t usbreq_getReport(uint8_t reportId, uint8_t *buffer, int length)
 {
-    return sendReport(true, reportId, buffer, length);
+    return sendReport(reportId, nullptr, buffer, length);
 }
 
 uint32_t usbreq_readRegister(uint8_t reg, uint8_t *value)

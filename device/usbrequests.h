@@ -12,6 +12,11 @@ class bxHardwareLib;
 constexpr uint32_t kReportLengthTooLong = 0xFFFFFFFE; // -2
 constexpr uint32_t kReportNoBuffer = 0xFFFFFFFD;      // -3
 
+// The bridge's command report announces what the next data report carries.
+constexpr uint8_t kCommandReport = 0x87;
+constexpr uint8_t kDataReport = 0x93;
+constexpr int kDataReportLength = 40;
+
 // Sends one request through the kept interface.
 uint32_t usbreq_sendRequest(UsbDeviceRequest &request);
 // Feature report reportId with length payload bytes (0-64).
