@@ -21,11 +21,31 @@ std::span<const uint8_t> asBytes(const QByteArray &data)
 
 } // namespace
 
-bool FirmwareCatalogue::loadPlainImages(const Resources &resources)
+QStringList FirmwareCatalogue::plainImagePaths(const Resources &resources, const QString &subfolder)
 {
     QStringList paths;
     for (const char *type : {"BIN", "bin", "Bin"})
-        paths += resources.pathsForResources(QString::fromLatin1(type), QStringLiteral("Opt"));
+        paths += resources.pathsForResources(QString::fromLatin1(type), subfolder);
+    return paths;
+}
+
+std::optional<BinFileInfo> FirmwareCatalogue::recordOf(const QByteArray &image)
+{
+    const std::span<const uint8_t> file = asBytes(image);
+    _QLV2_FW_INFO info{};
+    if (file.size() < FirmwareHeader::kImagePrefixSize
+        || !parseQLV2FirmwareInfo(info, file.subspan(FirmwareHeader::kImagePrefixSize)))
+        return std::nullopt;
+    BinFileInfo record;
+    record.setPID(info.UserSpaceData.PID);
+    record.setVID(info.UserSpaceData.VID);
+    record.setFirmwareVersion(info.UserSpaceData.FirmwareVersion);
+    return record;
+}
+
+bool FirmwareCatalogue::loadPlainImages(const Resources &resources)
+{
+    const QStringList paths = plainImagePaths(resources, QStringLiteral("Opt"));
     if (paths.isEmpty())
         return false;
 
@@ -70,19 +90,12 @@ std::optional<bool> FirmwareCatalogue::readHeaders()
     myDevicesInfo.clear();
     const qsizetype images = std::min(count(), UnzippedBinFileData.size());
     for (qsizetype i = 0; i < images; ++i) {
-        const std::span<const uint8_t> file = asBytes(UnzippedBinFileData.at(i));
-        _QLV2_FW_INFO info{};
-        if (file.size() < FirmwareHeader::kImagePrefixSize
-            || !parseQLV2FirmwareInfo(info, file.subspan(FirmwareHeader::kImagePrefixSize))) {
+        const std::optional<BinFileInfo> record = recordOf(UnzippedBinFileData.at(i));
+        myDevicesInfo.append(record);
+        if (!record) {
             systemLog(QStringLiteral("prepareData - %1: firmware header rejected").arg(UnzippedBinFileNames.at(i)));
-            myDevicesInfo.append(std::nullopt);
             continue;
         }
-        BinFileInfo record;
-        record.setPID(info.UserSpaceData.PID);
-        record.setVID(info.UserSpaceData.VID);
-        record.setFirmwareVersion(info.UserSpaceData.FirmwareVersion);
-        myDevicesInfo.append(record);
         tKind = UnzippedBinFileNames.at(i).contains(kTKindToken, Qt::CaseSensitive);
     }
     return tKind;

@@ -28,6 +28,13 @@ public:
 
     qsizetype count() const { return UnzippedBinFileNames.size(); }
 
+    // The plain images of a folder in the order the catalogue takes them: *.BIN, then *.bin, then
+    // *.Bin, each sorted by name.
+    static QStringList plainImagePaths(const Resources &resources, const QString &subfolder);
+
+    // The record an image file's header gives; nothing when the header is rejected.
+    static std::optional<BinFileInfo> recordOf(const QByteArray &image);
+
     // Plain images from the "Opt" folder: *.BIN, then *.bin, then *.Bin. True when any was listed,
     // in which case they replace the catalogue.
     bool loadPlainImages(const Resources &resources);

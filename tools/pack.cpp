@@ -1,8 +1,7 @@
 // lumivex-pack: writes the updater's encrypted firmware catalogue from a folder of firmware images,
 // and lists what such a catalogue holds.
 #include "payload/encryptedcatalogue.h"
-#include "payload/binfileinfo.h"
-#include "payload/firmwareheader.h"
+#include "payload/firmwarecatalogue.h"
 #include "platform/resources.h"
 
 #include <QCommandLineParser>
@@ -13,7 +12,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <span>
 
 namespace {
 
@@ -26,31 +24,6 @@ int failWith(const QString &reason)
     return kFailure;
 }
 
-// The images as the updater would list them in its Opt folder: *.BIN, then *.bin, then *.Bin.
-QStringList imagePaths(const QString &folder)
-{
-    const Resources images(folder);
-    QStringList paths;
-    for (const char *type : {"BIN", "bin", "Bin"})
-        paths += images.pathsForResources(QString::fromLatin1(type));
-    return paths;
-}
-
-// The record the updater makes from an image's header; nothing when it rejects the header.
-std::optional<BinFileInfo> headerOf(const QByteArray &image)
-{
-    const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t *>(image.constData()), size_t(image.size()));
-    _QLV2_FW_INFO info{};
-    if (bytes.size() < FirmwareHeader::kImagePrefixSize
-        || !parseQLV2FirmwareInfo(info, bytes.subspan(FirmwareHeader::kImagePrefixSize)))
-        return std::nullopt;
-    BinFileInfo record;
-    record.setPID(info.UserSpaceData.PID);
-    record.setVID(info.UserSpaceData.VID);
-    record.setFirmwareVersion(info.UserSpaceData.FirmwareVersion);
-    return record;
-}
-
 QString hex4(int32_t value)
 {
     return QStringLiteral("%1").arg(uint(value), 4, 16, QLatin1Char('0')).toUpper();
@@ -60,7 +33,7 @@ int pack(const QString &imagesFolder, const QString &outFolder)
 {
     if (!QFileInfo(imagesFolder).isDir())
         return failWith(QStringLiteral("%1 is not a folder").arg(imagesFolder));
-    const QStringList paths = imagePaths(imagesFolder);
+    const QStringList paths = FirmwareCatalogue::plainImagePaths(Resources(imagesFolder), {});
     if (paths.isEmpty())
         return failWith(QStringLiteral("no firmware images (*.BIN, *.bin, *.Bin) in %1").arg(imagesFolder));
 
@@ -82,7 +55,7 @@ int pack(const QString &imagesFolder, const QString &outFolder)
             return failWith(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
         const QByteArray data = file.readAll();
         const QString name = QFileInfo(path).fileName();
-        if (!headerOf(data))
+        if (!FirmwareCatalogue::recordOf(data))
             std::fprintf(stderr, "lumivex-pack: warning: %s: firmware header rejected; the updater will never offer it\n",
                          qPrintable(name));
         contents.images.append(data);
@@ -114,7 +87,7 @@ int list(const QString &folder)
     for (qsizetype i = 0; i < contents->names.size(); ++i) {
         const QByteArray name = contents->names.at(i).toUtf8();
         const auto length = static_cast<unsigned long long>(contents->lengths.at(i));
-        if (const std::optional<BinFileInfo> info = headerOf(contents->images.at(i))) {
+        if (const std::optional<BinFileInfo> info = FirmwareCatalogue::recordOf(contents->images.at(i))) {
             std::printf("%-40s %10llu  %-8s %-6s %-6s\n", name.constData(), length,
                         qPrintable(hex4(info->firmwareVersion())), qPrintable(hex4(info->vid())),
                         qPrintable(hex4(info->pid())));
