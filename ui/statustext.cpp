@@ -27,26 +27,3 @@ QList<StatusText::Link> StatusText::linkRuns() const
     }
     return runs;
 }
-
-QString StatusText::toHtml() const
-{
-    const auto escaped = [](QStringView s) {
-        return s.toString().toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br/>"));
-    };
-    const char *align = mAlignment & Qt::AlignHCenter ? "center"
-                        : mAlignment & Qt::AlignRight ? "right"
-                                                      : "left";
-
-    QString html = QStringLiteral("<p align=\"%1\" style=\"margin:0\">").arg(QLatin1String(align));
-    qsizetype at = 0;
-    for (const Link &link : linkRuns()) {
-        html += escaped(QStringView(mText).mid(at, link.start - at));
-        html += QStringLiteral("<a href=\"%1\" style=\"color:#0000ff\">%2</a>")
-                    .arg(link.url.toString(QUrl::FullyEncoded).toHtmlEscaped(),
-                         escaped(QStringView(mText).mid(link.start, link.length)));
-        at = link.start + link.length;
-    }
-    html += escaped(QStringView(mText).mid(at));
-    html += QLatin1String("</p>");
-    return html;
-}

@@ -37,9 +37,6 @@ public:
     void setAlignment(Qt::Alignment alignment) { mAlignment = alignment; }
     Qt::Alignment alignment() const { return mAlignment; }
 
-    // The text as HTML for a QTextDocument: escaped characters, blue links, the alignment.
-    QString toHtml() const;
-
 private:
     QString mText;
     QList<Link> mLinks;

@@ -1,8 +1,13 @@
 // The system font at a size, and the size a text takes in it when wrapped at a width.
 #include "ui/textmeasure.h"
 
+#include "ui/hyperlinklayout.h"
+
 #include <QFontDatabase>
-#include <QFontMetricsF>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <memory>
 
 QFont systemFontOfSize(double size)
 {
@@ -19,6 +24,7 @@ double pointSize(const QFont &font)
 
 Size measureText(const QString &text, const QFont &font, double width, double heightLimit)
 {
-    const QRectF r = QFontMetricsF(font).boundingRect(QRectF(0, 0, width, heightLimit), Qt::TextWordWrap, text);
-    return {r.width(), r.height()};
+    // The status field's own layout, so that a size that fits here fits in the field.
+    const std::unique_ptr<QTextDocument> layout = layoutText(StatusText(text), font, width);
+    return {layout->idealWidth(), std::min(layout->size().height(), heightLimit)};
 }

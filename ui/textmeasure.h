@@ -16,6 +16,6 @@ QFont systemFontOfSize(double pointSize);
 // The size of a font in the same points.
 double pointSize(const QFont &font);
 
-// The text laid out in lines no wider than width (a word longer than that sticks out), at most
-// heightLimit high.
+// The text laid out as the status field lays it out, in lines no wider than width (a word longer
+// than that sticks out), at most heightLimit high.
 Size measureText(const QString &text, const QFont &font, double width, double heightLimit);
