@@ -14,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <set>
-#include <thread>
 
 namespace {
 
@@ -95,18 +94,6 @@ TEST(AboutWindow, TheNameIsTakenWhenTheWindowLoadsAndNeverAgain)
     EXPECT_EQ(controller.window(), window);
     EXPECT_EQ(controller.appNameLabel->text(), QStringLiteral("first"));
     EXPECT_EQ(controller.appName(), QStringLiteral("second"));
-}
-
-TEST(AboutWindow, EveryThreadGetsTheSameSharedController)
-{
-    std::vector<AboutWindowController *> seen(8);
-    std::vector<std::thread> threads;
-    for (size_t i = 0; i < seen.size(); ++i)
-        threads.emplace_back([&seen, i] { seen[i] = &AboutWindowController::defaultController(); });
-    for (std::thread &t : threads)
-        t.join();
-    EXPECT_EQ(std::set<AboutWindowController *>(seen.begin(), seen.end()).size(), 1u);
-    EXPECT_EQ(seen.front(), &AboutWindowController::defaultController());
 }
 
 TEST(AboutWindow, TheMenuItemShowsOneWindowAndBringsItBack)

@@ -126,19 +126,3 @@ TEST(FirmwareHeader, ShortFilesAreRejectedWithoutReadingPastTheirEnd)
         }
     }
 }
-
-TEST(FirmwareHeader, ReadUserSpaceFromASectorOfTheFlash)
-{
-    const QByteArray file = FirmwareImageBuilder().baseAddress(0x0F00).version(0x0A0B).build();
-    const auto flash = flashOf(file);
-    _QLV2_FW_INFO info{};
-    ASSERT_TRUE(FirmwareHeader::locateUserSpace(info, flash.first<16>()));
-
-    // The camera path reads the user-space sector, then what runs past it.
-    EXPECT_FALSE(FirmwareHeader::readUserSpace(info, flash.subspan(info.SectorAddr, 0x1000), info.SectorAddr));
-    EXPECT_EQ(info.UserSpaceData.FirmwareVersion, 0);
-    ASSERT_TRUE(FirmwareHeader::readUserSpace(info, flash.subspan(info.SectorAddr, 0x1028), info.SectorAddr));
-    EXPECT_EQ(info.UserSpaceData.FirmwareVersion, 0x0A0B);
-    EXPECT_FALSE(FirmwareHeader::readUserSpace(info, flash.subspan(0x3000, 0x28), 0x3000))
-        << "a region that starts after the user space cannot hold it";
-}

@@ -1,30 +1,9 @@
-// Where the status field goes for each layout, and how a font size is fitted to a box.
+// How a font size is fitted to a box: the largest whole size that fits, searched downward.
 #include "ui/statuslayout.h"
 
 #include <gtest/gtest.h>
 
 using namespace StatusLayout;
-
-TEST(StatusLayout, FieldPlacementFollowsTheLayoutFlags)
-{
-    struct Case
-    {
-        bool ring;
-        bool button;
-        double centreY; // of the field, in a 440 x 136 parent
-    };
-    // Button 32 high, ring 140 high: the button raises the centre by 16, the ring lowers it by
-    // 70 - 20 whatever the button says.
-    for (const Case c : {Case{false, false, 68}, Case{false, true, 84}, Case{true, false, 18}, Case{true, true, 18}}) {
-        SCOPED_TRACE(testing::Message() << c.ring << c.button);
-        const Rect frame = statusFieldFrame({{440, 136}, {301, 37}, 32, 140, c.ring, c.button});
-        EXPECT_DOUBLE_EQ(frame.x + frame.width / 2, 220);
-        EXPECT_DOUBLE_EQ(frame.y + frame.height / 2, c.centreY);
-        EXPECT_EQ(frame.size(), (Size{301, 37}));
-    }
-    // No rounding: half points stay.
-    EXPECT_DOUBLE_EQ(statusFieldFrame({{441, 100}, {300, 21}, 0, 0, false, false}).x, 70.5);
-}
 
 TEST(StatusLayout, FittingPicksTheLargestSizeThatFits)
 {

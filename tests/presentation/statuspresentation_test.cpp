@@ -48,22 +48,6 @@ protected:
 
 } // namespace
 
-TEST_F(StatusPresentation, ALongTextGetsTheLargestSizeThatFitsTheBox)
-{
-    const QString text = QStringLiteral("This camera cannot be updated with this updater. ").repeated(6);
-    show(text);
-    const int shown = int(fieldFontSize());
-    const int fitted = shown + 1;
-    ASSERT_GT(fitted, 1);
-    ASSERT_LT(fitted, 16);
-    const auto fits = [&](int s) {
-        const Size m = measureText(text, systemFontOfSize(s), 400, 20000);
-        return m.width <= 400 && m.height <= 100;
-    };
-    EXPECT_TRUE(fits(fitted));
-    EXPECT_FALSE(fits(fitted + 1));
-}
-
 TEST_F(StatusPresentation, TheLogLineNamesTheTextAndTheFrame)
 {
     const QStringList lines = show(QStringLiteral("Please connect your LUMIVEX S camera."));

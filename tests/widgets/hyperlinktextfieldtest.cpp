@@ -47,14 +47,6 @@ TEST_F(HyperlinkTextFieldTest, PlainTextHasNoLinkTableAndIgnoresClicks)
     EXPECT_TRUE(opened.urls->isEmpty());
 }
 
-TEST_F(HyperlinkTextFieldTest, EmptyTextIsATextWithoutLinks)
-{
-    field.setStringValue(QString());
-    EXPECT_FALSE(field.hyperlinkInfos().has_value());
-    click(&field, {10, 10});
-    EXPECT_TRUE(opened.urls->isEmpty());
-}
-
 TEST_F(HyperlinkTextFieldTest, OneLineLinkOpensOnce)
 {
     field.setStringValue(linked(QStringLiteral("Get it from our download page."), QStringLiteral("download page"), kFirst));

@@ -69,18 +69,6 @@ INSTANTIATE_TEST_SUITE_P(Values, RingGeometryTest,
                              RingCase{100, {200, 120}, 450, 360, "100%"},
                              RingCase{150, {120, 200}, 450, 360, "150%"}));
 
-TEST(RingGeometry, RadiusKeepsTheSinglePrecisionFactor)
-{
-    EXPECT_DOUBLE_EQ(ringGeometry(50, {140, 140}, QFont()).radius, 56.00000083446503);
-}
-
-TEST(RingGeometry, TextRoundsLikePrintf)
-{
-    EXPECT_EQ(progressText(42.4f), QStringLiteral("42%"));
-    EXPECT_EQ(progressText(42.6f), QStringLiteral("43%"));
-    EXPECT_EQ(progressText(0.4f), QStringLiteral("0%"));
-}
-
 TEST(RingGeometry, NoArcBelowZeroNorAFullRingForAValueTooSmallToMeasure)
 {
     const RingGeometry negative = ringGeometry(-5, {100, 100}, QFont());
