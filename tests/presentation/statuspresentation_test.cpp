@@ -6,7 +6,6 @@
 #include "ui/hyperlinktextfield.h"
 #include "ui/progressview.h"
 #include "ui/statuslayout.h"
-#include "ui/textmeasure.h"
 
 #include <QPushButton>
 #include <QRegularExpression>
@@ -39,7 +38,6 @@ protected:
 
     Rect frameOf(const QWidget *w) const { return window.ui.contentView->frameOf(w); }
     Size parentSize() const { return window.ui.contentView->boundsSize(); }
-    double fieldFontSize() const { return pointSize(delegate.progressText->font()); }
 
     ScratchFolder folder;
     MainWindow window;
