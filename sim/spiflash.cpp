@@ -117,6 +117,7 @@ void SpiFlash::endTransaction()
     if (mCommand.empty())
         return;
     const uint8_t opcode = mCommand[0];
+    // A write-type command acts as its transaction ends, and only if the part is idle then.
     if (!mIgnored && !busy()) {
         switch (opcode) {
         case kWriteEnable:

@@ -203,7 +203,7 @@ TEST(SpiFlashModel, FileIsReadAtPlugAndWrittenBackOnEveryChange)
     EXPECT_EQ(read(flash, 0x1000, 1)[0], 0xFF);
 }
 
-TEST(SpiFlashModel, AnUnusableFileIsReportedOnceEach)
+TEST(VirtualMemoryFiles, AnUnusableFileIsReportedOnceEach)
 {
     ScratchFolder folder;
     const QJsonObject camera{{"flash", "missing/flash.bin"}, {"eeprom", "missing/eeprom.bin"}};
