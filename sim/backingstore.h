@@ -1,6 +1,7 @@
 // The memory of a virtual flash or EEPROM, kept in a file: read when the device is plugged in
 // (0xFF where the file is missing or short), and every change written through at once, so that
-// the file is current whenever the process ends, on any path.
+// the file is current whenever the process ends, on any path. Without a file the memory lives as
+// long as the camera does, and keeps its content across plugs like the parts themselves.
 #pragma once
 
 #include <QFile>
@@ -14,7 +15,8 @@ class BackingStore
 public:
     BackingStore(uint32_t size, QString path);
 
-    // Reloads the memory from the file (all 0xFF without one).
+    // Power-up: reloads the memory from the file (0xFF where it holds nothing); without a file
+    // the content stays as it was.
     void load();
 
     uint8_t at(uint32_t address) const { return mBytes[address % mBytes.size()]; }
@@ -25,7 +27,10 @@ public:
     void writeBack(uint32_t address, uint32_t length);
 
 private:
+    void reportFailure(const QString &reason);
+
     std::vector<uint8_t> mBytes;
     QString mPath;
     QFile mFile;
+    bool mFailureReported = false;
 };

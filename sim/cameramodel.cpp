@@ -17,10 +17,13 @@ constexpr uint8_t kDataReport = 0x93;
 constexpr uint8_t kRegisterRead = 0x08;
 constexpr uint8_t kSpiRead = 0x0A;
 constexpr uint8_t kSpiWrite = 0x0B;
-constexpr size_t kDataReportLength = 41; // report id and 40 payload bytes
+// Each report is its id and a fixed payload; the bridge refuses any other length.
+constexpr size_t kCommandReportLength = 5; // report id and 4 payload bytes
+constexpr size_t kDataReportLength = 41;   // report id and 40 payload bytes
 constexpr size_t kSpiWriteMax = 37;
 constexpr size_t kSpiReadMax = 40;
 constexpr uint8_t kI2cTransfer = 0x02;
+constexpr size_t kI2cTransferMax = 64;
 constexpr uint8_t kHidClass = 3;
 
 // Waits out the transfer's time precisely: a benchmark counts on latency being what it says.
@@ -128,6 +131,9 @@ uint32_t CameraModel::controlTransfer(UsbDeviceRequest &request, UsbDeviceId att
             status = UsbStatus::PipeStalled;
         else
             status = answer(request);
+        // A failed I2C request ends with a stop on the bus: nothing is held for the next one.
+        if (status == UsbStatus::PipeStalled && (request.bmRequestType & 0x60) == 0x40)
+            mEeprom.stop();
         if (status != UsbStatus::Success)
             request.wLenDone = 0;
         trace(n, request, status);
@@ -173,14 +179,17 @@ uint32_t CameraModel::answerReport(UsbDeviceRequest &request)
     command.swap(mPendingCommand); // an announcement holds for the next data report only
 
     if (request.bmRequestType == 0x21 && request.bRequest == kSetReport) {
-        if (reportId == kCommandReport && data.size() >= 2) {
+        // The report-ID position carries the id the setup names.
+        if (data.empty() || data[0] != reportId)
+            return UsbStatus::PipeStalled;
+        if (reportId == kCommandReport && data.size() == kCommandReportLength) {
             mPendingCommand.assign(data.begin() + 1, data.end());
-            mPendingCommand.resize(4, 0);
             request.wLenDone = request.wLength;
             return UsbStatus::Success;
         }
-        if (reportId == kDataReport && !command.empty() && command[0] == kSpiWrite && data.size() >= 4) {
-            const size_t count = std::min({size_t(data[2]), kSpiWriteMax, data.size() - 4});
+        if (reportId == kDataReport && data.size() == kDataReportLength && !command.empty()
+            && command[0] == kSpiWrite) {
+            const size_t count = std::min(size_t(data[2]), kSpiWriteMax);
             mFlash.clockOut(data.subspan(4, count), data[3] != 0);
             request.wLenDone = request.wLength;
             return UsbStatus::Success;
@@ -188,7 +197,7 @@ uint32_t CameraModel::answerReport(UsbDeviceRequest &request)
         return UsbStatus::PipeStalled;
     }
     if (request.bmRequestType == 0xA1 && request.bRequest == kGetReport && reportId == kDataReport
-        && !command.empty()) {
+        && data.size() == kDataReportLength && !command.empty()) {
         std::vector<uint8_t> report(kDataReportLength, 0);
         if (command[0] == kRegisterRead) {
             report[0] = command[1] == 0x00 ? *mConfig.chip : 0x00;
@@ -198,9 +207,8 @@ uint32_t CameraModel::answerReport(UsbDeviceRequest &request)
         } else {
             return UsbStatus::PipeStalled;
         }
-        const size_t length = std::min(data.size(), report.size());
-        std::copy_n(report.begin(), length, data.begin());
-        request.wLenDone = uint32_t(length);
+        std::copy(report.begin(), report.end(), data.begin());
+        request.wLenDone = uint32_t(report.size());
         return UsbStatus::Success;
     }
     return UsbStatus::PipeStalled;
@@ -210,6 +218,8 @@ uint32_t CameraModel::answerI2c(UsbDeviceRequest &request)
 {
     if (request.wIndex != I2cEeprom::kAddress)
         return UsbStatus::PipeStalled; // nobody acknowledges that address
+    if (request.wValue != 0 || request.wLength > kI2cTransferMax)
+        return UsbStatus::PipeStalled;
     const std::span<uint8_t> data(request.pData, request.wLength);
     if (request.bmRequestType == 0x40 && (request.bRequest & 0xFE) == kI2cTransfer) {
         mEeprom.write(data, (request.bRequest & 1) != 0);

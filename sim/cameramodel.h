@@ -26,8 +26,9 @@ public:
 
     const VirtualCameraConfig &config() const { return mConfig; }
 
-    // Plugging in powers the parts up (memories read from their files) and starts attachment
-    // number `attachment`; requests of another attachment fail with NoDevice.
+    // Plugging in powers the parts up (memories read from their files; without one they keep
+    // what they held) and starts attachment number `attachment`; requests of another attachment
+    // fail with NoDevice.
     void plug(UsbDeviceId attachment);
     void unplug();
     bool plugged() const;

@@ -19,6 +19,8 @@ public:
     void powerUp();
     void write(std::span<const uint8_t> bytes, bool hold);
     void read(std::span<uint8_t> into);
+    // A stop condition: the next write starts with an address again.
+    void stop() { mContinuing = false; }
 
     const BackingStore &memory() const { return mMemory; }
 

@@ -58,6 +58,7 @@ void SpiFlash::powerUp()
     mStuck = false;
     mBusyUntil = {};
     mCommand.clear();
+    mIgnored = false;
     mClockedIn = 0;
 }
 
@@ -73,6 +74,9 @@ uint8_t SpiFlash::statusRegister() const
 
 void SpiFlash::clockOut(std::span<const uint8_t> bytes, bool end)
 {
+    // The part decodes the opcode as it arrives: while a write runs, it takes status reads only.
+    if (mCommand.empty() && !bytes.empty())
+        mIgnored = bytes[0] != kReadStatus && busy();
     mCommand.insert(mCommand.end(), bytes.begin(), bytes.end());
     if (end)
         endTransaction();
@@ -93,8 +97,8 @@ uint32_t SpiFlash::commandAddress() const
 
 uint8_t SpiFlash::answerByte(uint32_t index) const
 {
-    if (mCommand.empty())
-        return 0xFF;
+    if (mCommand.empty() || mIgnored)
+        return 0xFF; // nothing drives the data line
     switch (mCommand[0]) {
     case kReadStatus:
         return statusRegister();
@@ -113,8 +117,8 @@ void SpiFlash::endTransaction()
     if (mCommand.empty())
         return;
     const uint8_t opcode = mCommand[0];
-    // While a write runs, the part answers status reads and nothing else.
-    if (!busy()) {
+    // A write-type command acts as its transaction ends, and only if the part is idle then.
+    if (!mIgnored && !busy()) {
         switch (opcode) {
         case kWriteEnable:
             mLatch = true;
@@ -146,6 +150,7 @@ void SpiFlash::endTransaction()
         }
     }
     mCommand.clear();
+    mIgnored = false;
 }
 
 void SpiFlash::startBusy(std::chrono::microseconds duration)

@@ -1,7 +1,8 @@
 // The serial NOR flash behind the bridge: the bytes of each SPI transaction are collected until
 // the piece that ends it; write-type commands take effect then. Program needs the write-enable
 // latch, only clears bits and wraps inside its page; sector erase sets 4 KiB to 0xFF; block
-// protection makes both a no-op; write-in-progress stays set for the part's busy time.
+// protection makes both a no-op; write-in-progress stays set for the part's busy time, and while
+// it is set the part answers status reads only.
 #pragma once
 
 #include "sim/backingstore.h"
@@ -59,5 +60,6 @@ private:
     uint64_t mPrograms = 0;
 
     std::vector<uint8_t> mCommand; // bytes clocked out in the open transaction
+    bool mIgnored = false;          // its opcode came while a write ran
     uint32_t mClockedIn = 0;
 };

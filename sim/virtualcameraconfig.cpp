@@ -12,7 +12,8 @@
 
 namespace {
 
-// A number, or a string "0x…" or decimal; fails outside [0, max].
+// A number, or a string: hexadecimal after "0x", decimal otherwise ("010" is ten); fails
+// outside [0, max].
 std::optional<uint64_t> unsignedValue(const QJsonValue &value, uint64_t max)
 {
     uint64_t result = 0;
@@ -22,8 +23,10 @@ std::optional<uint64_t> unsignedValue(const QJsonValue &value, uint64_t max)
             return std::nullopt;
         result = uint64_t(d);
     } else if (value.isString()) {
+        const QString text = value.toString().trimmed();
+        const bool hex = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
         bool ok = false;
-        result = value.toString().trimmed().toULongLong(&ok, 0);
+        result = hex ? QStringView(text).mid(2).toULongLong(&ok, 16) : text.toULongLong(&ok, 10);
         if (!ok)
             return std::nullopt;
     } else {
