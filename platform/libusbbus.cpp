@@ -107,6 +107,7 @@ struct LibusbBus::State
     std::unique_ptr<QObject> gui;
     std::vector<std::unique_ptr<Watcher>> watchers;
     std::map<libusb_device *, std::pair<UsbDeviceId, DeviceRef>> ids;
+    std::map<libusb_device *, std::pair<UsbDeviceId, DeviceRef>> departed;
     UsbDeviceId nextId = 1;
 
     ~State()
@@ -115,6 +116,7 @@ struct LibusbBus::State
         // no callback can reach a watcher; device references go before the context does.
         watchers.clear();
         ids.clear();
+        departed.clear();
         if (context)
             libusb_exit(context);
     }
@@ -123,6 +125,11 @@ struct LibusbBus::State
     UsbDeviceId idFor(libusb_device *device)
     {
         std::lock_guard guard(lock);
+        return idForLocked(device);
+    }
+
+    UsbDeviceId idForLocked(libusb_device *device)
+    {
         auto found = ids.find(device);
         if (found != ids.end())
             return found->second.first;
@@ -131,16 +138,18 @@ struct LibusbBus::State
         return id;
     }
 
-    UsbDeviceId forget(libusb_device *device)
+    // The identity a removal reports. libusb calls every watcher's callback for one removal before
+    // it dispatches the next event, so the identity stays in departed for the watchers after the
+    // first, and the next arrival ends it; the reference held keeps the address from being reused.
+    UsbDeviceId departLocked(libusb_device *device)
     {
-        DeviceRef released; // unreferenced outside the lock
-        std::lock_guard guard(lock);
+        if (auto found = departed.find(device); found != departed.end())
+            return found->second.first;
         auto found = ids.find(device);
-        if (found == ids.end())
-            return nextId++;
-        const UsbDeviceId id = found->second.first;
-        released = std::move(found->second.second);
-        ids.erase(found);
+        const UsbDeviceId id = found != ids.end() ? found->second.first : nextId++;
+        departed.emplace(device, std::make_pair(id, takeRef(device)));
+        if (found != ids.end())
+            ids.erase(found);
         return id;
     }
 
@@ -165,14 +174,12 @@ struct LibusbBus::State
     }
 
     // On the GUI thread: tells the watcher, unless it was dropped meanwhile.
-    void deliver(Watcher &watcher, const DeviceRef &device, bool arrival)
+    void deliver(Watcher &watcher, const DeviceRef &device, UsbDeviceId id, bool arrival)
     {
         if (!isAlive(watcher) || !watcher.context)
             return;
-        if (arrival)
-            watcher.arrived(describe(device.get(), idFor(device.get())));
-        else
-            watcher.removed(describe(device.get(), forget(device.get())));
+        const UsbDeviceInfo info = describe(device.get(), id);
+        (arrival ? watcher.arrived : watcher.removed)(info);
     }
 
     // From any thread. Returns the handle to deregister, if libusb still holds one.
@@ -403,16 +410,20 @@ int LIBUSB_CALL hotplugCallback(libusb_context *, libusb_device *device, libusb_
     auto *watcher = static_cast<LibusbBus::State::Watcher *>(userData);
     LibusbBus::State *state = watcher->state;
     const bool arrival = event == LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED;
+    std::map<libusb_device *, std::pair<UsbDeviceId, DeviceRef>> ended; // unreferenced outside the lock
     std::lock_guard guard(state->lock);
     if (watcher->registering && std::this_thread::get_id() == watcher->registeringThread) {
         watcher->present.push_back(takeRef(device));
         return 0;
     }
+    if (arrival)
+        ended.swap(state->departed);
+    const UsbDeviceId id = arrival ? state->idForLocked(device) : state->departLocked(device);
     // Checked and posted under the lock that the token's deleter and the bus's destructor take,
     // so once either has returned nothing more reaches the GUI thread for this watcher.
     if (watcher->alive && state->gui) {
-        MainQueue::async(state->gui.get(), [state, watcher, ref = takeRef(device), arrival] {
-            state->deliver(*watcher, ref, arrival);
+        MainQueue::async(state->gui.get(), [state, watcher, ref = takeRef(device), id, arrival] {
+            state->deliver(*watcher, ref, id, arrival);
         });
     }
     return 0;
@@ -474,7 +485,7 @@ std::shared_ptr<void> LibusbBus::watch(QObject *context, Handler arrived, Handle
         watcher->registering = false;
     }
     for (const DeviceRef &device : present)
-        state->deliver(*watcher, device, true);
+        state->deliver(*watcher, device, state->idFor(device.get()), true);
     return token;
 }
 
