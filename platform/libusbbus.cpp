@@ -145,11 +145,12 @@ struct LibusbBus::State
     {
         if (auto found = departed.find(device); found != departed.end())
             return found->second.first;
-        auto found = ids.find(device);
-        const UsbDeviceId id = found != ids.end() ? found->second.first : nextId++;
-        departed.emplace(device, std::make_pair(id, takeRef(device)));
-        if (found != ids.end())
-            ids.erase(found);
+        const auto found = ids.find(device);
+        if (found == ids.end())
+            return departed.emplace(device, std::make_pair(nextId++, takeRef(device))).first->second.first;
+        const UsbDeviceId id = found->second.first;
+        departed.emplace(device, std::move(found->second));
+        ids.erase(found);
         return id;
     }
 
