@@ -1,8 +1,9 @@
 // The real USB bus through libusb-1.0.
 //
 // Hotplug callbacks run either inside registration (devices already present, with
-// LIBUSB_HOTPLUG_ENUMERATE) or on our event thread; neither may open a device or do I/O, so each
-// callback only takes a device reference and hands it on. HID class requests reach the bridge only
+// LIBUSB_HOTPLUG_ENUMERATE) or on whichever thread handles libusb events: our event thread, or a
+// thread waiting in a synchronous transfer. None may open a device or do I/O, so each callback only
+// takes a device reference and hands it on. HID class requests reach the bridge only
 // while we hold the HID interface, so it is claimed (the kernel driver detached automatically) on
 // first use and released, with the driver re-attached, when the session ends. Video interfaces are
 // never claimed, and vendor requests to the device need no claim at all.
@@ -19,8 +20,11 @@
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
+#include <utility>
+#include <vector>
 
 using DeviceRef = std::shared_ptr<libusb_device>;
 
@@ -75,19 +79,44 @@ std::vector<UsbInterfaceInfo> interfacesOf(libusb_device *device)
 
 struct LibusbBus::State
 {
+    // One watch. libusb keeps a plain pointer to it as the callback's user data, and deregistering
+    // does not wait for a callback that is already running on another thread, so a watcher is
+    // never freed while the context can still call it: the state owns every watcher until the
+    // context is gone. Fields marked GUI are touched on the GUI thread only; the others under lock.
+    struct Watcher
+    {
+        State *state = nullptr;
+        QPointer<QObject> context;        // GUI
+        UsbBus::Handler arrived, removed; // GUI
+        libusb_hotplug_callback_handle handle = 0;
+        bool registered = false;
+        bool alive = true;
+        // Devices reported inside registration, delivered once registration has returned.
+        std::thread::id registeringThread;
+        bool registering = false;
+        std::vector<DeviceRef> present;
+    };
+
     libusb_context *context = nullptr;
-    // Lives on the GUI thread: what the event thread hands over is queued to it.
-    std::unique_ptr<QObject> gui;
     std::thread events;
     std::atomic<bool> stopping = false;
 
     std::mutex lock;
+    // Lives on the GUI thread: what a callback hands over is queued to it. Null once the bus is
+    // torn down, so that a late callback hands over nothing.
+    std::unique_ptr<QObject> gui;
+    std::vector<std::unique_ptr<Watcher>> watchers;
     std::map<libusb_device *, std::pair<UsbDeviceId, DeviceRef>> ids;
+    std::map<libusb_device *, std::pair<UsbDeviceId, DeviceRef>> departed;
     UsbDeviceId nextId = 1;
 
     ~State()
     {
+        // The last owner is gone, so no thread is inside libusb with this context any more and
+        // no callback can reach a watcher; device references go before the context does.
+        watchers.clear();
         ids.clear();
+        departed.clear();
         if (context)
             libusb_exit(context);
     }
@@ -96,6 +125,11 @@ struct LibusbBus::State
     UsbDeviceId idFor(libusb_device *device)
     {
         std::lock_guard guard(lock);
+        return idForLocked(device);
+    }
+
+    UsbDeviceId idForLocked(libusb_device *device)
+    {
         auto found = ids.find(device);
         if (found != ids.end())
             return found->second.first;
@@ -104,15 +138,18 @@ struct LibusbBus::State
         return id;
     }
 
-    UsbDeviceId forget(libusb_device *device)
+    // The identity a removal reports. libusb calls every watcher's callback for one removal before
+    // it dispatches the next event, so the identity stays in departed for the watchers after the
+    // first, and the next arrival ends it; the reference held keeps the address from being reused.
+    UsbDeviceId departLocked(libusb_device *device)
     {
-        DeviceRef released; // unreferenced outside the lock
-        std::lock_guard guard(lock);
-        auto found = ids.find(device);
+        if (auto found = departed.find(device); found != departed.end())
+            return found->second.first;
+        const auto found = ids.find(device);
         if (found == ids.end())
-            return nextId++;
+            return departed.emplace(device, std::make_pair(nextId++, takeRef(device))).first->second.first;
         const UsbDeviceId id = found->second.first;
-        released = std::move(found->second.second);
+        departed.emplace(device, std::move(found->second));
         ids.erase(found);
         return id;
     }
@@ -129,6 +166,31 @@ struct LibusbBus::State
         info.productName = sysfsProductName(device);
         info.interfaces = interfacesOf(device);
         return info;
+    }
+
+    bool isAlive(const Watcher &watcher)
+    {
+        std::lock_guard guard(lock);
+        return watcher.alive;
+    }
+
+    // On the GUI thread: tells the watcher, unless it was dropped meanwhile.
+    void deliver(Watcher &watcher, const DeviceRef &device, UsbDeviceId id, bool arrival)
+    {
+        if (!isAlive(watcher) || !watcher.context)
+            return;
+        const UsbDeviceInfo info = describe(device.get(), id);
+        (arrival ? watcher.arrived : watcher.removed)(info);
+    }
+
+    // From any thread. Returns the handle to deregister, if libusb still holds one.
+    std::optional<libusb_hotplug_callback_handle> stop(Watcher &watcher)
+    {
+        std::lock_guard guard(lock);
+        watcher.alive = false;
+        if (!std::exchange(watcher.registered, false))
+            return std::nullopt;
+        return watcher.handle;
     }
 };
 
@@ -270,34 +332,6 @@ private:
     UsbDeviceInfo mInfo;
 };
 
-struct Watcher
-{
-    std::weak_ptr<LibusbBus::State> state;
-    QPointer<QObject> context;
-    UsbBus::Handler arrived;
-    UsbBus::Handler removed;
-    std::atomic<bool> alive = true;
-    libusb_hotplug_callback_handle handle = 0;
-    // Devices reported inside registration, delivered once registration has returned.
-    std::thread::id registeringThread;
-    std::atomic<bool> registering = false;
-    std::vector<DeviceRef> present;
-};
-
-void deliver(const std::shared_ptr<Watcher> &watcher, const DeviceRef &device, bool arrival)
-{
-    const std::shared_ptr<LibusbBus::State> state = watcher->state.lock();
-    if (!state || !watcher->alive || !watcher->context)
-        return;
-    if (arrival) {
-        const UsbDeviceInfo info = state->describe(device.get(), state->idFor(device.get()));
-        watcher->arrived(info);
-    } else {
-        const UsbDeviceInfo info = state->describe(device.get(), state->forget(device.get()));
-        watcher->removed(info);
-    }
-}
-
 } // namespace
 
 LibusbBus::LibusbBus(std::shared_ptr<State> state)
@@ -328,11 +362,26 @@ std::unique_ptr<LibusbBus> LibusbBus::create(QString *error)
 
 LibusbBus::~LibusbBus()
 {
+    // Watches that outlive the bus go quiet here; a callback already running sees the GUI object
+    // gone and hands nothing over.
+    std::unique_ptr<QObject> gui;
+    std::vector<libusb_hotplug_callback_handle> handles;
+    {
+        std::lock_guard guard(mState->lock);
+        gui = std::move(mState->gui);
+        for (const auto &watcher : mState->watchers) {
+            watcher->alive = false;
+            if (std::exchange(watcher->registered, false))
+                handles.push_back(watcher->handle);
+        }
+    }
+    for (const libusb_hotplug_callback_handle handle : handles)
+        libusb_hotplug_deregister_callback(mState->context, handle);
     mState->stopping = true;
     libusb_interrupt_event_handler(mState->context);
     if (mState->events.joinable())
         mState->events.join();
-    mState->gui.reset(); // drops what is still queued for the watchers
+    gui.reset(); // drops what is still queued, with its device references, while the context lives
 }
 
 uint32_t LibusbBus::statusFromLibusb(int error)
@@ -359,17 +408,25 @@ namespace {
 
 int LIBUSB_CALL hotplugCallback(libusb_context *, libusb_device *device, libusb_hotplug_event event, void *userData)
 {
-    auto *holder = static_cast<std::shared_ptr<Watcher> *>(userData);
-    const std::shared_ptr<Watcher> watcher = *holder;
-    DeviceRef ref = takeRef(device);
+    auto *watcher = static_cast<LibusbBus::State::Watcher *>(userData);
+    LibusbBus::State *state = watcher->state;
     const bool arrival = event == LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED;
+    std::map<libusb_device *, std::pair<UsbDeviceId, DeviceRef>> ended; // unreferenced outside the lock
+    std::lock_guard guard(state->lock);
     if (watcher->registering && std::this_thread::get_id() == watcher->registeringThread) {
-        watcher->present.push_back(std::move(ref));
+        watcher->present.push_back(takeRef(device));
         return 0;
     }
-    const std::shared_ptr<LibusbBus::State> state = watcher->state.lock();
-    if (state && state->gui)
-        MainQueue::async(state->gui.get(), [watcher, ref = std::move(ref), arrival] { deliver(watcher, ref, arrival); });
+    if (arrival)
+        ended.swap(state->departed);
+    const UsbDeviceId id = arrival ? state->idForLocked(device) : state->departLocked(device);
+    // Checked and posted under the lock that the token's deleter and the bus's destructor take,
+    // so once either has returned nothing more reaches the GUI thread for this watcher.
+    if (watcher->alive && state->gui) {
+        MainQueue::async(state->gui.get(), [state, watcher, ref = takeRef(device), id, arrival] {
+            state->deliver(*watcher, ref, id, arrival);
+        });
+    }
     return 0;
 }
 
@@ -377,48 +434,60 @@ int LIBUSB_CALL hotplugCallback(libusb_context *, libusb_device *device, libusb_
 
 std::shared_ptr<void> LibusbBus::watch(QObject *context, Handler arrived, Handler removed)
 {
-    auto watcher = std::make_shared<Watcher>();
-    watcher->state = mState;
-    watcher->context = context;
-    watcher->arrived = std::move(arrived);
-    watcher->removed = std::move(removed);
+    using Watcher = State::Watcher;
+    State *state = mState.get();
+    Watcher *watcher = nullptr;
+    {
+        auto owned = std::make_unique<Watcher>();
+        owned->state = state;
+        owned->context = context;
+        owned->arrived = std::move(arrived);
+        owned->removed = std::move(removed);
+        owned->registeringThread = std::this_thread::get_id();
+        owned->registering = true;
+        watcher = owned.get();
+        std::lock_guard guard(state->lock);
+        state->watchers.push_back(std::move(owned));
+    }
+    // Dropping the token silences the watcher; the state frees it with the context.
+    const std::weak_ptr<State> weak = mState;
+    auto token = std::shared_ptr<void>(watcher, [weak](void *data) {
+        if (const std::shared_ptr<State> alive = weak.lock()) {
+            if (const auto handle = alive->stop(*static_cast<Watcher *>(data)))
+                libusb_hotplug_deregister_callback(alive->context, *handle);
+        }
+    });
 
-    if (!libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG)) {
+    std::vector<DeviceRef> present;
+    if (libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG)) {
+        libusb_hotplug_callback_handle handle = 0;
+        const int result = libusb_hotplug_register_callback(
+            state->context,
+            libusb_hotplug_event(LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED | LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT),
+            LIBUSB_HOTPLUG_ENUMERATE, LIBUSB_HOTPLUG_MATCH_ANY, LIBUSB_HOTPLUG_MATCH_ANY, LIBUSB_HOTPLUG_MATCH_ANY,
+            hotplugCallback, watcher, &handle);
+        std::lock_guard guard(state->lock);
+        watcher->registering = false;
+        present = std::move(watcher->present);
+        if (result != LIBUSB_SUCCESS) {
+            watcher->alive = false;
+            return nullptr;
+        }
+        watcher->handle = handle;
+        watcher->registered = true;
+    } else {
         libusb_device **list = nullptr;
-        const ssize_t count = libusb_get_device_list(mState->context, &list);
+        const ssize_t count = libusb_get_device_list(state->context, &list);
         for (ssize_t i = 0; i < count; ++i)
-            deliver(watcher, takeRef(list[i]), true);
+            present.push_back(takeRef(list[i]));
         if (count >= 0)
             libusb_free_device_list(list, 1);
-        return watcher;
+        std::lock_guard guard(state->lock);
+        watcher->registering = false;
     }
-
-    // The callback's user data must outlive the registration; the token owns it.
-    auto *holder = new std::shared_ptr<Watcher>(watcher);
-    watcher->registeringThread = std::this_thread::get_id();
-    watcher->registering = true;
-    const int result = libusb_hotplug_register_callback(
-        mState->context,
-        libusb_hotplug_event(LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED | LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT),
-        LIBUSB_HOTPLUG_ENUMERATE, LIBUSB_HOTPLUG_MATCH_ANY, LIBUSB_HOTPLUG_MATCH_ANY, LIBUSB_HOTPLUG_MATCH_ANY,
-        hotplugCallback, holder, &watcher->handle);
-    watcher->registering = false;
-    if (result != LIBUSB_SUCCESS) {
-        delete holder;
-        return nullptr;
-    }
-
-    std::vector<DeviceRef> present = std::move(watcher->present);
     for (const DeviceRef &device : present)
-        deliver(watcher, device, true);
-
-    std::weak_ptr<State> state = mState;
-    return std::shared_ptr<void>(holder, [state](std::shared_ptr<Watcher> *owned) {
-        (*owned)->alive = false;
-        if (const std::shared_ptr<State> alive = state.lock())
-            libusb_hotplug_deregister_callback(alive->context, (*owned)->handle);
-        delete owned;
-    });
+        state->deliver(*watcher, device, state->idFor(device.get()), true);
+    return token;
 }
 
 std::unique_ptr<UsbDevice> LibusbBus::openDevice(uint32_t vendorId, uint32_t productId)

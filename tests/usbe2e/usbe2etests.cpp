@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QObject>
 
@@ -18,6 +20,7 @@
 #include <linux/ioctl.h>
 #include <linux/usbdevice_fs.h>
 #include <mutex>
+#include <set>
 #include <string>
 #include <umockdev.h>
 #include <vector>
@@ -368,4 +371,56 @@ TEST_F(UsbEndToEnd, HotplugArrivalAndRemovalThenNoDevice)
     uint8_t chip = 0;
     EXPECT_EQ(usbreq_readChipId(&chip), 0xE00002C0u);
     hardware.custom_dealloc();
+}
+
+// Watches taken and dropped while the event thread reports a camera leaving and coming back: a
+// dropped watch is never called again, a watch that stays sees every attachment leave with the
+// identity it arrived with, and a watch that outlives the bus can still be dropped. Built with
+// -fsanitize=address this also catches a watch's state freed while a callback still reads it.
+TEST_F(UsbEndToEnd, WatchesDroppedDuringHotplugStaySilent)
+{
+    CameraModel camera(cameraConfig(R"({"interfaces":[[14,1],[3,0]]})"));
+    addCamera(camera, 3, "LUMIVEX T");
+    startBus();
+
+    QObject context;
+    std::vector<UsbDeviceId> arrivals, removals;
+    auto steady = bus->watch(&context, [&](const UsbDeviceInfo &info) { arrivals.push_back(info.id); },
+                             [&](const UsbDeviceInfo &info) { removals.push_back(info.id); });
+    ASSERT_EQ(arrivals.size(), 1u);
+
+    // Each event is awaited (the emulated uevent socket is small), with watches taken and dropped
+    // all the while, so that drops fall while the event thread runs the callbacks.
+    constexpr size_t kCycles = 200; // even: the camera ends attached
+    std::deque<char> dropped;
+    int lateCalls = 0;
+    for (size_t cycle = 0; cycle < kCycles; ++cycle) {
+        umockdev_testbed_uevent(testbed, "/sys/devices/usb3", cycle % 2 ? "add" : "remove");
+        const auto seen = [&] { return arrivals.size() + removals.size() == cycle + 2; };
+        const QDeadlineTimer deadline(5000);
+        while (!seen() && !deadline.hasExpired()) {
+            char &gone = dropped.emplace_back(0);
+            const auto count = [&gone, &lateCalls](const UsbDeviceInfo &) { lateCalls += gone; };
+            auto token = bus->watch(&context, count, count);
+            QCoreApplication::processEvents();
+            token.reset();
+            gone = 1;
+        }
+        ASSERT_TRUE(seen()) << "cycle " << cycle;
+    }
+    QCoreApplication::processEvents();
+    ASSERT_EQ(removals.size(), kCycles / 2);
+    EXPECT_EQ(lateCalls, 0);
+    for (size_t i = 0; i < removals.size(); ++i)
+        ASSERT_EQ(removals[i], arrivals[i]) << "attachment " << i;
+    EXPECT_EQ(std::set<UsbDeviceId>(arrivals.begin(), arrivals.end()).size(), arrivals.size());
+
+    // The bus goes while events are still coming in and a watch is still held.
+    for (int cycle = 0; cycle < 4; ++cycle)
+        umockdev_testbed_uevent(testbed, "/sys/devices/usb3", cycle % 2 ? "add" : "remove");
+    const size_t told = arrivals.size() + removals.size();
+    bus.reset();
+    steady.reset();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(arrivals.size() + removals.size(), told);
 }
