@@ -67,6 +67,30 @@ UsbDeviceRequest i2cRequest(uint8_t bmRequestType, uint8_t bRequest, int address
     return request;
 }
 
+// An I2C exchange under the object's lock, with the kept interface opened around it. A failure
+// thrown from below is logged with the request's name; the status is then what the exchange
+// had reached.
+template<typename Exchange>
+uint32_t i2cExchange(bxHardwareLib *hardware, const char *method, Exchange &&exchange)
+{
+    std::lock_guard guard(hardware->mLock);
+    uint32_t status = UsbStatus::Success;
+    try {
+        const std::shared_ptr<UsbInterface> interface = gUSBInterface.load();
+        if (!interface)
+            return UsbStatus::NotReady;
+        if (const uint32_t opened = interface->open())
+            return opened;
+        exchange(*interface, status);
+        const uint32_t closed = interface->close();
+        if (status == UsbStatus::Success)
+            status = closed;
+    } catch (const std::exception &e) {
+        systemLogFailure(method, QString::fromUtf8(e.what()));
+    }
+    return status;
+}
+
 } // namespace
 
 uint32_t usbreq_sendRequest(UsbDeviceRequest &request)
@@ -114,14 +138,8 @@ uint32_t usbreq_readChipId(uint8_t *chipId)
 
 uint32_t usbreq_i2cWrite(bxHardwareLib *hardware, int address, int count, const uint8_t *bytes, bool hold)
 {
-    std::lock_guard guard(hardware->mLock);
-    uint32_t status = UsbStatus::Success;
-    try {
-        const std::shared_ptr<UsbInterface> interface = gUSBInterface.load();
-        if (!interface)
-            return UsbStatus::NotReady;
-        if (const uint32_t opened = interface->open())
-            return opened;
+    return i2cExchange(hardware, "UInt32 usbreq_i2cWrite(bxHardwareLib *__strong, int, int, unsigned char *, _Bool)",
+                       [&](UsbInterface &interface, uint32_t &status) {
         int offset = 0;
         while (count - offset > 0) {
             const int remaining = count - offset;
@@ -130,45 +148,25 @@ uint32_t usbreq_i2cWrite(bxHardwareLib *hardware, int address, int count, const 
             std::array<uint8_t, kMaxI2cChunk> data{};
             std::copy_n(bytes + offset, chunk, data.begin());
             UsbDeviceRequest request = i2cRequest(0x40, more ? 0x03 : 0x02, address, uint16_t(chunk), data.data());
-            status = interface->controlRequest(request);
+            status = interface.controlRequest(request);
             if (status != UsbStatus::Success)
                 stdoutLine("CameraControl Error: usbreq_i2cWrite (%08x)\n", status);
             pauseAfterI2c(status);
             offset += chunk;
         }
-        const uint32_t closed = interface->close();
-        if (status == UsbStatus::Success)
-            status = closed;
-    } catch (const std::exception &e) {
-        systemLogFailure("UInt32 usbreq_i2cWrite(bxHardwareLib *__strong, int, int, unsigned char *, _Bool)",
-                         QString::fromUtf8(e.what()));
-    }
-    return status;
+    });
 }
 
 uint32_t usbreq_i2cRead(bxHardwareLib *hardware, int address, int count, uint8_t *buffer)
 {
-    std::lock_guard guard(hardware->mLock);
-    uint32_t status = UsbStatus::Success;
-    try {
-        const std::shared_ptr<UsbInterface> interface = gUSBInterface.load();
-        if (!interface)
-            return UsbStatus::NotReady;
-        if (const uint32_t opened = interface->open())
-            return opened;
-        if (count > 0) {
-            UsbDeviceRequest request = i2cRequest(0xC0, 0x02, address, uint16_t(std::min(count, 0xFFFF)), buffer);
-            status = interface->controlRequest(request);
-            if (status != UsbStatus::Success)
-                stdoutLine("CameraControl Error: usbreq_i2cRead (%08x)\n", status);
-            pauseAfterI2c(status);
-        }
-        const uint32_t closed = interface->close();
-        if (status == UsbStatus::Success)
-            status = closed;
-    } catch (const std::exception &e) {
-        systemLogFailure("UInt32 usbreq_i2cRead(bxHardwareLib *__strong, int, int, unsigned char *)",
-                         QString::fromUtf8(e.what()));
-    }
-    return status;
+    return i2cExchange(hardware, "UInt32 usbreq_i2cRead(bxHardwareLib *__strong, int, int, unsigned char *)",
+                       [&](UsbInterface &interface, uint32_t &status) {
+        if (count <= 0)
+            return;
+        UsbDeviceRequest request = i2cRequest(0xC0, 0x02, address, uint16_t(std::min(count, 0xFFFF)), buffer);
+        status = interface.controlRequest(request);
+        if (status != UsbStatus::Success)
+            stdoutLine("CameraControl Error: usbreq_i2cRead (%08x)\n", status);
+        pauseAfterI2c(status);
+    });
 }
