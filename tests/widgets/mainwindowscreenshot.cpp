@@ -1,6 +1,6 @@
 // Renders the main window with the ring at some progress and a status text with a link, and saves
 // it as an image: the picture of the updater in the documentation.
-//   xvfb-run -a build/tests/main-window-screenshot docs/main-window.png
+//   LUMIVEX_RESOURCES_DIR=build/resources xvfb-run -a build/tests/main-window-screenshot docs/main-window.png
 #include "app/appdelegate.h"
 #include "platform/mainqueue.h"
 #include "platform/resources.h"
