@@ -5,7 +5,6 @@
 #include "tools/firmwareimagebuilder.h"
 #include "ui/progressview.h"
 
-#include <QMenu>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -97,8 +96,6 @@ TEST(Launch, WaitsForACameraInTheCompactLayout)
     EXPECT_EQ(launched.window.frameGeometry().size(), QSize(440, 160));
     EXPECT_EQ(d.deviceName, QStringLiteral("LUMIVEX"));
     EXPECT_EQ(d.localizedAppName, QStringLiteral("LUMIVEX Firmware Updater"));
-    EXPECT_EQ(launched.window.applicationMenu()->title(), QStringLiteral("LUMIVEX Firmware Updater"));
-    EXPECT_EQ(launched.window.applicationMenu()->actions().value(10)->text(), QStringLiteral("Quit LUMIVEX Firmware Updater"));
     ASSERT_EQ(d.myCatalogue.count(), 1);
     EXPECT_TRUE(d.myCatalogue.myDevicesInfo.value(0).has_value());
 }
@@ -109,13 +106,4 @@ TEST(Launch, AMissingInformationFileStillLaunches)
     const Launched launched(folder);
     EXPECT_TRUE(launched.delegate.deviceName.isEmpty());
     EXPECT_EQ(launched.statusShown(), QStringLiteral("Please connect your LUMIVEX S camera."));
-}
-
-TEST(Launch, ClosingTheWindowQuits)
-{
-    ScratchFolder folder;
-    Launched launched(folder);
-    EXPECT_TRUE(launched.delegate.applicationShouldTerminateAfterLastWindowClosed());
-    launched.window.ui.actionQuit->trigger();
-    EXPECT_FALSE(launched.window.isVisible());
 }

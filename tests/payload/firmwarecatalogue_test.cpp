@@ -68,6 +68,7 @@ TEST(FirmwareCatalogue, NoPlainImagesLeavesTheCatalogueAsItWas)
 TEST(FirmwareCatalogue, ARejectedImageDoesNotShiftTheRecordsOfTheOthers)
 {
     ScratchFolder folder;
+    folder.write(QStringLiteral("Opt/0_RZ52940.bin"), image(0x0100));
     folder.write(QStringLiteral("Opt/1_RZ52940.bin"), image(0x0101));
     folder.write(QStringLiteral("Opt/2_RZ52940.bin"), rejectedImage());
     folder.write(QStringLiteral("Opt/3_RZ6610M.bin"), image(0x0303));
@@ -76,14 +77,16 @@ TEST(FirmwareCatalogue, ARejectedImageDoesNotShiftTheRecordsOfTheOthers)
     ASSERT_TRUE(catalogue.loadPlainImages(Resources(folder.path())));
     EXPECT_EQ(catalogue.readHeaders(), std::optional<bool>(false)) << "the last accepted image decides";
 
-    ASSERT_EQ(catalogue.myDevicesInfo.size(), 3);
-    EXPECT_EQ(catalogue.myDevicesInfo[0]->firmwareVersion(), 0x0101);
-    EXPECT_FALSE(catalogue.myDevicesInfo[1].has_value());
-    EXPECT_EQ(catalogue.myDevicesInfo[2]->firmwareVersion(), 0x0303);
+    ASSERT_EQ(catalogue.myDevicesInfo.size(), 4);
+    EXPECT_EQ(catalogue.myDevicesInfo[1]->firmwareVersion(), 0x0101);
+    EXPECT_FALSE(catalogue.myDevicesInfo[2].has_value());
+    EXPECT_EQ(catalogue.myDevicesInfo[3]->firmwareVersion(), 0x0303);
 
-    // The T image that would be chosen by name alone has no valid header: the earlier one serves.
-    EXPECT_EQ(catalogue.lastImageNamed(kTKindToken), 0);
-    EXPECT_EQ(catalogue.lastImageNamed(kSKindToken), 2);
+    // The later of two T images wins, but the one after them that would be chosen by name alone
+    // has no valid header.
+    EXPECT_EQ(catalogue.lastImageNamed(kTKindToken), 1);
+    EXPECT_EQ(catalogue.lastImageNamed(kSKindToken), 3);
+    EXPECT_EQ(catalogue.lastImageNamed(u"RZ0000"), -1);
 }
 
 TEST(FirmwareCatalogue, TheLastAcceptedImageNameDecidesTheKind)
@@ -113,19 +116,6 @@ TEST(FirmwareCatalogue, TheLastAcceptedImageNameDecidesTheKind)
         ASSERT_TRUE(catalogue.loadPlainImages(Resources(folder.path())));
         EXPECT_EQ(catalogue.readHeaders(), c.tKind);
     }
-}
-
-TEST(FirmwareCatalogue, TheLaterOfTwoImagesWithTheSameTokenWins)
-{
-    ScratchFolder folder;
-    folder.write(QStringLiteral("Opt/a_RZ52940.bin"), image(1));
-    folder.write(QStringLiteral("Opt/b_RZ52940.bin"), image(2));
-    folder.write(QStringLiteral("Opt/c_RZ6610M.bin"), image(3));
-    FirmwareCatalogue catalogue;
-    catalogue.loadPlainImages(Resources(folder.path()));
-    catalogue.readHeaders();
-    EXPECT_EQ(catalogue.lastImageNamed(kTKindToken), 1);
-    EXPECT_EQ(catalogue.lastImageNamed(u"RZ0000"), -1);
 }
 
 TEST(FirmwareCatalogue, ImagesShorterThanThePrefixAreRejected)
