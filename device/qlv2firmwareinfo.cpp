@@ -24,7 +24,7 @@ bool bxHardwareLib::loadQLV2FirmwareInfo()
 
     // The sector that holds the user space, and the flash bytes after it where the user space
     // and its default UVC block run past the sector's end.
-    const uint32_t length = requiredFlashLength(info) - info.SectorAddr;
+    const uint32_t length = requiredFlashLength(info.UserSpaceAddr) - info.SectorAddr;
     std::vector<uint8_t> region(length, 0);
     spi_readData(info.SectorAddr, length, region.data());
     return readUserSpace(info, region, info.SectorAddr);

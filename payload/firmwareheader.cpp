@@ -23,7 +23,7 @@ bool locateUserSpace(_QLV2_FW_INFO &info, std::span<const uint8_t, kBootConfigSi
         base = boot.CodeAddressLow | boot.CodeAddressMid << 8 | boot.CodeAddressHigh << 16;
     }
     info.UserFreeSpaceAddr = base + 0x1000;
-    info.UserSpaceAddr = base + 0x2000;
+    info.UserSpaceAddr = userSpaceAddress(base);
     if (base > kHighestBaseAddress)
         return false;
 
@@ -45,9 +45,10 @@ bool readUserSpace(_QLV2_FW_INFO &info, std::span<const uint8_t> region, uint32_
     return true;
 }
 
-uint32_t requiredFlashLength(const _QLV2_FW_INFO &located)
+uint32_t requiredFlashLength(uint32_t userSpaceAddr)
 {
-    return std::max(located.SectorAddr + kSectorSize, located.UserSpaceAddr + kUserSpaceExtent);
+    const uint32_t sector = userSpaceAddr & ~(kSectorSize - 1);
+    return std::max(sector + kSectorSize, userSpaceAddr + kUserSpaceExtent);
 }
 
 } // namespace FirmwareHeader
@@ -60,7 +61,7 @@ bool parseQLV2FirmwareInfo(_QLV2_FW_INFO &info, std::span<const uint8_t> flash)
     if (!locateUserSpace(info, flash.first<kBootConfigSize>()))
         return false;
     // A file that ends inside its user-space sector is a truncated image: never offer it.
-    if (flash.size() < requiredFlashLength(info))
+    if (flash.size() < requiredFlashLength(info.UserSpaceAddr))
         return false;
     return readUserSpace(info, flash, 0);
 }

@@ -25,8 +25,11 @@ bool locateUserSpace(_QLV2_FW_INFO &info, std::span<const uint8_t, kBootConfigSi
 // regionAddress. False, leaving them untouched, when region does not hold both.
 bool readUserSpace(_QLV2_FW_INFO &info, std::span<const uint8_t> region, uint32_t regionAddress);
 
+// Where the user space lies for a base address: the base plus two sectors.
+constexpr uint32_t userSpaceAddress(uint32_t baseAddress) { return baseAddress + 0x2000; }
+
 // End of the flash bytes a header check needs: the user-space sector and the default UVC block.
-uint32_t requiredFlashLength(const _QLV2_FW_INFO &located);
+uint32_t requiredFlashLength(uint32_t userSpaceAddr);
 
 } // namespace FirmwareHeader
 

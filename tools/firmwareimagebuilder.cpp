@@ -22,9 +22,7 @@ void putString(_USB_STRING_t &entry, const QString &text)
 
 uint32_t FirmwareImageBuilder::requiredFlashLength() const
 {
-    const uint32_t userSpace = mBase + 0x2000;
-    const uint32_t sector = userSpace & ~(FirmwareHeader::kSectorSize - 1);
-    return std::max(sector + FirmwareHeader::kSectorSize, userSpace + FirmwareHeader::kUserSpaceExtent);
+    return FirmwareHeader::requiredFlashLength(FirmwareHeader::userSpaceAddress(mBase));
 }
 
 QByteArray FirmwareImageBuilder::build() const
@@ -73,7 +71,7 @@ QByteArray FirmwareImageBuilder::build() const
     user.COLOR_GREEN_GAIN = 0x41;
     user.COLOR_BLUE_GAIN = 0x42;
     user.AE_TARGET = 0x50;
-    const uint32_t userSpace = mBase + 0x2000;
+    const uint32_t userSpace = FirmwareHeader::userSpaceAddress(mBase);
     std::memcpy(bytes + prefix + userSpace, &user, sizeof user);
 
     QLV2_DEF_UVC_PROPERTY_t uvc{};
