@@ -32,11 +32,7 @@ constexpr uint16_t kPid = 0x5201;
 
 VirtualCameraConfig cameraConfig(const QString &json)
 {
-    QString error;
-    auto configs = VirtualCameraConfig::parse(json.toUtf8(), QStringLiteral("/tmp"), &error);
-    if (!configs)
-        qFatal("bad camera description: %s", qPrintable(error));
-    return configs->front();
+    return VirtualCameraConfig::parse(json.toUtf8(), QStringLiteral("/tmp"), nullptr).value().front();
 }
 
 // The sysfs "descriptors" attribute: device descriptor, then the configuration with one
@@ -54,13 +50,7 @@ std::string descriptorsHex(const VirtualCameraConfig &config)
         const std::vector<uint8_t> interface = {9, 4, i.number, 0, 0, i.interfaceClass, i.interfaceSubClass, 0, 0};
         d.insert(d.end(), interface.begin(), interface.end());
     }
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (const uint8_t byte : d) {
-        hex += kDigits[byte >> 4];
-        hex += kDigits[byte & 0xF];
-    }
-    return hex;
+    return QByteArray(reinterpret_cast<const char *>(d.data()), qsizetype(d.size())).toHex().toStdString();
 }
 
 // One emulated usbfs node: control URBs go to the model and wait to be reaped; claims and the
@@ -131,11 +121,8 @@ private:
             return TRUE;
         }
         case USBDEVFS_CLAIMINTERFACE:
-            record("claim " + std::to_string(argument<unsigned int>(client)));
-            umockdev_ioctl_client_complete(client, 0, 0);
-            return TRUE;
         case USBDEVFS_RELEASEINTERFACE:
-            record("release " + std::to_string(argument<unsigned int>(client)));
+            record((request == USBDEVFS_CLAIMINTERFACE ? "claim " : "release ") + std::to_string(argument<unsigned int>(client)));
             umockdev_ioctl_client_complete(client, 0, 0);
             return TRUE;
         case USBDEVFS_DISCONNECT_CLAIM: {
@@ -304,11 +291,9 @@ TEST_F(UsbEndToEnd, DiscoveryOpenRegisterReadEepromAndRelease)
     QObject context;
     auto token = bus->watch(&context, [&](const UsbDeviceInfo &info) { arrived.push_back(info); }, [](const UsbDeviceInfo &) {});
     ASSERT_EQ(arrived.size(), 1u); // present before the watch: told within it
-    EXPECT_EQ(arrived[0].vendorId, kVid);
-    EXPECT_EQ(arrived[0].productId, kPid);
+    EXPECT_EQ(arrived[0].vendorId << 16 | arrived[0].productId, uint32_t(kVid) << 16 | kPid);
     EXPECT_EQ(arrived[0].productName, "LUMIVEX T");
-    ASSERT_EQ(arrived[0].interfaces.size(), 3u);
-    EXPECT_EQ(arrived[0].interfaces[2].interfaceClass, 3);
+    EXPECT_EQ(arrived[0].interfaces.size(), 3u);
 
     {
         bxHardwareLib hardware(*bus);
@@ -319,9 +304,7 @@ TEST_F(UsbEndToEnd, DiscoveryOpenRegisterReadEepromAndRelease)
         ASSERT_EQ(usbreq_readChipId(&chip), 0u);
         EXPECT_EQ(chip, 0xB3);
 
-        std::vector<uint8_t> data(32);
-        for (size_t i = 0; i < data.size(); ++i)
-            data[i] = uint8_t(3 * i + 1);
+        std::vector<uint8_t> data(32, 0x3C);
         ASSERT_EQ(hardware.fEEPROMWrite(0x0164, 32, data.data()), 0u);
         std::vector<uint8_t> back(32);
         ASSERT_EQ(hardware.fEEPROMRead(0x0164, 32, back.data()), 0u);
