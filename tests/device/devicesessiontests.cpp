@@ -78,7 +78,7 @@ TEST(DeviceSession, HidInterfaceIsLearnedWhereverItStandsAndTheLastOneWins)
 
 TEST(DeviceSession, OpenPrintsEveryInterfaceAndReadsTheChipTwice)
 {
-    CameraBench bench;
+    CameraBench bench(QJsonArray{QJsonObject{}, QJsonObject{{"pid", "0x5202"}}});
     bxHardwareLib hardware(bench.bus());
     StdoutCapture out;
     ASSERT_TRUE(hardware.initDevice(kVid, kPid, kAny));
@@ -94,6 +94,13 @@ TEST(DeviceSession, OpenPrintsEveryInterfaceAndReadsTheChipTwice)
     EXPECT_EQ(hardware.GetVendorID(), kVid);
     EXPECT_EQ(hardware.GetProductID(), kPid);
     EXPECT_EQ(hardware.isQLV2Hardware(), 1);
+
+    // A second open without custom_dealloc keeps the first camera's interface.
+    const UsbDeviceId first = hardware.GetUSBInterfaceInterfaceHandle()->deviceId();
+    ASSERT_TRUE(hardware.initDevice(kVid, 0x5202, kAny));
+    EXPECT_EQ(hardware.GetUSBInterfaceInterfaceHandle()->deviceId(), first);
+    EXPECT_EQ(bench.trace(0).size(), 16u);
+    EXPECT_TRUE(bench.trace(1).empty());
 
     // Neither another product, nor a vendor id beyond 16 bits, nor a class the camera only has as HID.
     hardware.custom_dealloc();
@@ -131,18 +138,6 @@ TEST(DeviceSession, FailedOpenDropsTheInterfaceForTheNextCamera)
         EXPECT_EQ(bench.trace(0).size(), c.sentToIt);
         EXPECT_EQ(bench.trace(1).size(), 8u);
     }
-}
-
-TEST(DeviceSession, SecondOpenWithoutDeallocKeepsTheFirstInterface)
-{
-    CameraBench bench(QJsonArray{QJsonObject{}, QJsonObject{{"pid", "0x5202"}}});
-    bxHardwareLib hardware(bench.bus());
-    ASSERT_TRUE(hardware.initDevice(kVid, kPid, kAny));
-    const UsbDeviceId first = hardware.GetUSBInterfaceInterfaceHandle()->deviceId();
-    ASSERT_TRUE(hardware.initDevice(kVid, 0x5202, kAny));
-    EXPECT_EQ(hardware.GetUSBInterfaceInterfaceHandle()->deviceId(), first);
-    EXPECT_EQ(bench.trace(0).size(), 16u);
-    EXPECT_TRUE(bench.trace(1).empty());
 }
 
 TEST(DeviceSession, DefaultObjectUsesTheApplicationsBusAtEachOpen)
