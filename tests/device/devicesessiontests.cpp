@@ -40,6 +40,15 @@ std::vector<uint8_t> counting(size_t size, uint8_t first = 0)
     return bytes;
 }
 
+// Opens a session; what it prints is handed back, apart from the test's own output.
+bool open(bxHardwareLib &hardware, QString *printed, uint32_t pid = kPid, uint32_t interfaceClass = kAny)
+{
+    StdoutCapture out;
+    const bool opened = hardware.initDevice(kVid, pid, interfaceClass);
+    *printed = out.text();
+    return opened;
+}
+
 } // namespace
 
 TEST(DeviceSession, HidInterfaceIsLearnedWhereverItStandsAndTheLastOneWins)
@@ -57,16 +66,17 @@ TEST(DeviceSession, HidInterfaceIsLearnedWhereverItStandsAndTheLastOneWins)
         CameraBench bench(QJsonObject{{"interfaces", c.layout}, {"chip", c.chip}});
         bxHardwareLib hardware(bench.bus());
         gHIDInterfaceNumber = 77;
-        StdoutCapture out;
+        QString printed;
+        const bool opened = open(hardware, &printed);
         if (c.keptNumber < 0) {
-            EXPECT_FALSE(hardware.initDevice(kVid, kPid, kAny));
-            EXPECT_EQ(out.text(), "intfNumber: 0. intfClass: 14, intfSubClass: 2\n"
+            EXPECT_FALSE(opened);
+            EXPECT_EQ(printed, "intfNumber: 0. intfClass: 14, intfSubClass: 2\n"
                                   "intfNumber: 1. intfClass: 3, intfSubClass: 0\n"); // and nothing more
             EXPECT_TRUE(bench.trace().empty());
             EXPECT_FALSE(hardware.GetUSBInterfaceInterfaceHandle());
             continue;
         }
-        ASSERT_TRUE(hardware.initDevice(kVid, kPid, kAny));
+        ASSERT_TRUE(opened);
         ASSERT_TRUE(hardware.GetUSBInterfaceInterfaceHandle());
         EXPECT_EQ(hardware.GetUSBInterfaceInterfaceHandle()->number(), c.keptNumber);
         EXPECT_EQ(gHIDInterfaceNumber.load(), c.hidNumber);
@@ -80,9 +90,9 @@ TEST(DeviceSession, OpenPrintsEveryInterfaceAndReadsTheChipTwice)
 {
     CameraBench bench(QJsonArray{QJsonObject{}, QJsonObject{{"pid", "0x5202"}}});
     bxHardwareLib hardware(bench.bus());
-    StdoutCapture out;
-    ASSERT_TRUE(hardware.initDevice(kVid, kPid, kAny));
-    EXPECT_EQ(out.text(), "intfNumber: 0. intfClass: 14, intfSubClass: 1\n"
+    QString printed;
+    ASSERT_TRUE(open(hardware, &printed));
+    EXPECT_EQ(printed, "intfNumber: 0. intfClass: 14, intfSubClass: 1\n"
                           "intfNumber: 1. intfClass: 14, intfSubClass: 2\n"
                           "intfNumber: 2. intfClass: 1, intfSubClass: 1\n"
                           "intfNumber: 3. intfClass: 3, intfSubClass: 0\n");
@@ -106,9 +116,8 @@ TEST(DeviceSession, OpenPrintsEveryInterfaceAndReadsTheChipTwice)
     hardware.custom_dealloc();
     EXPECT_FALSE(hardware.initDevice(kVid, 0x1234, kAny));
     EXPECT_FALSE(hardware.initDevice(0x1F055, kPid, kAny));
-    const qsizetype printed = out.text().size();
-    EXPECT_FALSE(hardware.initDevice(kVid, kPid, 3));
-    EXPECT_EQ(out.text().mid(printed), "intfNumber: 3. intfClass: 3, intfSubClass: 0\n");
+    EXPECT_FALSE(open(hardware, &printed, kPid, 3));
+    EXPECT_EQ(printed, "intfNumber: 3. intfClass: 3, intfSubClass: 0\n");
 }
 
 // A failed open must not leave its interface kept: the right camera opened next gets the requests.
@@ -126,12 +135,12 @@ TEST(DeviceSession, FailedOpenDropsTheInterfaceForTheNextCamera)
         failing["pid"] = "0x7777";
         CameraBench bench(QJsonArray{failing, QJsonObject{}});
         bxHardwareLib hardware(bench.bus());
-        StdoutCapture out;
-        EXPECT_FALSE(hardware.initDevice(kVid, 0x7777, kAny));
+        QString printed;
+        EXPECT_FALSE(open(hardware, &printed, 0x7777));
         EXPECT_EQ(hardware.isQLV2Hardware(), c.qlv2);
         EXPECT_FALSE(hardware.GetUSBInterfaceInterfaceHandle());
         if (c.sentToIt == 1) {
-            EXPECT_TRUE(out.text().endsWith("ControlRequestTO: 0xe000404f\n"));
+            EXPECT_TRUE(printed.endsWith("ControlRequestTO: 0xe000404f\n"));
             EXPECT_EQ(bench.trace(0)[0].status, 0xE000404Fu);
         }
         ASSERT_TRUE(hardware.initDevice(kVid, kPid, kAny));
