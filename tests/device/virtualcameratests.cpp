@@ -56,13 +56,8 @@ void program(SpiFlash &flash, uint32_t address, const Bytes &data, bool latch = 
 // Control transfers straight to the model, as the bus would hand them over.
 uint32_t transfer(CameraModel &model, uint8_t type, uint8_t request, uint16_t value, uint16_t index, Bytes &data)
 {
-    UsbDeviceRequest r;
-    r.bmRequestType = type;
-    r.bRequest = request;
-    r.wValue = value;
-    r.wIndex = index;
-    r.wLength = uint16_t(data.size());
-    r.pData = data.data();
+    UsbDeviceRequest r{.bmRequestType = type, .bRequest = request, .wValue = value, .wIndex = index,
+                       .wLength = uint16_t(data.size()), .pData = data.data()};
     return model.controlTransfer(r, model.attachment());
 }
 

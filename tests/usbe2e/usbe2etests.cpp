@@ -170,13 +170,10 @@ private:
         UMockdevIoctlData *buffer = umockdev_ioctl_data_resolve(urbData, G_STRUCT_OFFSET(usbdevfs_urb, buffer),
                                                                 gsize(urb.buffer_length), nullptr);
         uint8_t *bytes = buffer->data;
-        UsbDeviceRequest request;
-        request.bmRequestType = bytes[0];
-        request.bRequest = bytes[1];
-        request.wValue = uint16_t(bytes[2] | (bytes[3] << 8));
-        request.wIndex = uint16_t(bytes[4] | (bytes[5] << 8));
-        request.wLength = uint16_t(std::min<int>(bytes[6] | (bytes[7] << 8), urb.buffer_length - 8));
-        request.pData = bytes + 8;
+        UsbDeviceRequest request{.bmRequestType = bytes[0], .bRequest = bytes[1],
+                                 .wValue = uint16_t(bytes[2] | (bytes[3] << 8)), .wIndex = uint16_t(bytes[4] | (bytes[5] << 8)),
+                                 .wLength = uint16_t(std::min<int>(bytes[6] | (bytes[7] << 8), urb.buffer_length - 8)),
+                                 .pData = bytes + 8};
         const uint32_t status = mModel.controlTransfer(request, mAttachment);
         umockdev_ioctl_data_unref(buffer);
         if (status == UsbStatus::NoDevice) {
