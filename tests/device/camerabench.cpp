@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QJsonDocument>
 
-
 CameraBench::CameraBench(const QJsonObject &camera)
     : CameraBench(QJsonArray{camera})
 {
@@ -50,6 +49,10 @@ std::vector<TracedTransfer> CameraBench::trace(size_t index) const
     return result;
 }
 
+QString TracedTransfer::wire() const
+{
+    return QString::asprintf("%02x %02x %04x %04x %d ", bmRequestType, bRequest, wValue, wIndex, wLength) + data;
+}
 
 QString hexOf(const std::vector<uint8_t> &bytes)
 {

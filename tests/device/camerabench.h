@@ -22,6 +22,9 @@ struct TracedTransfer
     int wLength = 0;
     QString data;
     uint32_t status = 0;
+
+    // The setup packet and its data on one line: "21 09 0387 0003 5 8708000004".
+    QString wire() const;
 };
 
 class CameraBench

@@ -7,11 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QJsonDocument>
 
 namespace {
 
 constexpr uint32_t kVid = 0xF055;
 constexpr uint32_t kPid = 0x5201;
+constexpr uint32_t kAny = bxHardwareLib::kAnyInterfaceClass;
 
 QJsonArray interfaces(std::initializer_list<std::pair<int, int>> list)
 {
@@ -24,175 +26,158 @@ QJsonArray interfaces(std::initializer_list<std::pair<int, int>> list)
 QByteArray utf16Descriptor(const QString &text)
 {
     QByteArray d;
-    d.append(char(2 + 2 * text.size()));
-    d.append(char(0x03));
-    for (const QChar c : text) {
-        d.append(char(c.unicode() & 0xFF));
-        d.append(char(c.unicode() >> 8));
-    }
+    d.append(char(2 + 2 * text.size())).append(char(0x03));
+    for (const QChar c : text)
+        d.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
     return d;
+}
+
+std::vector<uint8_t> counting(size_t size, uint8_t first = 0)
+{
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = uint8_t(first + i);
+    return bytes;
+}
+
+// Opens a session; what it prints is handed back, apart from the test's own output.
+bool open(bxHardwareLib &hardware, QString *printed, uint32_t pid = kPid, uint32_t interfaceClass = kAny)
+{
+    StdoutCapture out;
+    const bool opened = hardware.initDevice(kVid, pid, interfaceClass);
+    *printed = out.text();
+    return opened;
 }
 
 } // namespace
 
 TEST(DeviceSession, HidInterfaceIsLearnedWhereverItStandsAndTheLastOneWins)
 {
-    struct Case
-    {
-        QJsonArray layout;
-        int keptNumber;
-        int hidNumber;
-    };
+    struct Case { QJsonArray layout; int chip, keptNumber /* -1: none kept */, hidNumber; };
     const Case cases[] = {
-        {interfaces({{3, 0}, {14, 1}, {14, 2}}), 1, 0},          // HID first
-        {interfaces({{14, 1}, {14, 2}, {1, 1}, {3, 0}}), 0, 3},  // HID last
-        {interfaces({{14, 1}, {3, 0}, {14, 2}, {3, 0}}), 0, 3},  // two HID: the later one
-        {interfaces({{14, 2}, {14, 1}, {14, 1}, {3, 0}}), 1, 3}, // two Video Control: the first
+        {interfaces({{3, 0}, {14, 1}, {14, 2}}), 0xB0, 1, 0},          // HID first
+        {interfaces({{14, 1}, {14, 2}, {1, 1}, {3, 0}}), 0xB3, 0, 3},  // HID last
+        {interfaces({{14, 1}, {3, 0}, {14, 2}, {3, 0}}), 0xB3, 0, 3},  // two HID: the later one
+        {interfaces({{14, 2}, {14, 1}, {14, 1}, {3, 0}}), 0xB3, 1, 3}, // two Video Control: the first
+        {interfaces({{14, 2}, {3, 0}}), 0xB3, -1, 0},                  // none
     };
     for (const Case &c : cases) {
-        CameraBench bench(QJsonObject{{"interfaces", c.layout}});
+        SCOPED_TRACE(QJsonDocument(c.layout).toJson(QJsonDocument::Compact).toStdString());
+        CameraBench bench(QJsonObject{{"interfaces", c.layout}, {"chip", c.chip}});
         bxHardwareLib hardware(bench.bus());
         gHIDInterfaceNumber = 77;
-        ASSERT_TRUE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass));
+        QString printed;
+        const bool opened = open(hardware, &printed);
+        if (c.keptNumber < 0) {
+            EXPECT_FALSE(opened);
+            EXPECT_EQ(printed, "intfNumber: 0. intfClass: 14, intfSubClass: 2\n"
+                                  "intfNumber: 1. intfClass: 3, intfSubClass: 0\n"); // and nothing more
+            EXPECT_TRUE(bench.trace().empty());
+            EXPECT_FALSE(hardware.GetUSBInterfaceInterfaceHandle());
+            continue;
+        }
+        ASSERT_TRUE(opened);
         ASSERT_TRUE(hardware.GetUSBInterfaceInterfaceHandle());
         EXPECT_EQ(hardware.GetUSBInterfaceInterfaceHandle()->number(), c.keptNumber);
         EXPECT_EQ(gHIDInterfaceNumber.load(), c.hidNumber);
-        const auto trace = bench.trace();
-        ASSERT_FALSE(trace.empty());
-        for (const TracedTransfer &t : trace)
+        ASSERT_FALSE(bench.trace().empty());
+        for (const TracedTransfer &t : bench.trace())
             EXPECT_EQ(t.wIndex, c.hidNumber);
     }
 }
 
 TEST(DeviceSession, OpenPrintsEveryInterfaceAndReadsTheChipTwice)
 {
-    CameraBench bench;
+    CameraBench bench(QJsonArray{QJsonObject{}, QJsonObject{{"pid", "0x5202"}}});
     bxHardwareLib hardware(bench.bus());
-    StdoutCapture out;
-    ASSERT_TRUE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass));
-    EXPECT_EQ(out.text(), "intfNumber: 0. intfClass: 14, intfSubClass: 1\n"
+    QString printed;
+    ASSERT_TRUE(open(hardware, &printed));
+    EXPECT_EQ(printed, "intfNumber: 0. intfClass: 14, intfSubClass: 1\n"
                           "intfNumber: 1. intfClass: 14, intfSubClass: 2\n"
                           "intfNumber: 2. intfClass: 1, intfSubClass: 1\n"
                           "intfNumber: 3. intfClass: 3, intfSubClass: 0\n");
     const auto trace = bench.trace();
     // Register read, the flash's boot configuration (a blank flash: nothing more), chip read.
     ASSERT_EQ(trace.size(), 8u);
-    // The exact wire form of a register read: command report, then data report.
-    EXPECT_EQ(trace[0].bmRequestType, 0x21);
-    EXPECT_EQ(trace[0].bRequest, 0x09);
-    EXPECT_EQ(trace[0].wValue, 0x0387);
-    EXPECT_EQ(trace[0].wLength, 5);
-    EXPECT_EQ(trace[0].data, "8708000004");
-    EXPECT_EQ(trace[1].bmRequestType, 0xA1);
-    EXPECT_EQ(trace[1].bRequest, 0x01);
-    EXPECT_EQ(trace[1].wValue, 0x0393);
-    EXPECT_EQ(trace[1].wLength, 41);
-    EXPECT_EQ(trace[1].data.left(2), "b3");
+    EXPECT_EQ(trace[0].wire(), "21 09 0387 0003 5 8708000004");
+    EXPECT_EQ(trace[1].wire().left(21), "a1 01 0393 0003 41 b3");
     EXPECT_EQ(hardware.GetVendorID(), kVid);
     EXPECT_EQ(hardware.GetProductID(), kPid);
     EXPECT_EQ(hardware.isQLV2Hardware(), 1);
-}
 
-TEST(DeviceSession, NoVideoControlInterfaceFailsSilentlyAfterTheInterfaceLines)
-{
-    CameraBench bench(QJsonObject{{"interfaces", interfaces({{14, 2}, {3, 0}})}});
-    bxHardwareLib hardware(bench.bus());
-    StdoutCapture out;
-    EXPECT_FALSE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass));
-    EXPECT_EQ(out.text(), "intfNumber: 0. intfClass: 14, intfSubClass: 2\n"
-                          "intfNumber: 1. intfClass: 3, intfSubClass: 0\n");
-    EXPECT_TRUE(bench.trace().empty());
-    EXPECT_FALSE(hardware.GetUSBInterfaceInterfaceHandle());
-}
-
-TEST(DeviceSession, MissingDeviceAndClassFilter)
-{
-    CameraBench bench;
-    bxHardwareLib hardware(bench.bus());
-    EXPECT_FALSE(hardware.initDevice(kVid, 0x1234, bxHardwareLib::kAnyInterfaceClass));
-    EXPECT_FALSE(hardware.initDevice(0x1F055, kPid, bxHardwareLib::kAnyInterfaceClass));
-    // Only HID interfaces listed: nothing to keep.
-    StdoutCapture out;
-    EXPECT_FALSE(hardware.initDevice(kVid, kPid, 3));
-    EXPECT_EQ(out.text(), "intfNumber: 3. intfClass: 3, intfSubClass: 0\n");
-}
-
-TEST(DeviceSession, FailedRegisterReadLeavesHardwareUnsetAndDropsTheInterface)
-{
-    // The first camera stalls its first transfer; the second is a good camera on other ids.
-    CameraBench bench(QJsonArray{QJsonObject{{"fail_transfers", QJsonArray{1}}},
-                                 QJsonObject{{"pid", "0x5202"}}});
-    bxHardwareLib hardware(bench.bus());
-    StdoutCapture out;
-    EXPECT_FALSE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass));
-    EXPECT_EQ(hardware.isQLV2Hardware(), 0);
-    EXPECT_FALSE(hardware.GetUSBInterfaceInterfaceHandle());
-    EXPECT_TRUE(out.text().endsWith("ControlRequestTO: 0xe000404f\n"));
-
-    ASSERT_TRUE(hardware.initDevice(kVid, 0x5202, bxHardwareLib::kAnyInterfaceClass));
-    EXPECT_EQ(bench.trace(0).size(), 1u);
-    EXPECT_EQ(bench.trace(1).size(), 8u);
-    EXPECT_EQ(bench.trace(0)[0].status, 0xE000404Fu);
-}
-
-TEST(DeviceSession, ChipDecidesAndAForeignChipDropsTheSession)
-{
-    for (const int chip : {0xB0, 0xB3}) {
-        CameraBench bench(QJsonObject{{"chip", chip}});
-        bxHardwareLib hardware(bench.bus());
-        EXPECT_TRUE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass)) << chip;
-        EXPECT_TRUE(hardware.GetUSBInterfaceInterfaceHandle());
-    }
-
-    CameraBench bench(QJsonArray{QJsonObject{{"chip", 0x42}, {"pid", "0x7777"}}, QJsonObject{}});
-    bxHardwareLib hardware(bench.bus());
-    EXPECT_FALSE(hardware.initDevice(kVid, 0x7777, bxHardwareLib::kAnyInterfaceClass));
-    // Identity already filled in, but no interface left kept.
-    EXPECT_EQ(hardware.isQLV2Hardware(), 1);
-    EXPECT_EQ(hardware.GetProductID(), 0x7777);
-    EXPECT_EQ(hardware.GetVendorID(), kVid);
-    EXPECT_FALSE(hardware.GetUSBInterfaceInterfaceHandle());
-    // The right camera opened next gets its own requests.
-    ASSERT_TRUE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass));
-    EXPECT_EQ(bench.trace(0).size(), 8u);
-    EXPECT_EQ(bench.trace(1).size(), 8u);
-}
-
-TEST(DeviceSession, ForeignWebcamWithoutBridgeIsRefused)
-{
-    CameraBench bench(QJsonObject{{"chip", QJsonValue::Null}, {"product", "Some Webcam"}});
-    bxHardwareLib hardware(bench.bus());
-    EXPECT_FALSE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass));
-    EXPECT_FALSE(hardware.GetUSBInterfaceInterfaceHandle());
-    const auto trace = bench.trace();
-    ASSERT_EQ(trace.size(), 1u);
-    EXPECT_EQ(trace[0].status, 0xE000404Fu);
-}
-
-TEST(DeviceSession, SecondOpenWithoutDeallocKeepsTheFirstInterface)
-{
-    CameraBench bench(QJsonArray{QJsonObject{}, QJsonObject{{"pid", "0x5202"}}});
-    bxHardwareLib hardware(bench.bus());
-    ASSERT_TRUE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass));
+    // A second open without custom_dealloc keeps the first camera's interface.
     const UsbDeviceId first = hardware.GetUSBInterfaceInterfaceHandle()->deviceId();
-    ASSERT_TRUE(hardware.initDevice(kVid, 0x5202, bxHardwareLib::kAnyInterfaceClass));
+    ASSERT_TRUE(hardware.initDevice(kVid, 0x5202, kAny));
     EXPECT_EQ(hardware.GetUSBInterfaceInterfaceHandle()->deviceId(), first);
     EXPECT_EQ(bench.trace(0).size(), 16u);
     EXPECT_TRUE(bench.trace(1).empty());
+
+    // Neither another product, nor a vendor id beyond 16 bits, nor a class the camera only has as HID.
+    hardware.custom_dealloc();
+    EXPECT_FALSE(hardware.initDevice(kVid, 0x1234, kAny));
+    EXPECT_FALSE(hardware.initDevice(0x1F055, kPid, kAny));
+    EXPECT_FALSE(open(hardware, &printed, kPid, 3));
+    EXPECT_EQ(printed, "intfNumber: 3. intfClass: 3, intfSubClass: 0\n");
+}
+
+// A failed open must not leave its interface kept: the right camera opened next gets the requests.
+TEST(DeviceSession, FailedOpenDropsTheInterfaceForTheNextCamera)
+{
+    struct Case { const char *name; QJsonObject camera; size_t sentToIt; int qlv2; };
+    const Case cases[] = {
+        {"failed register read", {{"fail_transfers", QJsonArray{1}}}, 1, 0},
+        {"webcam without bridge", {{"chip", QJsonValue::Null}, {"product", "Some Webcam"}}, 1, 0},
+        {"foreign chip", {{"chip", 0x42}}, 8, 1}, // identity already filled in
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QJsonObject failing = c.camera;
+        failing["pid"] = "0x7777";
+        CameraBench bench(QJsonArray{failing, QJsonObject{}});
+        bxHardwareLib hardware(bench.bus());
+        QString printed;
+        EXPECT_FALSE(open(hardware, &printed, 0x7777));
+        EXPECT_EQ(hardware.isQLV2Hardware(), c.qlv2);
+        EXPECT_FALSE(hardware.GetUSBInterfaceInterfaceHandle());
+        if (c.sentToIt == 1) {
+            EXPECT_TRUE(printed.endsWith("ControlRequestTO: 0xe000404f\n"));
+            EXPECT_EQ(bench.trace(0)[0].status, 0xE000404Fu);
+        }
+        ASSERT_TRUE(hardware.initDevice(kVid, kPid, kAny));
+        EXPECT_EQ(bench.trace(0).size(), c.sentToIt);
+        EXPECT_EQ(bench.trace(1).size(), 8u);
+    }
+}
+
+TEST(DeviceSession, DefaultObjectUsesTheApplicationsBusAtEachOpen)
+{
+    UsbBus::setSystem(nullptr);
+    bxHardwareLib hardware;
+    EXPECT_FALSE(hardware.initDevice(kVid, kPid, kAny)); // nothing attached
+    UsbBus::setSystem(std::make_unique<VirtualBus>(*VirtualCameraConfig::parse("{}", QString(), nullptr)));
+    EXPECT_TRUE(hardware.initDevice(kVid, kPid, kAny));
+    hardware.custom_dealloc();
+    UsbBus::setSystem(nullptr);
+}
+
+TEST(DeviceSession, FailedI2cChunkIsReportedAndTheTransferGoesOn)
+{
+    CameraBench bench(QJsonObject{{"fail_transfers", QJsonArray{9}}}); // the first chunk after the open
+    bxHardwareLib hardware(bench.bus());
+    ASSERT_TRUE(hardware.initDevice(kVid, kPid, kAny));
+    std::vector<uint8_t> bytes(100, 0x11);
+    StdoutCapture out;
+    EXPECT_EQ(usbreq_i2cWrite(&hardware, 0xA0, 100, bytes.data(), false), 0u); // the last chunk succeeded
+    EXPECT_EQ(out.text(), "CameraControl Error: usbreq_i2cWrite (e000404f)\n");
+    EXPECT_EQ(bench.trace().size(), 10u);
 }
 
 class OpenSession : public ::testing::Test
 {
 protected:
-    explicit OpenSession(const QJsonObject &camera = {{"eeprom", "eeprom.bin"}})
-        : bench(camera)
-        , hardware(bench.bus())
-    {
-    }
-
     void SetUp() override
     {
-        ASSERT_TRUE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass));
+        ASSERT_TRUE(hardware.initDevice(kVid, kPid, kAny));
         opening = bench.trace().size();
     }
 
@@ -203,97 +188,67 @@ protected:
         return {all.begin() + qsizetype(opening), all.end()};
     }
 
-    CameraBench bench;
-    bxHardwareLib hardware;
+    void writeEeprom(uint32_t address, const QByteArray &bytes)
+    {
+        ASSERT_EQ(hardware.fEEPROMWrite(address, uint32_t(bytes.size()), reinterpret_cast<const uint8_t *>(bytes.constData())), 0u);
+    }
+
+    CameraBench bench{QJsonObject{{"eeprom", "eeprom.bin"}}};
+    bxHardwareLib hardware{bench.bus()};
     size_t opening = 0;
 };
 
-TEST_F(OpenSession, EepromWriteOf32BytesIsOneRequestOf34)
+TEST_F(OpenSession, EepromWriteOf32BytesIsOneRequestOf34AndTheReadAHeldAddressWrite)
 {
-    std::vector<uint8_t> data(32);
-    for (size_t i = 0; i < data.size(); ++i)
-        data[i] = uint8_t(0xA0 + i);
-    ASSERT_EQ(hardware.fEEPROMWrite(0x0164, 32, data.data()), 0u);
-    const auto wire = sent();
-    ASSERT_EQ(wire.size(), 1u);
-    EXPECT_EQ(wire[0].bmRequestType, 0x40);
-    EXPECT_EQ(wire[0].bRequest, 0x02);
-    EXPECT_EQ(wire[0].wValue, 0);
-    EXPECT_EQ(wire[0].wIndex, 0xA0);
-    EXPECT_EQ(wire[0].wLength, 34);
-    EXPECT_EQ(wire[0].data, "0164" + hexOf(data));
-    // Stored at 0x164 and written through to the file.
-    const std::vector<uint8_t> eeprom = bench.camera().eepromContents();
-    EXPECT_TRUE(std::equal(data.begin(), data.end(), eeprom.begin() + 0x164));
-    QFile file(bench.folder().filePath("eeprom.bin"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll().mid(0x164, 32), QByteArray(reinterpret_cast<const char *>(data.data()), 32));
-}
-
-TEST_F(OpenSession, EepromReadOf32BytesIsAHeldAddressWriteThenARead)
-{
-    std::vector<uint8_t> data(32, 0x5A);
+    const std::vector<uint8_t> data = counting(32, 0xA0);
     ASSERT_EQ(hardware.fEEPROMWrite(0x0164, 32, data.data()), 0u);
     std::vector<uint8_t> back(32);
     ASSERT_EQ(hardware.fEEPROMRead(0x0164, 32, back.data()), 0u);
     EXPECT_EQ(back, data);
     const auto wire = sent();
     ASSERT_EQ(wire.size(), 3u);
-    EXPECT_EQ(wire[1].bmRequestType, 0x40);
-    EXPECT_EQ(wire[1].bRequest, 0x03);
-    EXPECT_EQ(wire[1].wLength, 2);
-    EXPECT_EQ(wire[1].data, "0164");
-    EXPECT_EQ(wire[2].bmRequestType, 0xC0);
-    EXPECT_EQ(wire[2].bRequest, 0x02);
-    EXPECT_EQ(wire[2].wIndex, 0xA0);
-    EXPECT_EQ(wire[2].wLength, 32);
-    EXPECT_EQ(wire[2].data, hexOf(data));
+    EXPECT_EQ(wire[0].wire(), "40 02 0000 00a0 34 0164" + hexOf(data));
+    EXPECT_EQ(wire[1].wire(), "40 03 0000 00a0 2 0164");
+    EXPECT_EQ(wire[2].wire(), "c0 02 0000 00a0 32 " + hexOf(data));
+    // Stored at 0x164 and written through to the file.
+    QFile file(bench.folder().filePath("eeprom.bin"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().mid(0x164, 32), QByteArray(reinterpret_cast<const char *>(data.data()), 32));
 }
 
 TEST_F(OpenSession, LongerEepromTransfersGoInPiecesOf32)
 {
-    std::vector<uint8_t> data(70);
-    for (size_t i = 0; i < data.size(); ++i)
-        data[i] = uint8_t(i);
+    const std::vector<uint8_t> data = counting(70);
     ASSERT_EQ(hardware.fEEPROMWrite(0x1000, 70, data.data()), 0u);
     std::vector<uint8_t> back(70);
     ASSERT_EQ(hardware.fEEPROMRead(0x1000, 70, back.data()), 0u);
     EXPECT_EQ(back, data);
-    const auto wire = sent();
     // Writes of 34, 34 and 8 bytes; reads of 32, 32 and 6, each behind its address write.
-    ASSERT_EQ(wire.size(), 9u);
-    EXPECT_EQ(wire[0].data.left(4), "1000");
-    EXPECT_EQ(wire[1].data.left(4), "1020");
-    EXPECT_EQ(wire[2].data.left(4), "1040");
-    EXPECT_EQ(wire[2].wLength, 8);
-    EXPECT_EQ(wire[7].data, "1040");
-    EXPECT_EQ(wire[8].wLength, 6);
+    QStringList heads;
+    for (const TracedTransfer &t : sent())
+        heads.append(t.wire().section(' ', 0, 4) + ' ' + t.data.left(4));
+    EXPECT_EQ(heads, QStringList({"40 02 0000 00a0 34 1000", "40 02 0000 00a0 34 1020", "40 02 0000 00a0 8 1040",
+                                  "40 03 0000 00a0 2 1000", "c0 02 0000 00a0 32 0001", "40 03 0000 00a0 2 1020",
+                                  "c0 02 0000 00a0 32 2021", "40 03 0000 00a0 2 1040", "c0 02 0000 00a0 6 4041"}));
 
     // A multiple of 32 still ends with a write of the bare address.
     ASSERT_EQ(hardware.fEEPROMWrite(0x2000, 64, data.data()), 0u);
-    const auto more = sent();
-    ASSERT_EQ(more.size(), 12u);
-    EXPECT_EQ(more[11].wLength, 2);
-    EXPECT_EQ(more[11].data, "2040");
+    ASSERT_EQ(sent().size(), 12u);
+    EXPECT_EQ(sent()[11].wire(), "40 02 0000 00a0 2 2040");
 }
 
 TEST_F(OpenSession, I2cWriteOf100BytesIsSplit64And36)
 {
-    std::vector<uint8_t> bytes(100);
+    std::vector<uint8_t> bytes = counting(100);
     bytes[0] = 0x00;
     bytes[1] = 0x10;
-    for (size_t i = 2; i < bytes.size(); ++i)
-        bytes[i] = uint8_t(i);
     for (const bool hold : {false, true}) {
         const size_t before = sent().size();
         ASSERT_EQ(usbreq_i2cWrite(&hardware, 0xA0, 100, bytes.data(), hold), 0u);
         const auto wire = sent();
         ASSERT_EQ(wire.size(), before + 2);
-        EXPECT_EQ(wire[before].wLength, 64);
-        EXPECT_EQ(wire[before].bRequest, 0x03);
-        EXPECT_EQ(wire[before + 1].wLength, 36);
-        EXPECT_EQ(wire[before + 1].bRequest, hold ? 0x03 : 0x02);
-        EXPECT_EQ(wire[before + 1].data, hexOf({bytes.begin() + 64, bytes.end()}));
+        EXPECT_EQ(wire[before].wire(), "40 03 0000 00a0 64 " + hexOf({bytes.begin(), bytes.begin() + 64}));
+        EXPECT_EQ(wire[before + 1].wire(), QString(hold ? "40 03" : "40 02") + " 0000 00a0 36 " + hexOf({bytes.begin() + 64, bytes.end()}));
     }
     // The continued chunk carries data, not a new address: 98 bytes land from 0x0010 on.
     const std::vector<uint8_t> eeprom = bench.camera().eepromContents();
@@ -320,17 +275,15 @@ TEST_F(OpenSession, EepromBlockIsReadOncePerSession)
     ASSERT_NE(block, nullptr);
     const auto wire = sent();
     ASSERT_EQ(wire.size(), 16u);
-    const char *addresses[] = {"0064", "0084", "00a4", "00c4", "00e4", "0104", "0124", "0144"};
-    for (int i = 0; i < 8; ++i) {
-        EXPECT_EQ(wire[size_t(2 * i)].data, addresses[i]);
-        EXPECT_EQ(wire[size_t(2 * i + 1)].wLength, 32);
+    for (size_t i = 0; i < 8; ++i) {
+        EXPECT_EQ(wire[2 * i].data, QString::asprintf("%04x", unsigned(0x64 + 32 * i)));
+        EXPECT_EQ(wire[2 * i + 1].wLength, 32);
     }
     EXPECT_EQ(hardware.GetEeprom256Bytes(), block);
     EXPECT_EQ(sent().size(), 16u);
 
     hardware.custom_dealloc();
-    EXPECT_FALSE(hardware.GetUSBInterfaceInterfaceHandle());
-    ASSERT_TRUE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass));
+    ASSERT_TRUE(hardware.initDevice(kVid, kPid, kAny));
     const size_t reopened = sent().size();
     hardware.GetEeprom256Bytes();
     EXPECT_EQ(sent().size(), reopened + 16);
@@ -342,20 +295,19 @@ TEST_F(OpenSession, FirmwareVersionFromTheRecordOrBigEndianFromTheEeprom)
     EXPECT_EQ(hardware.GetFirmwareVersion(), 0x0102u);
     EXPECT_TRUE(sent().empty());
 
-    const uint8_t version[4] = {0x12, 0x34, 0x56, 0x78};
-    ASSERT_EQ(hardware.fEEPROMWrite(96, 4, version), 0u);
+    writeEeprom(96, QByteArray("\x12\x34\x56\x78", 4));
     hardware.is_qlv2_hardware = 0;
     EXPECT_EQ(hardware.GetFirmwareVersion(), 0x12345678u);
     const auto wire = sent();
     ASSERT_EQ(wire.size(), 3u);
-    EXPECT_EQ(wire[1].data, "0060");
-    EXPECT_EQ(wire[1].bRequest, 0x03);
+    EXPECT_EQ(wire[1].wire(), "40 03 0000 00a0 2 0060");
     EXPECT_EQ(wire[2].wLength, 4);
 }
 
 TEST_F(OpenSession, WithoutInterfaceRequestsFailWithTheirOwnCodes)
 {
     hardware.custom_dealloc();
+    EXPECT_FALSE(hardware.GetUSBInterfaceInterfaceHandle());
     StderrCapture log;
     uint8_t bytes[32] = {};
     uint8_t value = 0xEE;
@@ -369,74 +321,17 @@ TEST_F(OpenSession, WithoutInterfaceRequestsFailWithTheirOwnCodes)
     EXPECT_TRUE(sent().empty());
 }
 
-TEST_F(OpenSession, FailedI2cChunkIsReportedAndTheTransferGoesOn)
-{
-    // Stall the next transfer: the first chunk of a 100-byte write.
-    CameraBench stalled(QJsonObject{{"fail_transfers", QJsonArray{9}}});
-    bxHardwareLib other(stalled.bus());
-    ASSERT_TRUE(other.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass));
-    std::vector<uint8_t> bytes(100, 0x11);
-    StdoutCapture out;
-    EXPECT_EQ(usbreq_i2cWrite(&other, 0xA0, 100, bytes.data(), false), 0u); // the last chunk succeeded
-    EXPECT_EQ(out.text(), "CameraControl Error: usbreq_i2cWrite (e000404f)\n");
-    EXPECT_EQ(stalled.trace().size(), 10u);
-}
-
-class UnplugSession : public ::testing::Test
-{
-protected:
-    UnplugSession()
-        : bench(QJsonObject{{"unplug_after_transfers", 9}})
-        , hardware(bench.bus())
-    {
-    }
-    CameraBench bench;
-    bxHardwareLib hardware;
-};
-
-TEST_F(UnplugSession, RemovalNamesTheSessionsDeviceAndLaterRequestsFailWithNoDevice)
-{
-    std::vector<UsbDeviceId> removed;
-    QObject context;
-    auto token = bench.bus().watch(&context, [](const UsbDeviceInfo &) {},
-                                   [&](const UsbDeviceInfo &info) { removed.push_back(info.id); });
-    ASSERT_TRUE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass));
-    const UsbDeviceId session = hardware.GetUSBInterfaceInterfaceHandle()->deviceId();
-    uint8_t value = 0;
-    EXPECT_EQ(usbreq_readRegister(0x00, &value), 0xE00002C0u); // transfer 9 goes through, 10 finds it gone
-    ASSERT_TRUE(processEventsUntil([&] { return !removed.empty(); }));
-    EXPECT_EQ(removed, std::vector<UsbDeviceId>{session});
-    const auto trace = bench.trace();
-    ASSERT_EQ(trace.size(), 10u);
-    EXPECT_EQ(trace[8].status, 0u);
-    EXPECT_EQ(trace[9].status, 0xE00002C0u);
-}
-
-class DescriptorStrings : public OpenSession
-{
-protected:
-    DescriptorStrings()
-        : OpenSession(QJsonObject{{"eeprom", "eeprom.bin"}})
-    {
-    }
-};
-
-TEST_F(DescriptorStrings, FlashRecordStringsStayInsideTheirBuffer)
+TEST_F(OpenSession, FlashRecordStringsStayInsideTheirBuffer)
 {
     _QLV2_USER_SPACE_t &user = hardware.myQLV2_FW_Info.UserSpaceData;
-    const QString product = QStringLiteral("LUMIVEX Audio T");
-    for (qsizetype i = 0; i < product.size(); ++i) {
-        user.ProductString.StringData[2 * i] = uint8_t(product[i].unicode());
-        user.ProductString.StringData[2 * i + 1] = 0;
-    }
-    user.ProductString.StringLen = uint8_t(2 * product.size());
+    const QByteArray product = utf16Descriptor(QStringLiteral("LUMIVEX Audio T")).mid(2);
+    std::copy(product.begin(), product.end(), user.ProductString.StringData);
+    user.ProductString.StringLen = uint8_t(product.size());
     EXPECT_EQ(hardware.GetProductString(), "LUMIVEX  T"); // the blank before "Audio" stays
 
-    const QString vendor = QStringLiteral("LUMIVEX");
-    for (qsizetype i = 0; i < vendor.size(); ++i)
-        user.VendorString.StringData[2 * i] = uint8_t(vendor[i].unicode());
+    std::copy_n("L\0U\0M\0I\0V\0E\0X", 13, user.VendorString.StringData);
     user.VendorString.StringLen = 255; // longer than any buffer: bounded, NULs removed
-    EXPECT_EQ(hardware.GetManufacturerString(), vendor);
+    EXPECT_EQ(hardware.GetManufacturerString(), "LUMIVEX");
 
     std::fill(std::begin(user.SerialNumber.StringData), std::end(user.SerialNumber.StringData), 'A');
     user.SerialNumber.StringLen = 255;
@@ -446,22 +341,17 @@ TEST_F(DescriptorStrings, FlashRecordStringsStayInsideTheirBuffer)
     EXPECT_TRUE(sent().empty());
 }
 
-TEST_F(DescriptorStrings, EepromStringsFollowTheBlocksOffsetsWithinItsBounds)
+TEST_F(OpenSession, EepromStringsFollowTheBlocksOffsetsWithinItsBounds)
 {
     // The block at EEPROM address 100: product at block offset 32, serial runs off the block's
     // end, manufacturer absent.
     QByteArray block(256, '\0');
     const QByteArray product = utf16Descriptor(QStringLiteral("Cam Audio"));
-    block[12] = char(32);
-    block[13] = char(product.size());
+    const char offsets[] = {32, char(product.size()), char(250), char(200), 0, 10}; // product, serial, maker
+    block.replace(12, 6, QByteArray(offsets, 6));
     block.replace(32, product.size(), product);
-    block[14] = char(250);
-    block[15] = char(200);
     block.replace(250, 6, utf16Descriptor(QStringLiteral("SN")));
-    block[16] = 0;
-    block[17] = 10;
-    for (int i = 0; i < 256; i += 32)
-        ASSERT_EQ(hardware.fEEPROMWrite(uint32_t(100 + i), 32, reinterpret_cast<const uint8_t *>(block.constData()) + i), 0u);
+    writeEeprom(100, block);
 
     hardware.is_qlv2_hardware = 0;
     EXPECT_EQ(hardware.GetProductString(), "Cam ");
@@ -474,21 +364,10 @@ TEST_F(DescriptorStrings, EepromStringsFollowTheBlocksOffsetsWithinItsBounds)
     block[14] = char(64);
     block[15] = char(6);
     block.replace(64, 6, utf16Descriptor(QStringLiteral("XY")));
-    ASSERT_EQ(hardware.fEEPROMWrite(100, 32, reinterpret_cast<const uint8_t *>(block.constData())), 0u);
-    ASSERT_EQ(hardware.fEEPROMWrite(164, 32, reinterpret_cast<const uint8_t *>(block.constData()) + 64), 0u);
+    writeEeprom(100, block.left(32));
+    writeEeprom(164, block.mid(64, 32));
     hardware.custom_dealloc();
-    ASSERT_TRUE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass));
+    ASSERT_TRUE(hardware.initDevice(kVid, kPid, kAny));
     hardware.is_qlv2_hardware = 0;
     EXPECT_EQ(hardware.GetSerialNumberString(), QStringLiteral("XY") + QChar(u'\0'));
-}
-
-TEST(DeviceSession, DefaultObjectUsesTheApplicationsBusAtEachOpen)
-{
-    UsbBus::setSystem(nullptr);
-    bxHardwareLib hardware;
-    EXPECT_FALSE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass)); // nothing attached
-    UsbBus::setSystem(std::make_unique<VirtualBus>(*VirtualCameraConfig::parse("{}", QString(), nullptr)));
-    EXPECT_TRUE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass));
-    hardware.custom_dealloc();
-    UsbBus::setSystem(nullptr);
 }

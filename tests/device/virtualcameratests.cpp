@@ -3,7 +3,7 @@
 // across plugs or read from their files; the EEPROM's addressing; the bridge's reports and the
 // malformed requests it stalls; the fault options, the plug timeline and the trace. What the
 // driver's own tests already prove against this model (erase size, protection, identification,
-// reads across pieces) is not repeated here.
+// reads across pieces, the exact trace line) is not repeated here.
 #include "sim/cameramodel.h"
 #include "sim/i2ceeprom.h"
 #include "sim/spiflash.h"
@@ -20,100 +20,102 @@
 
 namespace {
 
+using Bytes = std::vector<uint8_t>;
+
 VirtualCameraConfig configOf(const QJsonObject &object, const QString &folder = {})
 {
-    QString error;
-    auto configs = VirtualCameraConfig::parse(QJsonDocument(object).toJson(), folder, &error);
-    if (!configs)
-        qFatal("bad camera description: %s", qPrintable(error));
-    return configs->front();
+    return VirtualCameraConfig::parse(QJsonDocument(object).toJson(), folder, nullptr).value().front();
 }
 
-// Whole SPI transactions, as the bridge would clock them.
-void send(SpiFlash &flash, std::vector<uint8_t> bytes)
+// Whole SPI transactions, as the bridge would clock them; `answer` bytes are clocked in after.
+Bytes spi(SpiFlash &flash, Bytes bytes, size_t answer = 0)
 {
-    flash.clockOut(bytes, true);
+    flash.clockOut(bytes, answer == 0);
+    Bytes in(answer);
+    if (answer)
+        flash.clockIn(in, true);
+    return in;
 }
 
-uint8_t status(SpiFlash &flash)
+uint8_t status(SpiFlash &flash) { return spi(flash, {0x05}, 1)[0]; }
+
+Bytes read(SpiFlash &flash, uint32_t address, size_t length)
 {
-    flash.clockOut(std::vector<uint8_t>{0x05}, false);
-    uint8_t value = 0;
-    flash.clockIn(std::span(&value, 1), true);
-    return value;
+    return spi(flash, {0x03, uint8_t(address >> 16), uint8_t(address >> 8), uint8_t(address)}, length);
 }
 
-std::vector<uint8_t> read(SpiFlash &flash, uint32_t address, size_t length)
+void program(SpiFlash &flash, uint32_t address, const Bytes &data, bool latch = true)
 {
-    flash.clockOut(std::vector<uint8_t>{0x03, uint8_t(address >> 16), uint8_t(address >> 8), uint8_t(address)}, false);
-    std::vector<uint8_t> bytes(length);
-    flash.clockIn(bytes, true);
-    return bytes;
-}
-
-void program(SpiFlash &flash, uint32_t address, std::vector<uint8_t> data)
-{
-    std::vector<uint8_t> bytes{0x02, uint8_t(address >> 16), uint8_t(address >> 8), uint8_t(address)};
+    if (latch)
+        spi(flash, {0x06});
+    Bytes bytes{0x02, uint8_t(address >> 16), uint8_t(address >> 8), uint8_t(address)};
     bytes.insert(bytes.end(), data.begin(), data.end());
-    send(flash, bytes);
+    spi(flash, bytes);
 }
 
-void erase(SpiFlash &flash, uint32_t address)
+// Control transfers straight to the model, as the bus would hand them over.
+uint32_t transfer(CameraModel &model, uint8_t type, uint8_t request, uint16_t value, uint16_t index, Bytes &data)
 {
-    send(flash, {0x20, uint8_t(address >> 16), uint8_t(address >> 8), uint8_t(address)});
+    UsbDeviceRequest r{.bmRequestType = type, .bRequest = request, .wValue = value, .wIndex = index,
+                       .wLength = uint16_t(data.size()), .pData = data.data()};
+    return model.controlTransfer(r, model.attachment());
 }
+
+uint32_t setReport(CameraModel &model, Bytes data, uint16_t index = 3)
+{
+    return transfer(model, 0x21, 0x09, uint16_t(0x0300 | data[0]), index, data);
+}
+
+uint32_t getReport(CameraModel &model, uint16_t index = 3)
+{
+    Bytes data(41, 0);
+    data[0] = 0x93;
+    return transfer(model, 0xA1, 0x01, 0x0393, index, data);
+}
+
+uint32_t i2cWrite(CameraModel &model, Bytes bytes, bool hold = false)
+{
+    return transfer(model, 0x40, hold ? 0x03 : 0x02, 0, 0xA0, bytes);
+}
+
+const Bytes kRegisterRead{0x87, 0x08, 0, 0, 4};
 
 } // namespace
 
 TEST(SpiFlashModel, ProgramNeedsTheLatchClearsBitsOnlyAndTheLatchClearsAfter)
 {
     SpiFlash flash(configOf({}));
-    program(flash, 0x100, {0x00});
+    program(flash, 0x100, {0x00}, false);
     EXPECT_EQ(read(flash, 0x100, 1)[0], 0xFF); // no latch: ignored
 
-    send(flash, {0x06});
+    spi(flash, {0x06});
     EXPECT_EQ(status(flash), 0x02);
-    program(flash, 0x100, {0xF0, 0x3C});
+    program(flash, 0x100, {0xF0, 0x3C}, false);
     EXPECT_EQ(status(flash), 0x00);
-    EXPECT_EQ(read(flash, 0x100, 2), (std::vector<uint8_t>{0xF0, 0x3C}));
-    send(flash, {0x06});
+    EXPECT_EQ(read(flash, 0x100, 2), (Bytes{0xF0, 0x3C}));
     program(flash, 0x100, {0x0F, 0xFF});
-    EXPECT_EQ(read(flash, 0x100, 2), (std::vector<uint8_t>{0x00, 0x3C})); // new = old AND data
+    EXPECT_EQ(read(flash, 0x100, 2), (Bytes{0x00, 0x3C})); // new = old AND data
 
-    send(flash, {0x06});
-    send(flash, {0x04});
+    spi(flash, {0x06});
+    spi(flash, {0x04});
     EXPECT_EQ(status(flash), 0x00);
 }
 
 TEST(SpiFlashModel, ProgramWrapsInsideItsPage)
 {
-    struct Case
-    {
-        const char *jedec;
-        uint32_t page;
-    };
-    for (const Case c : {Case{"C22010", 256}, Case{"C22210", 32}}) {
-        SpiFlash flash(configOf({{"jedec", c.jedec}}));
-        EXPECT_EQ(flash.pageSize(), c.page);
-        send(flash, {0x06});
-        const uint32_t start = 2 * c.page - 2;
-        program(flash, start, {0x01, 0x02, 0x03, 0x04});
-        EXPECT_EQ(read(flash, start, 2), (std::vector<uint8_t>{0x01, 0x02}));
-        EXPECT_EQ(read(flash, c.page, 2), (std::vector<uint8_t>{0x03, 0x04})) << c.jedec;
-        EXPECT_EQ(read(flash, 2 * c.page, 1)[0], 0xFF); // the next page is untouched
+    for (const auto &[jedec, page] : {std::pair{"C22010", 256u}, std::pair{"C22210", 32u}}) {
+        SCOPED_TRACE(jedec);
+        SpiFlash flash(configOf({{"jedec", jedec}}));
+        program(flash, 2 * page - 2, {0x01, 0x02, 0x03, 0x04});
+        EXPECT_EQ(read(flash, 2 * page - 2, 2), (Bytes{0x01, 0x02}));
+        EXPECT_EQ(read(flash, page, 2), (Bytes{0x03, 0x04}));
+        EXPECT_EQ(read(flash, 2 * page, 1)[0], 0xFF); // the next page is untouched
     }
 }
 
 TEST(SpiFlashModel, WriteCommandsNeedTheLatchAndStatusWritesKeepBitsZeroAndOne)
 {
-    struct Case
-    {
-        const char *name;
-        bool latch;
-        std::vector<uint8_t> command;
-        uint8_t flashByte; // at 0x1000 afterwards
-        uint8_t status;
-    };
+    struct Case { const char *name; bool latch; Bytes command; uint8_t flashByte /* at 0x1000 */, status; };
     const Case cases[] = {
         {"erase without latch", false, {0x20, 0x00, 0x10, 0x00}, 0x00, 0x00},
         {"status write without latch", false, {0x01, 0x0C}, 0x00, 0x00},
@@ -121,57 +123,47 @@ TEST(SpiFlashModel, WriteCommandsNeedTheLatchAndStatusWritesKeepBitsZeroAndOne)
         {"status write", true, {0x01, 0x0F}, 0x00, 0x0C}, // not the latch, not write-in-progress
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
         SpiFlash flash(configOf({}));
-        send(flash, {0x06});
         program(flash, 0x1000, {0x00});
         if (c.latch)
-            send(flash, {0x06});
-        send(flash, c.command);
-        EXPECT_EQ(read(flash, 0x1000, 1)[0], c.flashByte) << c.name;
-        EXPECT_EQ(status(flash), c.status) << c.name;
+            spi(flash, {0x06});
+        spi(flash, c.command);
+        EXPECT_EQ(read(flash, 0x1000, 1)[0], c.flashByte);
+        EXPECT_EQ(status(flash), c.status);
     }
 }
 
-TEST(SpiFlashModel, WhileBusyOnlyStatusReadsAreAnswered)
+TEST(SpiFlashModel, WhileBusyOnlyStatusReadsAreAnsweredUntilTheBusyTimeIsOver)
 {
     // A long erase, so that the part is still busy on a loaded machine; nothing waits it out.
     SpiFlash erasing(configOf({{"erase_ms", 2000}, {"jedec", "EF3014"}}));
     SpiFlash stuck(configOf({{"never_ready", true}, {"jedec", "EF3014"}}));
-    send(erasing, {0x06});
-    erase(erasing, 0x1000);
-    send(stuck, {0x06});
+    spi(erasing, {0x06});
+    spi(erasing, {0x20, 0x00, 0x10, 0x00});
     program(stuck, 0, {0x00});
     for (SpiFlash *flash : {&erasing, &stuck}) {
         EXPECT_EQ(status(*flash), 0x01);
-        send(*flash, {0x06}); // ignored: the latch stays clear
+        spi(*flash, {0x06}); // ignored: the latch stays clear
         EXPECT_EQ(status(*flash), 0x01);
-        flash->clockOut(std::vector<uint8_t>{0x9F}, false);
-        std::vector<uint8_t> id(3);
-        flash->clockIn(id, true);
-        EXPECT_EQ(id, (std::vector<uint8_t>{0xFF, 0xFF, 0xFF}));
-        EXPECT_EQ(read(*flash, 0, 2), (std::vector<uint8_t>{0xFF, 0xFF})); // byte 0 holds 0x00 in `stuck`
+        EXPECT_EQ(spi(*flash, {0x9F}, 3), (Bytes{0xFF, 0xFF, 0xFF}));
+        EXPECT_EQ(read(*flash, 0, 2), (Bytes{0xFF, 0xFF})); // byte 0 holds 0x00 in `stuck`
     }
-}
 
-TEST(SpiFlashModel, WriteInProgressClearsAfterTheBusyTime)
-{
-    SpiFlash flash(configOf({{"program_us", 1000}}));
-    send(flash, {0x06});
-    program(flash, 0, {0x5A});
+    SpiFlash programming(configOf({{"program_us", 1000}}));
+    program(programming, 0, {0x5A});
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (status(flash) != 0x00 && std::chrono::steady_clock::now() < deadline)
+    while (status(programming) != 0x00 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_EQ(status(flash), 0x00);
-    EXPECT_EQ(read(flash, 0, 1)[0], 0x5A);
-    send(flash, {0x06});
-    EXPECT_EQ(status(flash), 0x02);
+    EXPECT_EQ(read(programming, 0, 1)[0], 0x5A);
+    spi(programming, {0x06});
+    EXPECT_EQ(status(programming), 0x02);
 }
 
 TEST(SpiFlashModel, LostProgramsAreAcknowledgedButNotStored)
 {
     SpiFlash flash(configOf({{"lose_programs", QJsonArray{2}}}));
     for (uint32_t page = 0; page < 3; ++page) {
-        send(flash, {0x06});
         program(flash, page * 256, {0x00});
         EXPECT_EQ(status(flash), 0x00);
     }
@@ -185,8 +177,7 @@ TEST(SpiFlashModel, FileIsReadAtPlugAndWrittenBackOnEveryChange)
     ScratchFolder folder;
     folder.write("flash.bin", QByteArray("\x12\x34", 2)); // short: the rest reads 0xFF
     SpiFlash flash(configOf({{"flash", "flash.bin"}, {"flash_size", 8192}}, folder.path()));
-    EXPECT_EQ(read(flash, 0, 3), (std::vector<uint8_t>{0x12, 0x34, 0xFF}));
-    send(flash, {0x06});
+    EXPECT_EQ(read(flash, 0, 3), (Bytes{0x12, 0x34, 0xFF}));
     program(flash, 0x1000, {0x00, 0x11});
     QFile file(folder.filePath("flash.bin"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -194,27 +185,24 @@ TEST(SpiFlashModel, FileIsReadAtPlugAndWrittenBackOnEveryChange)
     ASSERT_EQ(content.size(), 8192);
     EXPECT_EQ(content.left(3), QByteArray("\x12\x34\xFF", 3));
     EXPECT_EQ(content.mid(0x1000, 3), QByteArray("\x00\x11\xFF", 3));
-    file.close();
 
     // The next plug reads the file again, from blank.
     folder.write("flash.bin", QByteArray("\x56", 1));
     flash.powerUp();
-    EXPECT_EQ(read(flash, 0, 2), (std::vector<uint8_t>{0x56, 0xFF}));
+    EXPECT_EQ(read(flash, 0, 2), (Bytes{0x56, 0xFF}));
     EXPECT_EQ(read(flash, 0x1000, 1)[0], 0xFF);
 }
 
 TEST(VirtualMemoryFiles, AnUnusableFileIsReportedOnceEach)
 {
     ScratchFolder folder;
-    const QJsonObject camera{{"flash", "missing/flash.bin"}, {"eeprom", "missing/eeprom.bin"}};
-    const VirtualCameraConfig config = configOf(camera, folder.path());
+    const VirtualCameraConfig config = configOf({{"flash", "missing/flash.bin"}, {"eeprom", "missing/eeprom.bin"}}, folder.path());
     StderrCapture log;
     SpiFlash flash(config); // a missing file is a blank part: nothing to report yet
     I2cEeprom eeprom(config.eeprom);
     for (uint32_t page = 0; page < 2; ++page) {
-        send(flash, {0x06});
         program(flash, page * 256, {0x00});
-        eeprom.write(std::vector<uint8_t>{0x00, uint8_t(page), 0x00}, false);
+        eeprom.write(Bytes{0x00, uint8_t(page), 0x00}, false);
     }
     EXPECT_EQ(read(flash, 256, 1)[0], 0x00); // the memory works on without its file
     const QStringList lines = log.lines();
@@ -223,111 +211,29 @@ TEST(VirtualMemoryFiles, AnUnusableFileIsReportedOnceEach)
     EXPECT_TRUE(lines[1].contains("missing/eeprom.bin")) << qPrintable(lines[1]);
 }
 
-// The bridge and the fault options, through control transfers.
-class Bridge : public ::testing::Test
+TEST(Bridge, StallsWhatTheHardwareWouldNotAnswerAndMalformedRequests)
 {
-protected:
-    uint32_t transfer(CameraModel &model, uint8_t type, uint8_t request, uint16_t value, uint16_t index,
-                      std::vector<uint8_t> &data)
-    {
-        UsbDeviceRequest r;
-        r.bmRequestType = type;
-        r.bRequest = request;
-        r.wValue = value;
-        r.wIndex = index;
-        r.wLength = uint16_t(data.size());
-        r.pData = data.data();
-        return model.controlTransfer(r, model.attachment());
-    }
-    uint32_t setReport(CameraModel &model, std::vector<uint8_t> data, uint16_t index = 3)
-    {
-        return transfer(model, 0x21, 0x09, uint16_t(0x0300 | data[0]), index, data);
-    }
-    uint32_t getReport(CameraModel &model, uint8_t id, std::vector<uint8_t> &data, uint16_t index = 3)
-    {
-        data.assign(41, 0);
-        data[0] = id;
-        return transfer(model, 0xA1, 0x01, uint16_t(0x0300 | id), index, data);
-    }
-    // One whole SPI transaction clocked out in a single piece.
-    void spiWrite(CameraModel &model, std::vector<uint8_t> bytes)
-    {
-        ASSERT_EQ(setReport(model, {0x87, 0x0B, 0, 0, 0}), 0u);
-        std::vector<uint8_t> piece(41, 0);
-        piece[0] = 0x93;
-        piece[2] = uint8_t(bytes.size());
-        piece[3] = 1;
-        std::copy(bytes.begin(), bytes.end(), piece.begin() + 4);
-        ASSERT_EQ(setReport(model, piece), 0u);
-    }
-    uint32_t i2cWrite(CameraModel &model, std::vector<uint8_t> bytes, bool hold = false)
-    {
-        return transfer(model, 0x40, hold ? 0x03 : 0x02, 0, 0xA0, bytes);
-    }
-};
-
-TEST_F(Bridge, RegisterReadAndTheExactTraceLine)
-{
-    CameraBench bench;
-    CameraModel &model = bench.camera();
-    ASSERT_EQ(setReport(model, {0x87, 0x08, 0x00, 0x00, 0x04}), 0u);
-    std::vector<uint8_t> answer;
-    ASSERT_EQ(getReport(model, 0x93, answer), 0u);
-    EXPECT_EQ(answer[0], 0xB3);
-    QFile file(bench.folder().filePath("trace0.jsonl"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readLine(),
-              "{\"n\":1,\"bmRequestType\":33,\"bRequest\":9,\"wValue\":903,\"wIndex\":3,\"wLength\":5,"
-              "\"data\":\"8708000004\",\"status\":0}\n");
-}
-
-TEST_F(Bridge, StallsWhatTheHardwareWouldNotAnswer)
-{
-    CameraBench bench;
-    CameraModel &model = bench.camera();
-    std::vector<uint8_t> answer;
-    EXPECT_EQ(getReport(model, 0x93, answer), 0xE000404Fu);              // no announcement
-    EXPECT_EQ(setReport(model, {0x42, 0, 0, 0, 0}), 0xE000404Fu);        // unknown report
-    EXPECT_EQ(setReport(model, {0x87, 0x08, 0, 0, 4}, 0), 0xE000404Fu);  // not the HID interface
-    ASSERT_EQ(setReport(model, {0x87, 0x08, 0, 0, 4}), 0u);
-    ASSERT_EQ(getReport(model, 0x93, answer), 0u);
-    EXPECT_EQ(getReport(model, 0x93, answer), 0xE000404Fu); // an announcement holds once
-    std::vector<uint8_t> i2c(4);
-    EXPECT_EQ(transfer(model, 0xC0, 0x02, 0, 0x50, i2c), 0xE000404Fu); // nobody at 0x50
-
-    CameraBench webcam(QJsonObject{{"chip", QJsonValue::Null}});
-    EXPECT_EQ(setReport(webcam.camera(), {0x87, 0x08, 0, 0, 4}), 0xE000404Fu);
-    EXPECT_EQ(transfer(webcam.camera(), 0xC0, 0x02, 0, 0xA0, i2c), 0xE000404Fu);
-}
-
-TEST_F(Bridge, StallsMalformedReportsAndI2cRequests)
-{
-    // Bytes of the given length that start with `head`.
-    const auto sized = [](size_t length, std::vector<uint8_t> head) {
+    const auto sized = [](size_t length, Bytes head) {
         head.resize(length, 0);
         return head;
     };
-    struct Case
-    {
-        const char *name;
-        std::vector<uint8_t> announcement; // the command report sent first, if any
-        uint8_t bmRequestType;
-        uint8_t bRequest;
-        uint16_t wValue;
-        uint16_t wIndex;
-        std::vector<uint8_t> data;
-    };
-    const std::vector<uint8_t> spiWrite{0x87, 0x0B, 0, 0, 0}, registerRead{0x87, 0x08, 0, 0, 4};
+    // `announcement`: the command report sent first, if any.
+    struct Case { const char *name; Bytes announcement; uint8_t bmRequestType, bRequest; uint16_t wValue, wIndex; Bytes data; };
+    const Bytes spiWrite{0x87, 0x0B, 0, 0, 0};
     const Case cases[] = {
+        {"data report read without announcement", {}, 0xA1, 0x01, 0x0393, 3, sized(41, {0x93})},
+        {"unknown report", {}, 0x21, 0x09, 0x0342, 3, {0x42, 0, 0, 0, 0}},
+        {"not the HID interface", {}, 0x21, 0x09, 0x0387, 0, kRegisterRead},
+        {"I2C read from nobody at 0x50", {}, 0xC0, 0x02, 0, 0x50, sized(4, {})},
         {"command report of 4 bytes", {}, 0x21, 0x09, 0x0387, 3, {0x87, 0x08, 0, 0}},
         {"command report of 6 bytes", {}, 0x21, 0x09, 0x0387, 3, {0x87, 0x08, 0, 0, 4, 0}},
-        {"command report of 65 bytes", {}, 0x21, 0x09, 0x0387, 3, sized(65, {0x87, 0x08, 0, 0, 4})},
+        {"command report of 65 bytes", {}, 0x21, 0x09, 0x0387, 3, sized(65, kRegisterRead)},
         {"command report with another id first", {}, 0x21, 0x09, 0x0387, 3, {0x93, 0x08, 0, 0, 4}},
         {"data report of 40 bytes", spiWrite, 0x21, 0x09, 0x0393, 3, sized(40, {0x93, 0, 1, 1, 0x06})},
         {"data report of 65 bytes", spiWrite, 0x21, 0x09, 0x0393, 3, sized(65, {0x93, 0, 1, 1, 0x06})},
         {"data report with another id first", spiWrite, 0x21, 0x09, 0x0393, 3, sized(41, {0x00, 0, 1, 1, 0x06})},
-        {"data report read of 40 bytes", registerRead, 0xA1, 0x01, 0x0393, 3, sized(40, {0x93})},
-        {"data report read of 65 bytes", registerRead, 0xA1, 0x01, 0x0393, 3, sized(65, {0x93})},
+        {"data report read of 40 bytes", kRegisterRead, 0xA1, 0x01, 0x0393, 3, sized(40, {0x93})},
+        {"data report read of 65 bytes", kRegisterRead, 0xA1, 0x01, 0x0393, 3, sized(65, {0x93})},
         {"I2C write with a value", {}, 0x40, 0x02, 0x0001, 0xA0, {0x00, 0x10, 0x00}},
         {"I2C write of 65 bytes", {}, 0x40, 0x02, 0, 0xA0, sized(65, {})},
         {"I2C read with a value", {}, 0xC0, 0x02, 0x0100, 0xA0, sized(4, {})},
@@ -336,36 +242,50 @@ TEST_F(Bridge, StallsMalformedReportsAndI2cRequests)
     CameraBench bench;
     CameraModel &model = bench.camera();
     for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
         if (!c.announcement.empty()) {
-            ASSERT_EQ(setReport(model, c.announcement), 0u) << c.name;
+            ASSERT_EQ(setReport(model, c.announcement), 0u);
         }
-        std::vector<uint8_t> data = c.data;
-        EXPECT_EQ(transfer(model, c.bmRequestType, c.bRequest, c.wValue, c.wIndex, data), 0xE000404Fu) << c.name;
+        Bytes data = c.data;
+        EXPECT_EQ(transfer(model, c.bmRequestType, c.bRequest, c.wValue, c.wIndex, data), 0xE000404Fu);
     }
     const auto flash = model.flashContents();
     EXPECT_TRUE(std::all_of(flash.begin(), flash.end(), [](uint8_t b) { return b == 0xFF; }));
     EXPECT_EQ(model.eepromContents()[0x10], 0xFF);
+
+    ASSERT_EQ(setReport(model, kRegisterRead), 0u);
+    ASSERT_EQ(getReport(model), 0u);
+    EXPECT_EQ(getReport(model), 0xE000404Fu); // an announcement holds once
+
+    CameraBench webcam(QJsonObject{{"chip", QJsonValue::Null}});
+    EXPECT_EQ(setReport(webcam.camera(), kRegisterRead), 0xE000404Fu);
+    Bytes i2c(4);
+    EXPECT_EQ(transfer(webcam.camera(), 0xC0, 0x02, 0, 0xA0, i2c), 0xE000404Fu);
 }
 
-TEST_F(Bridge, AFailedI2cTransferEndsAHeldWrite)
+TEST(Bridge, AFailedI2cTransferEndsAHeldWrite)
 {
     CameraBench bench(QJsonObject{{"fail_transfers", QJsonArray{2}}});
     CameraModel &model = bench.camera();
     ASSERT_EQ(i2cWrite(model, {0x00, 0x10}, true), 0u); // the address of a read
-    std::vector<uint8_t> data(4);
+    Bytes data(4);
     EXPECT_EQ(transfer(model, 0xC0, 0x02, 0, 0xA0, data), 0xE000404Fu);
     ASSERT_EQ(i2cWrite(model, {0x00, 0x20, 0xAB}), 0u); // a new write: address first
-    const auto eeprom = model.eepromContents();
-    EXPECT_EQ(eeprom[0x10], 0xFF);
-    EXPECT_EQ(eeprom[0x20], 0xAB);
+    EXPECT_EQ(model.eepromContents()[0x10], 0xFF);
+    EXPECT_EQ(model.eepromContents()[0x20], 0xAB);
 }
 
-TEST_F(Bridge, MemoriesWithoutAFileKeepTheirContentAcrossPlugs)
+TEST(Bridge, MemoriesWithoutAFileKeepTheirContentAcrossPlugs)
 {
     CameraBench bench;
     CameraModel &model = bench.camera();
-    spiWrite(model, {0x06});
-    spiWrite(model, {0x02, 0x00, 0x00, 0x10, 0x5A});
+    for (const Bytes &command : {Bytes{0x06}, Bytes{0x02, 0x00, 0x00, 0x10, 0x5A}}) {
+        ASSERT_EQ(setReport(model, {0x87, 0x0B, 0, 0, 0}), 0u);
+        Bytes piece{0x93, 0, uint8_t(command.size()), 1};
+        piece.insert(piece.end(), command.begin(), command.end());
+        piece.resize(41, 0);
+        ASSERT_EQ(setReport(model, piece), 0u);
+    }
     ASSERT_EQ(i2cWrite(model, {0x00, 0x10, 0xA5}), 0u);
     bench.bus().unplug(0);
     bench.bus().plug(0);
@@ -373,23 +293,22 @@ TEST_F(Bridge, MemoriesWithoutAFileKeepTheirContentAcrossPlugs)
     EXPECT_EQ(model.eepromContents()[0x10], 0xA5);
 }
 
-TEST_F(Bridge, FaultOptionsStallAndUnplug)
+TEST(Bridge, FaultOptionsStallAndUnplug)
 {
     CameraBench bench(QJsonObject{{"fail_transfers", QJsonArray{2}}, {"unplug_after_transfers", 3}});
     CameraModel &model = bench.camera();
     bool left = false;
     QObject context;
     auto token = bench.bus().watch(&context, [](const UsbDeviceInfo &) {}, [&](const UsbDeviceInfo &) { left = true; });
-    std::vector<uint8_t> answer;
-    EXPECT_EQ(setReport(model, {0x87, 0x08, 0, 0, 4}), 0u);
-    EXPECT_EQ(getReport(model, 0x93, answer), 0xE000404Fu);
-    EXPECT_EQ(getReport(model, 0x93, answer), 0u); // the stalled transfer left the announcement
-    EXPECT_EQ(getReport(model, 0x93, answer), 0xE00002C0u);
+    EXPECT_EQ(setReport(model, kRegisterRead), 0u);
+    EXPECT_EQ(getReport(model), 0xE000404Fu);
+    EXPECT_EQ(getReport(model), 0u); // the stalled transfer left the announcement
+    EXPECT_EQ(getReport(model), 0xE00002C0u);
     EXPECT_TRUE(processEventsUntil([&] { return left; }));
     const auto trace = bench.trace();
     ASSERT_EQ(trace.size(), 4u);
     EXPECT_EQ(trace[1].status, 0xE000404Fu);
-    EXPECT_EQ(trace[1].data, "");
+    EXPECT_EQ(trace[1].data, ""); // nothing read when stalled
     EXPECT_EQ(trace[3].status, 0xE00002C0u);
     EXPECT_EQ(bench.bus().openDevice(0xF055, 0x5201), nullptr);
 }
@@ -406,10 +325,8 @@ TEST(VirtualBusTimeline, ArrivesAndLeavesOnTimeWithOneIdentity)
     EXPECT_EQ(arrived[0].productName, "Webcam");
     EXPECT_EQ(bench.bus().openDevice(0xF055, 0x5201), nullptr);
     ASSERT_TRUE(processEventsUntil([&] { return arrived.size() == 2; }));
-    EXPECT_EQ(arrived[1].vendorId, 0xF055);
     EXPECT_EQ(arrived[1].productName, "LUMIVEX Camera");
-    ASSERT_EQ(arrived[1].interfaces.size(), 4u);
-    EXPECT_EQ(arrived[1].interfaces[3].interfaceClass, 3);
+    EXPECT_EQ(arrived[1].interfaces.size(), 4u);
     auto device = bench.bus().openDevice(0xF055, 0x5201);
     ASSERT_TRUE(device);
     ASSERT_TRUE(processEventsUntil([&] { return removed.size() == 1; }));
@@ -434,13 +351,12 @@ TEST(VirtualCameraConfig, ParsesNumbersHexAndArraysAndRefusesMalformedFields)
     EXPECT_EQ((*configs)[0].pid, 10); // decimal unless "0x"
     EXPECT_FALSE((*configs)[0].chip);
     EXPECT_EQ((*configs)[0].failTransfers, (std::set<uint64_t>{1, 3, 8}));
-    EXPECT_EQ((*configs)[1].chip, 0xB3);
-    EXPECT_EQ((*configs)[1].flashSize, 131072u);
 
     for (const char *bad : {R"({"vid":70000})", R"({"jedec":"C220"})", R"({"interfaces":[[3]]})", R"({"never_ready":1})",
                             R"([1])", R"({"flash_size":0})", R"({"pid":"0x"})", R"({"pid":"1F"})", "not json"}) {
+        SCOPED_TRACE(bad);
         error.clear();
-        EXPECT_FALSE(VirtualCameraConfig::parse(bad, "/tmp", &error)) << bad;
-        EXPECT_FALSE(error.isEmpty()) << bad;
+        EXPECT_FALSE(VirtualCameraConfig::parse(bad, "/tmp", &error));
+        EXPECT_FALSE(error.isEmpty());
     }
 }
