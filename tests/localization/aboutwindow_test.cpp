@@ -13,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 
 namespace {
 
@@ -31,12 +30,6 @@ void writeResources(const ScratchFolder &folder, const QByteArray &info, bool ic
 const QByteArray kInfo = R"({"Device Name": "LUMIVEX", "CFBundleShortVersionString": "1.0.0",
                             "NSHumanReadableCopyright": "Copyright \u00a9 2026 LUMIVEX"})";
 
-// The name as the About action composes it: the window title's text for the product.
-QString composedName(const QString &product)
-{
-    return formatText(u"%@", {localizedFormat("Application_Title", {product})});
-}
-
 } // namespace
 
 TEST(AboutWindow, EachLanguageShowsItsNameVersionAndCopyright)
@@ -50,11 +43,11 @@ TEST(AboutWindow, EachLanguageShowsItsNameVersionAndCopyright)
         const TranslationFile &table = translationFile(files, language);
         const ScopedStringTables tables(language);
         AboutWindowController controller(Resources(folder.path()), language);
-        controller.setAppName(composedName(QStringLiteral("LUMIVEX T")));
+        // The About action names the window after its title; German and Italian name the device.
+        QString name = formatText(table.texts.value(QStringLiteral("Application_Title")), {QStringLiteral("LUMIVEX T")});
+        controller.setAppName(name);
         ASSERT_FALSE(controller.isWindowLoaded());
         controller.window();
-
-        QString name = formatText(table.texts.value(QStringLiteral("Application_Title")), {QStringLiteral("LUMIVEX T")});
         if (language == u"de")
             name = QStringLiteral("LUMIVEX Firmware Aktualisierung");
         else if (language == u"it")
@@ -81,19 +74,6 @@ TEST(AboutWindow, MissingEntriesLeaveSensibleTexts)
     EXPECT_EQ(controller.appCopyrightLabel->text(), QString());
     // Without an icon in the folder the program's own stands in.
     EXPECT_FALSE(controller.appIconImageView->pixmap().isNull());
-}
-
-TEST(AboutWindow, TheNameIsTakenWhenTheWindowLoadsAndNeverAgain)
-{
-    ScratchFolder folder;
-    writeResources(folder, kInfo);
-    AboutWindowController controller(Resources(folder.path()), QStringLiteral("fr"));
-    controller.setAppName(QStringLiteral("first"));
-    QWidget *window = controller.window();
-    controller.setAppName(QStringLiteral("second"));
-    EXPECT_EQ(controller.window(), window);
-    EXPECT_EQ(controller.appNameLabel->text(), QStringLiteral("first"));
-    EXPECT_EQ(controller.appName(), QStringLiteral("second"));
 }
 
 TEST(AboutWindow, TheMenuItemShowsOneWindowAndBringsItBack)

@@ -97,18 +97,4 @@ TEST_F(StatusPresentationTest, TheFieldAlwaysHoldsItsWholeText)
     }
 }
 
-TEST_F(StatusPresentationTest, ProgressShowsTheRingWithItsText)
-{
-    delegate.resize_app_window(true, true);
-    delegate.update_progress_bar(42, QStringLiteral("Updating firmware…"));
-    drainMainQueue();
-    EXPECT_EQ(window.ui.myProgressView->progress(), 42.0f);
-    EXPECT_FALSE(window.ui.myProgressView->isHidden());
-    EXPECT_EQ(field->stringValue().plainText(), QStringLiteral("Updating firmware…"));
-
-    delegate.update_progress_bar(0, QStringLiteral("Please connect your camera."));
-    drainMainQueue();
-    EXPECT_TRUE(window.ui.myProgressView->isHidden());
-}
-
 } // namespace
