@@ -131,21 +131,6 @@ TEST_F(HyperlinkTextFieldTest, PointingHandOnlyOverLinksAndNoLinksInPlainText)
     EXPECT_TRUE(opened.urls->isEmpty());
 }
 
-TEST_F(HyperlinkTextFieldTest, LinksAreBlue)
-{
-    field.setStringValue(linked(QStringLiteral("Our download page."), QStringLiteral("download page"), kFirst));
-    field.show();
-    const QImage image = field.grab().toImage();
-    const QRectF link = field.hyperlinkInfos()->at(0).rect;
-    bool blue = false;
-    for (int y = int(link.top()); y < int(link.bottom()); ++y)
-        for (int x = int(link.left()); x < int(link.right()); ++x) {
-            const QRgb p = image.pixel(int(x * image.devicePixelRatio()), int(y * image.devicePixelRatio()));
-            blue = blue || (qBlue(p) > 200 && qRed(p) < 80 && qGreen(p) < 80);
-        }
-    EXPECT_TRUE(blue);
-}
-
 TEST_F(HyperlinkTextFieldTest, SizeToFitWrapsAtThePreferredWidth)
 {
     field.setPreferredMaxLayoutWidth(200);

@@ -110,32 +110,24 @@ TEST(ProgressView, ZeroHidesAndARedrawAtAValueShowsAgain)
     window.show();
     ASSERT_TRUE(processEventsUntil([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }));
 
-    view->setProgress(30);
-    view->update();
-    EXPECT_FALSE(view->isHidden());
-
-    // A paint at 0 hides the ring, as does a redraw request at 0.
-    view->setProgress(0);
-    view->repaint();
-    EXPECT_TRUE(view->isHidden());
-
-    // The value alone changes nothing; the redraw request for it shows the ring again.
-    view->setProgress(40);
-    EXPECT_TRUE(view->isHidden());
-    view->update();
-    EXPECT_FALSE(view->isHidden());
-
-    view->setProgress(0);
-    view->update();
-    EXPECT_TRUE(view->isHidden());
-
-    // Hidden by its owner (the camera went away), shown by the next progress.
-    view->setProgress(10);
-    view->update();
-    view->hide();
-    view->setProgress(12);
-    view->update();
-    EXPECT_TRUE(view->isVisible());
+    // A redraw request (update) or a paint (repaint) decides: hidden at 0, shown at any other value.
+    // The value alone changes nothing, and a ring hidden by its owner (the camera went away) comes
+    // back with the next progress.
+    enum Step { Update, Repaint, ValueOnly, OwnerHides };
+    struct Row { float progress; Step step; bool hidden; };
+    const Row steps[] = {{30, Update, false}, {0, Repaint, true}, {40, ValueOnly, true}, {40, Update, false},
+                         {0, Update, true}, {10, Update, false}, {10, OwnerHides, true}, {12, Update, false}};
+    for (const Row &row : steps) {
+        SCOPED_TRACE(testing::Message() << row.progress << " step " << row.step);
+        view->setProgress(row.progress);
+        if (row.step == Update)
+            view->update();
+        else if (row.step == Repaint)
+            view->repaint();
+        else if (row.step == OwnerHides)
+            view->hide();
+        EXPECT_EQ(view->isHidden(), row.hidden);
+    }
 }
 
 TEST(ProgressView, EnteringAWindowStartsAgainAtZero)
