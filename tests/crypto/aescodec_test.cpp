@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 QByteArray hex(const char *text)
@@ -67,20 +69,10 @@ TEST(AESCodec, KeysOfAnyOtherLengthAreHashedFirst)
         EXPECT_EQ(AESData(kPlain).encrypt(key), AESData(kPlain).encrypt(aes_sha256(key)));
         EXPECT_NE(AESData(kPlain).encrypt(key), AESData(kPlain).encrypt(counting(32, 7)));
     }
-    // Bytes beyond the 32nd still count.
-    QByteArray other = counting(33, 7);
-    other[32] = char(other[32] ^ 1);
-    EXPECT_NE(AESData(kPlain).encrypt(counting(33, 7)), AESData(kPlain).encrypt(other));
     EXPECT_EQ(aes_sha256(QByteArray()), hex("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"));
-}
-
-TEST(AESCodec, StringKeysAreTheirUtf8Bytes)
-{
+    // A key string is its UTF-8 bytes.
     const QString keyString = QStringLiteral("clé-ключ-鍵");
     EXPECT_EQ(AESData(kPlain).encryptWithString(keyString), AESData(kPlain).encrypt(keyString.toUtf8()));
-    const std::optional<QByteArray> sealed = AESData(kPlain).encryptWithString(keyString);
-    ASSERT_TRUE(sealed);
-    EXPECT_EQ(AESData(*sealed).decryptWithString(keyString), kPlain);
 }
 
 TEST(AESCodec, InitialisationVectors)
@@ -96,54 +88,49 @@ TEST(AESCodec, InitialisationVectors)
         EXPECT_NE(sealed, none);
         EXPECT_EQ(AESData(*sealed).decrypt(kKey32, iv), kPlain);
     }
-    const QByteArray iv16 = counting(16, 0x99);
-    const std::optional<QByteArray> sealed = AESData(kPlain).encrypt(kKey32, iv16);
-    EXPECT_EQ(AESData(*sealed).decrypt(kKey32, iv16), kPlain);
-    EXPECT_NE(AESData(*sealed).decrypt(kKey32, counting(16, 0x98)).value_or(QByteArray()), kPlain);
 }
 
-TEST(AESCodec, WithoutPaddingInputMustBeWholeBlocks)
+TEST(AESCodec, NamedFailures)
 {
+    const QByteArray sealed = *AESData(kPlain).encrypt(kKey32);
+    using Failure = std::pair<std::string, std::string>;
+    const Failure alignment{"InputAlignmentException", "Input size was not aligned properly. "};
+    struct Row { const char *what; std::function<void()> body; Failure failure; };
+    const Row rows[] = {
+        {"options 0, 17 bytes", [] { AESData(counting(17)).encrypt(kKey32, 0); }, alignment},
+        {"ECB, 17 bytes", [] { AESData(counting(17)).encrypt(kKey32, kAESOptionECBMode); }, alignment},
+        // A ciphertext cut short is not whole blocks either, padding or not.
+        {"ciphertext cut short", [&] { AESData(sealed.chopped(1)).decrypt(kKey32); }, alignment},
+        // An empty ciphertext has no padding block to check.
+        {"empty ciphertext", [] { AESData(QByteArray()).decrypt(kKey32); },
+         {"DecryptionException.", "Input data did not decode or decrypt properly."}},
+        {"unknown option bit", [] { AESData(kPlain).encrypt(kKey32, 4u | kAESOptionPKCS7Padding); },
+         {"IllegalParameterValueException", "Illegal parameter value."}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(failureOf(row.body), row.failure);
+    }
+    // Whole blocks need no padding, an empty input neither.
     EXPECT_EQ(AESData(counting(16)).encrypt(kKey32, 0)->size(), 16);
     EXPECT_EQ(AESData(QByteArray()).encrypt(kKey32, 0), QByteArray());
-    const auto unaligned = failureOf([] { AESData(counting(17)).encrypt(kKey32, 0); });
-    EXPECT_EQ(unaligned.first, "InputAlignmentException");
-    EXPECT_EQ(unaligned.second, "Input size was not aligned properly. ");
-    // A ciphertext cut short is not whole blocks either, padding or not.
-    const QByteArray sealed = *AESData(kPlain).encrypt(kKey32);
-    EXPECT_EQ(failureOf([&] { AESData(sealed.chopped(1)).decrypt(kKey32); }).first, "InputAlignmentException");
-    EXPECT_EQ(failureOf([] { AESData(counting(17)).encrypt(kKey32, kAESOptionECBMode); }).first,
-              "InputAlignmentException");
-}
-
-TEST(AESCodec, UnknownOptionBitsAreAnIllegalParameter)
-{
-    const auto failure = failureOf([] { AESData(kPlain).encrypt(kKey32, 4u | kAESOptionPKCS7Padding); });
-    EXPECT_EQ(failure.first, "IllegalParameterValueException");
-    EXPECT_EQ(failure.second, "Illegal parameter value.");
 }
 
 TEST(AESCodec, WrongKeyFailsThePaddingCheckOrYieldsGarbage)
 {
     const QByteArray sealed = *AESData(kPlain).encryptWithString(QStringLiteral("right key"));
     int raised = 0;
-    int garbage = 0;
     for (int i = 0; i < 200; ++i) {
-        try {
-            const std::optional<QByteArray> opened = AESData(sealed).decryptWithString(QStringLiteral("wrong key %1").arg(i));
-            ASSERT_TRUE(opened);
-            EXPECT_NE(*opened, kPlain);
-            ++garbage;
-        } catch (const AESException &failure) {
-            EXPECT_EQ(failure.name(), "DecryptionException.");
-            EXPECT_EQ(failure.reason(), "Input data did not decode or decrypt properly.");
+        std::optional<QByteArray> opened;
+        const auto failure = failureOf([&] { opened = AESData(sealed).decryptWithString(QStringLiteral("wrong key %1").arg(i)); });
+        if (!failure.first.empty()) {
+            EXPECT_EQ(failure.first, "DecryptionException.");
             ++raised;
+        } else {
+            EXPECT_NE(opened.value_or(kPlain), kPlain);
         }
     }
     EXPECT_GT(raised, 150);
-    EXPECT_EQ(raised + garbage, 200);
-    // An empty ciphertext has no padding block to check.
-    EXPECT_EQ(failureOf([] { AESData(QByteArray()).decrypt(kKey32); }).first, "DecryptionException.");
 }
 
 TEST(AESCodec, ValueMembersSwapReceiverAndArgument)
@@ -154,6 +141,7 @@ TEST(AESCodec, ValueMembersSwapReceiverAndArgument)
     const QByteArray sealed = *AESData(kPlain).encryptWithKey(key);
     EXPECT_EQ(AESData(key).decryptValue(sealed), kPlain);
     EXPECT_EQ(AESData(sealed).decryptWithKey(key, kAESDefaultOptions), kPlain);
+    EXPECT_EQ(AESData(sealed).decryptWithString(QString::fromLatin1(key)), kPlain);
 }
 
 TEST(AESCodec, InPlaceMembersReplaceTheContentAndReturnTheKey)

@@ -35,25 +35,20 @@ const QList<ArchiveValue> kMixed = {
     QStringLiteral("Kamera-ファーム"), QString(), quint64(0), quint64(65540), ~quint64(0),
 };
 
-TEST(KeyedArchive, WhatTheWriterWritesReadsBack)
+TEST(KeyedArchive, OursAndArchivesOfAnotherMakerReadBack)
 {
     QString reason;
     EXPECT_EQ(KeyedArchive::readRootArray(span(*KeyedArchive::writeRootArray(kMixed)), &reason), kMixed) << qPrintable(reason);
     EXPECT_EQ(KeyedArchive::readRootArray(span(*KeyedArchive::writeRootArray({}))), QList<ArchiveValue>());
-}
 
-TEST(KeyedArchive, ArchivesOfAnotherMakerReadAlike)
-{
     using namespace HandMade;
     const QByteArray archive = HandMade::archive({
         MutableData{QByteArray("image one")}, QByteArray("image two"), MutableString{QStringLiteral("name")},
         QStringLiteral("plain name"), quint64(42),
     });
-    QString reason;
-    const std::optional<QList<ArchiveValue>> values = KeyedArchive::readRootArray(span(archive), &reason);
-    ASSERT_TRUE(values) << qPrintable(reason);
-    EXPECT_EQ(*values, (QList<ArchiveValue>{QByteArray("image one"), QByteArray("image two"), QStringLiteral("name"),
-                                            QStringLiteral("plain name"), quint64(42)}));
+    EXPECT_EQ(KeyedArchive::readRootArray(span(archive), &reason),
+              (QList<ArchiveValue>{QByteArray("image one"), QByteArray("image two"), QStringLiteral("name"),
+                                   QStringLiteral("plain name"), quint64(42)})) << qPrintable(reason);
 }
 
 TEST(KeyedArchive, RefusesWhatIsNoArchiveOfAnArray)
@@ -61,10 +56,6 @@ TEST(KeyedArchive, RefusesWhatIsNoArchiveOfAnArray)
     const QByteArray good = *KeyedArchive::writeRootArray(kMixed);
     struct Row { const char *what; QByteArray bytes; const char *reason; };
     const Row rows[] = {
-        {"empty", QByteArray(), "not a binary property list"},
-        {"text", QByteArray("hello, world, this is no plist"), "not a binary property list"},
-        {"magic only", QByteArray("bplist00"), "not a binary property list"},
-        {"plain array", HandMade::plainPropertyList({"a", "b"}), "not a keyed archive"},
         {"no archiver", edited(good, [](plist_t r) { plist_dict_remove_item(r, "$archiver"); }), "$archiver"},
         {"other archiver", edited(good, [](plist_t r) { plist_dict_set_item(r, "$archiver", plist_new_string("X")); }), "$archiver"},
         {"no objects", edited(good, [](plist_t r) { plist_dict_remove_item(r, "$objects"); }), "$objects"},
@@ -82,7 +73,6 @@ TEST(KeyedArchive, RefusesWhatIsNoArchiveOfAnArray)
         {"element not a reference", edited(good, [](plist_t r) {
              plist_array_set_item(plist_dict_get_item(objectAt(r, 1), "NS.objects"), plist_new_uint(3), 1); }),
          "element 1 is not a valid reference"},
-        {"nil element", HandMade::archive({QByteArray("a"), HandMade::Nil{}}), "element 1 is nil"},
         {"real element", HandMade::archive({quint64(1), HandMade::Real{2.5}}), "element 1 is a real number"},
         {"array element", edited(good, [](plist_t r) {
              plist_array_set_item(plist_dict_get_item(r, "$objects"), plist_new_array(), 2); }),
@@ -99,20 +89,13 @@ TEST(KeyedArchive, RefusesWhatIsNoArchiveOfAnArray)
     }
 }
 
-TEST(KeyedArchive, DamagedBytesNeverReadBeyondTheBuffer)
+TEST(KeyedArchive, ACutArchiveNeverReadsBeyondTheBuffer)
 {
     const QByteArray good = *KeyedArchive::writeRootArray(kMixed);
     for (qsizetype length = 0; length < good.size(); ++length) {
         // A copy of exactly that length, so that a read past it is a read past an allocation.
         const QByteArray cut(good.constData(), length);
         EXPECT_FALSE(KeyedArchive::readRootArray(span(cut))) << length;
-    }
-    for (qsizetype i = 0; i < good.size(); ++i) {
-        for (const char flip : {char(0x01), char(0x80), char(0xff)}) {
-            QByteArray damaged = good;
-            damaged[i] = char(damaged[i] ^ flip);
-            (void)KeyedArchive::readRootArray(span(damaged));
-        }
     }
 }
 
@@ -127,18 +110,6 @@ TEST(KeyedArchive, StringsHoldingNulAreNeitherWrittenNorRead)
     QString reason;
     EXPECT_FALSE(KeyedArchive::readRootArray(span(archive), &reason));
     EXPECT_EQ(reason, QStringLiteral("element 0 is a string holding a NUL character"));
-}
-
-TEST(KeyedArchive, TypedElementsNameTheFirstOfAnotherType)
-{
-    QString reason;
-    EXPECT_EQ(KeyedArchive::dataElements({QByteArray("a"), QByteArray("b")}), (QList<QByteArray>{"a", "b"}));
-    EXPECT_FALSE(KeyedArchive::dataElements({QByteArray("a"), QStringLiteral("b")}, &reason));
-    EXPECT_EQ(reason, QStringLiteral("element 1 is not data"));
-    EXPECT_FALSE(KeyedArchive::stringElements({QStringLiteral("a"), quint64(1)}, &reason));
-    EXPECT_EQ(reason, QStringLiteral("element 1 is not a string"));
-    EXPECT_FALSE(KeyedArchive::numberElements({QByteArray("1")}, &reason));
-    EXPECT_EQ(reason, QStringLiteral("element 0 is not an unsigned integer"));
 }
 
 } // namespace

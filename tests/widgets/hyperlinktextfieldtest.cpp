@@ -34,38 +34,6 @@ protected:
     OpenedUrls opened{field};
 };
 
-TEST_F(HyperlinkTextFieldTest, PlainTextHasNoLinkTableAndIgnoresClicks)
-{
-    field.setStringValue(QStringLiteral("Please connect your LUMIVEX S camera."));
-    EXPECT_FALSE(field.hyperlinkInfos().has_value());
-    EXPECT_TRUE(field.cursorRects().isEmpty());
-
-    sendMouse(&field, QEvent::MouseMove, {20, 8});
-    EXPECT_EQ(field.cursor().shape(), Qt::ArrowCursor);
-    click(&field, {20, 8});
-    click(&field, {390, 50});
-    EXPECT_TRUE(opened.urls->isEmpty());
-}
-
-TEST_F(HyperlinkTextFieldTest, OneLineLinkOpensOnce)
-{
-    field.setStringValue(linked(QStringLiteral("Get it from our download page."), QStringLiteral("download page"), kFirst));
-    const auto infos = field.hyperlinkInfos();
-    ASSERT_TRUE(infos.has_value());
-    ASSERT_EQ(infos->size(), 1);
-    EXPECT_EQ(infos->at(0).location, 16);
-    EXPECT_EQ(infos->at(0).length, 13);
-    EXPECT_EQ(infos->at(0).url, kFirst);
-
-    // The rectangle covers the link's characters and nothing before them.
-    const QFontMetricsF metrics(field.font());
-    EXPECT_NEAR(infos->at(0).rect.left(), metrics.horizontalAdvance(QStringLiteral("Get it from our ")), 1);
-    EXPECT_NEAR(infos->at(0).rect.width(), metrics.horizontalAdvance(QStringLiteral("download page")), 1);
-
-    click(&field, infos->at(0).rect.center());
-    EXPECT_EQ(*opened.urls, QList<QUrl>{kFirst});
-}
-
 TEST_F(HyperlinkTextFieldTest, WrappedLinkHasTwoEntriesAndOpensOnce)
 {
     // Wide enough for "Read alpha", so "beta" wraps onto the second line.
@@ -102,8 +70,13 @@ TEST_F(HyperlinkTextFieldTest, TwoLinksInTextOrderAndOnlyTheClickedOneOpens)
     const auto infos = field.hyperlinkInfos();
     ASSERT_TRUE(infos.has_value());
     ASSERT_EQ(infos->size(), 2);
+    EXPECT_EQ(infos->at(0).location, 8);
+    EXPECT_EQ(infos->at(0).length, 13);
     EXPECT_EQ(infos->at(0).url, kFirst);
     EXPECT_EQ(infos->at(1).url, kSecond);
+    // Each rectangle spans its link's characters only.
+    const QFontMetricsF metrics(field.font());
+    EXPECT_NEAR(infos->at(0).rect.width(), metrics.horizontalAdvance(QStringLiteral("download page")), 1);
     EXPECT_LT(infos->at(0).rect.right(), infos->at(1).rect.left());
 
     click(&field, infos->at(1).rect.center());
@@ -139,7 +112,7 @@ TEST_F(HyperlinkTextFieldTest, ClickBesideTheTextTakesTheNearestCharacter)
     EXPECT_EQ(opened.urls->size(), 2);
 }
 
-TEST_F(HyperlinkTextFieldTest, PointingHandOnlyOverLinks)
+TEST_F(HyperlinkTextFieldTest, PointingHandOnlyOverLinksAndNoLinksInPlainText)
 {
     field.setStringValue(linked(QStringLiteral("Get it from our download page."), QStringLiteral("download page"), kFirst));
     const QRectF link = field.cursorRects().value(0);
@@ -150,24 +123,12 @@ TEST_F(HyperlinkTextFieldTest, PointingHandOnlyOverLinks)
     sendMouse(&field, QEvent::MouseMove, {link.left() - 20, link.center().y()});
     EXPECT_EQ(field.cursor().shape(), Qt::ArrowCursor);
 
-    // The rectangles follow the text.
-    field.setStringValue(QStringLiteral("No link any more."));
+    // A plain text that follows has no link table, no rectangles and opens nothing.
+    field.setStringValue(QStringLiteral("Please connect your LUMIVEX S camera."));
+    EXPECT_FALSE(field.hyperlinkInfos().has_value());
     EXPECT_TRUE(field.cursorRects().isEmpty());
-}
-
-TEST_F(HyperlinkTextFieldTest, LinksAreBlue)
-{
-    field.setStringValue(linked(QStringLiteral("Our download page."), QStringLiteral("download page"), kFirst));
-    field.show();
-    const QImage image = field.grab().toImage();
-    const QRectF link = field.hyperlinkInfos()->at(0).rect;
-    bool blue = false;
-    for (int y = int(link.top()); y < int(link.bottom()); ++y)
-        for (int x = int(link.left()); x < int(link.right()); ++x) {
-            const QRgb p = image.pixel(int(x * image.devicePixelRatio()), int(y * image.devicePixelRatio()));
-            blue = blue || (qBlue(p) > 200 && qRed(p) < 80 && qGreen(p) < 80);
-        }
-    EXPECT_TRUE(blue);
+    click(&field, link.center());
+    EXPECT_TRUE(opened.urls->isEmpty());
 }
 
 TEST_F(HyperlinkTextFieldTest, SizeToFitWrapsAtThePreferredWidth)

@@ -15,59 +15,38 @@
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
+constexpr double kDegree = std::numbers::pi / 180;
 
-double toDegrees(double radians)
+TEST(RingGeometry, ArcTextAndRadiusInWideAndTallViews)
 {
-    return radians * 180 / kPi;
+    struct Row { float progress; Size bounds; double startDegrees; double sweepDegrees; const char *text; };
+    const Row rows[] = {
+        {0.4f, {300, 140}, 448.56, 1.44, "0%"},    // a short arc at 12 o'clock, the text rounding down
+        {25, {140, 300}, 360, 90, "25%"},          // 12 to 3 o'clock
+        {99.6f, {140, 140}, 91.44, 358.56, "100%"}, // just short of the circle, the text rounding up
+        {100, {200, 120}, 450, 360, "100%"},
+        {150, {120, 200}, 450, 360, "150%"},
+    };
+    const QFont font = ProgressView().attributes().font;
+    const QFontMetricsF metrics(font);
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.progress);
+        const RingGeometry g = ringGeometry(row.progress, row.bounds, font);
+        EXPECT_DOUBLE_EQ(g.centerX, row.bounds.width / 2);
+        EXPECT_DOUBLE_EQ(g.centerY, row.bounds.height / 2);
+        // The shorter side decides, times the single-precision 0.4.
+        EXPECT_DOUBLE_EQ(g.radius, 0.4000000059604645 * std::min(row.bounds.width, row.bounds.height));
+        EXPECT_NEAR(g.startAngle / kDegree, row.startDegrees, 1e-3);
+        EXPECT_DOUBLE_EQ(g.endAngle / kDegree, 90);
+        EXPECT_NEAR(g.sweep / kDegree, row.sweepDegrees, 1e-3);
+        EXPECT_EQ(g.text, QString::fromLatin1(row.text));
+        // The text is centred on the ring and as large as Helvetica 36 makes it.
+        EXPECT_DOUBLE_EQ(g.textRect.x + g.textRect.width / 2, g.centerX);
+        EXPECT_DOUBLE_EQ(g.textRect.y + g.textRect.height / 2, g.centerY);
+        EXPECT_DOUBLE_EQ(g.textRect.width, metrics.horizontalAdvance(g.text));
+        EXPECT_DOUBLE_EQ(g.textRect.height, metrics.height());
+    }
 }
-
-struct RingCase
-{
-    float progress;
-    Size bounds;
-    double startDegrees; // the arc runs counter-clockwise from here to 90°
-    double sweepDegrees;
-    const char *text;
-};
-
-class RingGeometryTest : public ::testing::TestWithParam<RingCase>
-{
-};
-
-TEST_P(RingGeometryTest, ArcTextAndRadius)
-{
-    const RingCase c = GetParam();
-    ProgressView view;
-    const RingGeometry g = ringGeometry(c.progress, c.bounds, view.attributes().font);
-
-    EXPECT_DOUBLE_EQ(g.centerX, c.bounds.width / 2);
-    EXPECT_DOUBLE_EQ(g.centerY, c.bounds.height / 2);
-    // The shorter side decides, times the single-precision 0.4.
-    EXPECT_DOUBLE_EQ(g.radius, 0.4000000059604645 * std::min(c.bounds.width, c.bounds.height));
-    EXPECT_NEAR(toDegrees(g.startAngle), c.startDegrees, 1e-3);
-    EXPECT_DOUBLE_EQ(toDegrees(g.endAngle), 90);
-    EXPECT_NEAR(toDegrees(g.sweep), c.sweepDegrees, 1e-3);
-    EXPECT_EQ(g.text, QString::fromLatin1(c.text));
-
-    // The text is centred on the ring and as large as Helvetica 36 makes it.
-    const QFontMetricsF metrics(view.attributes().font);
-    EXPECT_DOUBLE_EQ(g.textRect.x + g.textRect.width / 2, g.centerX);
-    EXPECT_DOUBLE_EQ(g.textRect.y + g.textRect.height / 2, g.centerY);
-    EXPECT_DOUBLE_EQ(g.textRect.width, metrics.horizontalAdvance(g.text));
-    EXPECT_DOUBLE_EQ(g.textRect.height, metrics.height());
-}
-
-INSTANTIATE_TEST_SUITE_P(Values, RingGeometryTest,
-                         ::testing::Values(
-                             // A short arc at 12 o'clock, while the text rounds down.
-                             RingCase{0.4f, {300, 140}, 448.56, 1.44, "0%"},
-                             // 12 to 3 o'clock.
-                             RingCase{25, {140, 300}, 360, 90, "25%"},
-                             // Just short of the circle, while the text rounds up.
-                             RingCase{99.6f, {140, 140}, 91.44, 358.56, "100%"},
-                             RingCase{100, {200, 120}, 450, 360, "100%"},
-                             RingCase{150, {120, 200}, 450, 360, "150%"}));
 
 TEST(RingGeometry, NoArcBelowZeroNorAFullRingForAValueTooSmallToMeasure)
 {
@@ -84,73 +63,41 @@ bool isGreen(QRgb p)
     return qGreen(p) > 180 && qRed(p) < 100 && qBlue(p) < 100;
 }
 
-// Clockwise angle from 12 o'clock, in degrees [0, 360), of a pixel around a centre (Qt's y down).
-double clockAngle(double dx, double dy)
+TEST(ProgressView, AGrabIsGreenOnlyOnTheArcWithTheTextInBlack)
 {
-    const double a = toDegrees(std::atan2(dx, -dy));
-    return a < 0 ? a + 360 : a;
-}
-
-QImage grabRing(ProgressView &view, float progress)
-{
-    view.setProgress(progress);
-    view.update();
-    return view.grab().toImage();
-}
-
-TEST(ProgressView, QuarterRingIsGreenOnlyOnItsArc)
-{
-    ProgressView view;
-    view.resize(200, 200);
-    const QImage image = grabRing(view, 25);
-    ASSERT_FALSE(image.isNull());
-    const double scale = image.devicePixelRatio();
-    const double cx = 100 * scale, cy = 100 * scale, r = 80 * scale;
-
-    int green = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            if (!isGreen(image.pixel(x, y)))
-                continue;
-            ++green;
-            const double dx = x + 0.5 - cx, dy = y + 0.5 - cy;
-            ASSERT_NEAR(std::hypot(dx, dy), r, 4 * scale) << "green at " << x << "," << y;
-            const double a = clockAngle(dx, dy);
-            ASSERT_TRUE(a <= 92 || a >= 358) << "green at " << a << " degrees";
-        }
-    }
-    EXPECT_GT(green, 100);
-
-    const auto onRing = [&](double degrees) {
-        const double a = degrees * kPi / 180;
-        return image.pixel(int(cx + r * std::sin(a)), int(cy - r * std::cos(a)));
-    };
-    for (double a : {3.0, 45.0, 87.0})
-        EXPECT_TRUE(isGreen(onRing(a))) << a << " degrees";
-    for (double a : {100.0, 180.0, 270.0, 350.0})
-        EXPECT_FALSE(isGreen(onRing(a))) << a << " degrees";
-
-    // The percentage is written in the middle, in black.
-    bool dark = false;
-    for (int y = int(cy - 20 * scale); y < int(cy + 20 * scale); ++y)
-        for (int x = int(cx - 40 * scale); x < int(cx + 40 * scale); ++x)
-            dark = dark || qGray(image.pixel(x, y)) < 60;
-    EXPECT_TRUE(dark);
-}
-
-TEST(ProgressView, FullRingAtAHundredAndAbove)
-{
-    ProgressView view;
-    view.resize(300, 150); // wide: the height decides the radius
-    for (float progress : {100.0f, 150.0f}) {
-        const QImage image = grabRing(view, progress);
+    struct Row { float progress; int width, height; double arcDegrees; };
+    for (const Row row : {Row{25, 200, 200, 90}, Row{100, 300, 150, 360}, Row{150, 300, 150, 360}}) {
+        SCOPED_TRACE(row.progress);
+        ProgressView view;
+        view.resize(row.width, row.height);
+        view.setProgress(row.progress);
+        view.update();
+        const QImage image = view.grab().toImage();
+        ASSERT_FALSE(image.isNull());
         const double scale = image.devicePixelRatio();
-        const double r = 0.4 * 150 * scale;
-        for (int degrees = 0; degrees < 360; degrees += 30) {
-            const double a = degrees * kPi / 180;
-            EXPECT_TRUE(isGreen(image.pixel(int(150 * scale + r * std::sin(a)), int(75 * scale - r * std::cos(a)))))
-                << progress << "% at " << degrees << " degrees";
+        const double cx = row.width / 2.0 * scale, cy = row.height / 2.0 * scale;
+        const double r = 0.4 * std::min(row.width, row.height) * scale;
+
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (!isGreen(image.pixel(x, y)))
+                    continue;
+                const double dx = x + 0.5 - cx, dy = y + 0.5 - cy;
+                ASSERT_NEAR(std::hypot(dx, dy), r, 4 * scale) << "green at " << x << "," << y;
+                // Clockwise from 12 o'clock (Qt's y runs down).
+                const double a = std::fmod(std::atan2(dx, -dy) / kDegree + 360, 360);
+                ASSERT_TRUE(a <= row.arcDegrees + 2 || a >= 358) << "green at " << a << " degrees";
+            }
         }
+        for (int degrees = 10; degrees < 360; degrees += 30) {
+            const QRgb p = image.pixel(int(cx + r * std::sin(degrees * kDegree)), int(cy - r * std::cos(degrees * kDegree)));
+            EXPECT_EQ(isGreen(p), degrees < row.arcDegrees) << degrees << " degrees";
+        }
+        bool dark = false;
+        for (int y = int(cy - 20 * scale); y < int(cy + 20 * scale); ++y)
+            for (int x = int(cx - 40 * scale); x < int(cx + 40 * scale); ++x)
+                dark = dark || qGray(image.pixel(x, y)) < 60;
+        EXPECT_TRUE(dark) << "no text in the middle";
     }
 }
 
@@ -163,32 +110,24 @@ TEST(ProgressView, ZeroHidesAndARedrawAtAValueShowsAgain)
     window.show();
     ASSERT_TRUE(processEventsUntil([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }));
 
-    view->setProgress(30);
-    view->update();
-    EXPECT_FALSE(view->isHidden());
-
-    // A paint at 0 hides the ring, as does a redraw request at 0.
-    view->setProgress(0);
-    view->repaint();
-    EXPECT_TRUE(view->isHidden());
-
-    // The value alone changes nothing; the redraw request for it shows the ring again.
-    view->setProgress(40);
-    EXPECT_TRUE(view->isHidden());
-    view->update();
-    EXPECT_FALSE(view->isHidden());
-
-    view->setProgress(0);
-    view->update();
-    EXPECT_TRUE(view->isHidden());
-
-    // Hidden by its owner (the camera went away), shown by the next progress.
-    view->setProgress(10);
-    view->update();
-    view->hide();
-    view->setProgress(12);
-    view->update();
-    EXPECT_TRUE(view->isVisible());
+    // A redraw request (update) or a paint (repaint) decides: hidden at 0, shown at any other value.
+    // The value alone changes nothing, and a ring hidden by its owner (the camera went away) comes
+    // back with the next progress.
+    enum Step { Update, Repaint, ValueOnly, OwnerHides };
+    struct Row { float progress; Step step; bool hidden; };
+    const Row steps[] = {{30, Update, false}, {0, Repaint, true}, {40, ValueOnly, true}, {40, Update, false},
+                         {0, Update, true}, {10, Update, false}, {10, OwnerHides, true}, {12, Update, false}};
+    for (const Row &row : steps) {
+        SCOPED_TRACE(testing::Message() << row.progress << " step " << row.step);
+        view->setProgress(row.progress);
+        if (row.step == Update)
+            view->update();
+        else if (row.step == Repaint)
+            view->repaint();
+        else if (row.step == OwnerHides)
+            view->hide();
+        EXPECT_EQ(view->isHidden(), row.hidden);
+    }
 }
 
 TEST(ProgressView, EnteringAWindowStartsAgainAtZero)
