@@ -15,13 +15,9 @@ namespace {
 // The flash bytes of an image, with the strings and version a camera reports.
 std::vector<uint8_t> flashOf(FirmwareImageBuilder builder)
 {
-    const QByteArray image = builder.version(0x0102)
-                                 .product(QStringLiteral("LUMIVEX T"))
-                                 .vendor(QStringLiteral("Lumivex Optics"))
-                                 .serial(QStringLiteral("SN-4711"))
-                                 .build()
-                                 .mid(qsizetype(FirmwareHeader::kImagePrefixSize));
-    return {image.begin(), image.end()};
+    builder.version(0x0102).product(QStringLiteral("LUMIVEX T")).vendor(QStringLiteral("Lumivex Optics"));
+    const QByteArray image = builder.serial(QStringLiteral("SN-4711")).build();
+    return {image.begin() + qsizetype(FirmwareHeader::kImagePrefixSize), image.end()};
 }
 
 } // namespace

@@ -38,34 +38,6 @@ QJsonObject withFlash(QJsonObject camera, const ScratchFolder &folder, const std
 
 } // namespace
 
-std::vector<SpiPiece> spiPieces(const std::vector<TracedTransfer> &transfers)
-{
-    std::vector<SpiPiece> pieces;
-    QByteArray command;
-    for (const TracedTransfer &t : transfers) {
-        const QByteArray data = QByteArray::fromHex(t.data.toLatin1());
-        if (t.bmRequestType == kSetReport && t.wValue == kCommandReport) {
-            command = t.status == 0 ? data.mid(1) : QByteArray();
-            continue;
-        }
-        if (t.wValue != kDataReport || command.size() < 4 || t.status != 0) {
-            command.clear();
-            continue;
-        }
-        SpiPiece piece;
-        if (t.bmRequestType == kSetReport && command[0] == 0x0B) {
-            piece = {true, uint8_t(data[2]), uint8_t(data[3]), {}};
-            piece.bytes = QString::fromLatin1(data.mid(4, piece.count).toHex());
-        } else if (t.bmRequestType == kGetReport && command[0] == 0x0A) {
-            piece = {false, uint8_t(command[2]), uint8_t(command[3]), {}};
-            piece.bytes = QString::fromLatin1(data.left(piece.count).toHex());
-        }
-        pieces.push_back(piece);
-        command.clear();
-    }
-    return pieces;
-}
-
 QStringList commands(const std::vector<SpiTransaction> &transactions)
 {
     QStringList list;
@@ -117,9 +89,28 @@ std::vector<SpiTransaction> FlashSession::transactions() const
 {
     std::vector<SpiTransaction> transactions;
     SpiTransaction open;
-    for (const SpiPiece &piece : spiPieces(sent())) {
-        (piece.out ? open.out : open.in) += piece.bytes;
-        if (piece.end) {
+    QByteArray command;
+    for (const TracedTransfer &t : sent()) {
+        const QByteArray data = QByteArray::fromHex(t.data.toLatin1());
+        if (t.bmRequestType == kSetReport && t.wValue == kCommandReport) {
+            command = t.status == 0 ? data.mid(1) : QByteArray();
+            continue;
+        }
+        if (t.wValue != kDataReport || command.size() < 4 || t.status != 0) {
+            command.clear();
+            continue;
+        }
+        // Out: channel, count and end flag lead the data report; in: the command report gave them.
+        const bool out = t.bmRequestType == kSetReport && command[0] == 0x0B;
+        const bool in = t.bmRequestType == kGetReport && command[0] == 0x0A;
+        const int count = uint8_t(out ? data[2] : command[2]);
+        const int end = uint8_t(out ? data[3] : command[3]);
+        command.clear();
+        if (!out && !in)
+            continue;
+        (out ? open.out : open.in) += QString::fromLatin1(data.mid(out ? 4 : 0, count).toHex());
+        open.pieces += QStringLiteral("%1/%2 ").arg(count).arg(end);
+        if (end) {
             transactions.push_back(open);
             open = {};
         }

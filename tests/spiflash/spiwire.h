@@ -13,23 +13,15 @@
 #include <deque>
 #include <vector>
 
-// One piece: a command report 0x87 and the data report 0x93 it announced.
-struct SpiPiece
-{
-    bool out = false; // bytes to the flash, or bytes read from it
-    int count = 0;
-    int end = 0;
-    QString bytes; // in hex
-};
-
-// Bytes clocked out from the first piece to the one with the end flag, and the bytes read in.
+// The bytes clocked out and in from the first piece handed to the bridge (a command report 0x87
+// and the data report 0x93 it announced) to the one with the end flag.
 struct SpiTransaction
 {
-    QString out;
+    QString out; // in hex
     QString in;
+    QString pieces; // each piece's byte count and end flag: "4/0 32/0 1/1 "
 };
 
-std::vector<SpiPiece> spiPieces(const std::vector<TracedTransfer> &transfers);
 // The out column of each transaction: "06", "05", "20001000", …
 QStringList commands(const std::vector<SpiTransaction> &transactions);
 
