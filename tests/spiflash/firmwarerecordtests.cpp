@@ -12,108 +12,64 @@
 
 namespace {
 
-using Layout = FirmwareImageBuilder::Layout;
-
-FirmwareImageBuilder cameraImage()
+// The flash bytes of an image, with the strings and version a camera reports.
+std::vector<uint8_t> flashOf(FirmwareImageBuilder builder)
 {
-    return FirmwareImageBuilder()
-        .version(0x0102)
-        .product(QStringLiteral("LUMIVEX T"))
-        .vendor(QStringLiteral("Lumivex Optics"))
-        .serial(QStringLiteral("SN-4711"));
+    builder.version(0x0102).product(QStringLiteral("LUMIVEX T")).vendor(QStringLiteral("Lumivex Optics"));
+    const QByteArray image = builder.serial(QStringLiteral("SN-4711")).build();
+    return {image.begin() + qsizetype(FirmwareHeader::kImagePrefixSize), image.end()};
 }
-
-// A camera whose flash holds the image's flash bytes.
-class CameraWithImage
-{
-public:
-    explicit CameraWithImage(const QByteArray &image)
-        : flashBytes(image.mid(qsizetype(FirmwareHeader::kImagePrefixSize)))
-    {
-        folder.write(QStringLiteral("flash.bin"), flashBytes);
-        session = std::make_unique<FlashSession>(QJsonObject{{"flash", folder.filePath(QStringLiteral("flash.bin"))}},
-                                                 FlashSession::Unopened);
-    }
-
-    QByteArray flashBytes;
-    ScratchFolder folder;
-    std::unique_ptr<FlashSession> session;
-};
 
 } // namespace
 
 TEST(CameraFirmwareRecord, OpeningReadsTheRecordFromTheFlash)
 {
-    struct Case
+    using Layout = FirmwareImageBuilder::Layout;
+    const struct
     {
         Layout layout;
         uint32_t base;
         uint32_t sector;
         uint32_t sectorRead; // bytes read at the sector
+    } cases[] = {
+        {Layout::BootAddress, 0xE000, 0x10000, 4096},       // the highest base address
+        {Layout::CodeAddress, 0x0F00, 0x2000, 0xF00 + 296}, // the record runs past its sector
     };
-    const Case cases[] = {
-        {Layout::BootAddress, 0x0000, 0x2000, 4096},
-        {Layout::CodeAddress, 0x3000, 0x5000, 4096},
-        {Layout::BootAddress, 0xE000, 0x10000, 4096},        // the highest base address
-        {Layout::CodeAddress, 0x0F00, 0x2000, 0xF00 + 296},  // the record runs past its sector
-    };
-    for (const Case &c : cases) {
-        const QByteArray image = cameraImage().layout(c.layout).baseAddress(c.base).build();
-        CameraWithImage camera(image);
-        FlashSession &session = *camera.session;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.base);
+        const std::vector<uint8_t> flash = flashOf(FirmwareImageBuilder().layout(c.layout).baseAddress(c.base));
+        FlashSession session({}, flash, FlashSession::Unopened);
         bxHardwareLib &hardware = session.hardware;
-        ASSERT_TRUE(session.open()) << c.base;
+        ASSERT_TRUE(session.open());
 
-        EXPECT_EQ(hardware.GetProductString(), "LUMIVEX T") << c.base;
-        EXPECT_EQ(hardware.GetFirmwareVersion(), 0x0102u) << c.base;
-        EXPECT_EQ(hardware.GetManufacturerString(), "Lumivex Optics") << c.base;
-        EXPECT_EQ(hardware.GetSerialNumberString(), "SN-4711") << c.base;
-
+        EXPECT_EQ(hardware.GetProductString(), "LUMIVEX T");
+        EXPECT_EQ(hardware.GetFirmwareVersion(), 0x0102u);
+        EXPECT_EQ(hardware.GetManufacturerString(), "Lumivex Optics");
+        EXPECT_EQ(hardware.GetSerialNumberString(), "SN-4711");
         // The record is the one the image file gives, byte for byte.
         _QLV2_FW_INFO fromFile{};
-        ASSERT_TRUE(parseQLV2FirmwareInfo(fromFile, std::span(reinterpret_cast<const uint8_t *>(camera.flashBytes.constData()),
-                                                              size_t(camera.flashBytes.size()))));
-        EXPECT_EQ(std::memcmp(&fromFile, &hardware.myQLV2_FW_Info, sizeof fromFile), 0) << c.base;
-        EXPECT_EQ(hardware.myQLV2_FW_Info.SectorAddr, c.sector);
+        ASSERT_TRUE(parseQLV2FirmwareInfo(fromFile, flash));
+        EXPECT_EQ(std::memcmp(&fromFile, &hardware.myQLV2_FW_Info, sizeof fromFile), 0);
 
         // Two reads: the boot configuration, then the sector and what runs past it.
-        std::vector<SpiTransaction> reads;
-        for (const SpiTransaction &t : session.transactions()) {
-            if (t.out.startsWith("03"))
-                reads.push_back(t);
-        }
-        ASSERT_EQ(reads.size(), 2u) << c.base;
-        EXPECT_EQ(reads[0].out, "03000000");
-        EXPECT_EQ(reads[0].in.size(), 32);
+        const auto reads = session.transactions();
+        ASSERT_EQ(reads.size(), 2u);
+        EXPECT_EQ(reads[0].out + QString::number(reads[0].in.size() / 2), "0300000016");
         EXPECT_EQ(reads[1].out, QStringLiteral("03%1").arg(c.sector, 6, 16, QChar(u'0')));
-        EXPECT_EQ(uint32_t(reads[1].in.size() / 2), c.sectorRead) << c.base;
+        EXPECT_EQ(uint32_t(reads[1].in.size() / 2), c.sectorRead);
     }
 }
 
-TEST(CameraFirmwareRecord, BaseAddressBeyondTheFlashFormatStopsAfterTheBootConfiguration)
+TEST(CameraFirmwareRecord, ABlankFlashOrABaseBeyondTheFlashGivesAnEmptyRecordAndTheOpenSucceeds)
 {
-    const QByteArray image = cameraImage().baseAddress(0xE001).build();
-    CameraWithImage camera(image);
-    FlashSession &session = *camera.session;
-    ASSERT_TRUE(session.open());
-    const _QLV2_FW_INFO &info = session.hardware.myQLV2_FW_Info;
-    EXPECT_EQ(info.ChipType, 1);
-    EXPECT_EQ(info.UserSpaceAddr, 0xE001u + 0x2000);
-    EXPECT_EQ(info.SectorAddr, 0u);
-    EXPECT_EQ(session.hardware.GetFirmwareVersion(), 0u);
-    EXPECT_EQ(session.hardware.GetProductString(), "");
-    EXPECT_EQ(session.hardware.loadQLV2FirmwareInfo(), false);
-    int reads = 0;
-    for (const SpiTransaction &t : session.transactions())
-        reads += t.out.startsWith("03") ? 1 : 0;
-    EXPECT_EQ(reads, 2); // the 16 bytes at 0, once at the open and once again
-}
-
-TEST(CameraFirmwareRecord, ABlankFlashGivesAnEmptyRecordAndTheOpenStillSucceeds)
-{
-    FlashSession session;
-    ASSERT_TRUE(session.opened());
-    EXPECT_EQ(session.hardware.GetFirmwareVersion(), 0u);
-    EXPECT_EQ(session.hardware.GetProductString(), "");
-    EXPECT_EQ(session.hardware.myQLV2_FW_Info.ChipType, 2); // code size bytes of 0xFF
+    for (const auto &flash : {std::vector<uint8_t>{}, flashOf(FirmwareImageBuilder().baseAddress(0xE001))}) {
+        SCOPED_TRACE(flash.size());
+        FlashSession session({}, flash, FlashSession::Unopened);
+        ASSERT_TRUE(session.open());
+        EXPECT_EQ(session.hardware.myQLV2_FW_Info.SectorAddr, 0u);
+        EXPECT_EQ(session.hardware.GetFirmwareVersion(), 0u);
+        EXPECT_EQ(session.hardware.GetProductString(), "");
+        EXPECT_FALSE(session.hardware.loadQLV2FirmwareInfo());
+        EXPECT_EQ(commands(session.transactions()), QStringList({"03000000", "03000000"})); // at the open and again
+    }
 }

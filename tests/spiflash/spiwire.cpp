@@ -3,8 +3,7 @@
 
 #include "device/spiflash.h"
 
-#include <atomic>
-#include <mutex>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -13,75 +12,31 @@ constexpr int kGetReport = 0xA1;
 constexpr int kCommandReport = 0x0387;
 constexpr int kDataReport = 0x0393;
 
-QByteArray bytesOf(const QString &hex)
-{
-    return QByteArray::fromHex(hex.toLatin1());
-}
-
-std::mutex gScriptLock;
+// The driver reads its clock on the calling thread only, so the script needs no lock.
 std::deque<uint64_t> gScript;
-std::atomic<uint64_t> gNow = 0;
-std::atomic<uint64_t> gStep = 0;
+uint64_t gNow = 0;
+uint64_t gStep = 0;
 
 uint64_t scriptedReading()
 {
-    std::lock_guard guard(gScriptLock);
-    if (!gScript.empty()) {
-        gNow = gScript.front();
-        gScript.pop_front();
-        return gNow;
+    if (gScript.empty())
+        return gNow += gStep;
+    gNow = gScript.front();
+    gScript.pop_front();
+    return gNow;
+}
+
+QJsonObject withFlash(QJsonObject camera, const ScratchFolder &folder, const std::vector<uint8_t> &flash)
+{
+    if (!flash.empty()) {
+        folder.write(QStringLiteral("flash.bin"),
+                     QByteArray(reinterpret_cast<const char *>(flash.data()), qsizetype(flash.size())));
+        camera[QStringLiteral("flash")] = folder.filePath(QStringLiteral("flash.bin"));
     }
-    return gNow += gStep;
+    return camera;
 }
 
 } // namespace
-
-std::vector<SpiPiece> spiPieces(const std::vector<TracedTransfer> &transfers)
-{
-    std::vector<SpiPiece> pieces;
-    QByteArray command;
-    for (const TracedTransfer &t : transfers) {
-        const QByteArray data = bytesOf(t.data);
-        if (t.bmRequestType == kSetReport && t.wValue == kCommandReport) {
-            command = t.status == 0 ? data.mid(1) : QByteArray();
-            continue;
-        }
-        if (t.wValue != kDataReport || command.size() < 4 || t.status != 0) {
-            command.clear();
-            continue;
-        }
-        SpiPiece piece;
-        if (t.bmRequestType == kSetReport && command[0] == 0x0B) {
-            piece.out = true;
-            piece.channel = uint8_t(data[1]);
-            piece.count = uint8_t(data[2]);
-            piece.end = uint8_t(data[3]);
-            piece.bytes = QString::fromLatin1(data.mid(4, piece.count).toHex());
-        } else if (t.bmRequestType == kGetReport && command[0] == 0x0A) {
-            piece.channel = uint8_t(command[1]);
-            piece.count = uint8_t(command[2]);
-            piece.end = uint8_t(command[3]);
-            piece.bytes = QString::fromLatin1(data.left(piece.count).toHex());
-        }
-        pieces.push_back(piece);
-        command.clear();
-    }
-    return pieces;
-}
-
-std::vector<SpiTransaction> spiTransactions(const std::vector<SpiPiece> &pieces)
-{
-    std::vector<SpiTransaction> transactions;
-    SpiTransaction open;
-    for (const SpiPiece &piece : pieces) {
-        (piece.out ? open.out : open.in) += piece.bytes;
-        if (piece.end) {
-            transactions.push_back(open);
-            open = {};
-        }
-    }
-    return transactions;
-}
 
 QStringList commands(const std::vector<SpiTransaction> &transactions)
 {
@@ -91,19 +46,11 @@ QStringList commands(const std::vector<SpiTransaction> &transactions)
     return list;
 }
 
-int countOf(const QStringList &list, const QString &command)
-{
-    return int(list.count(command));
-}
-
 ScriptedClock::ScriptedClock(uint64_t step, std::deque<uint64_t> script)
 {
-    {
-        std::lock_guard guard(gScriptLock);
-        gScript = std::move(script);
-        gNow = 0;
-        gStep = step;
-    }
+    gScript = std::move(script);
+    gNow = 0;
+    gStep = step;
     spi_setClock(&scriptedReading);
 }
 
@@ -117,20 +64,19 @@ uint64_t ScriptedClock::now() const
     return gNow;
 }
 
-FlashSession::FlashSession(const QJsonObject &camera, Mode mode)
-    : bench(camera)
+FlashSession::FlashSession(const QJsonObject &camera, const std::vector<uint8_t> &flash, Mode mode)
+    : bench(withFlash(camera, flashFolder, flash))
     , hardware(bench.bus())
 {
     if (mode == Opened) {
-        open();
+        EXPECT_TRUE(open()) << "the virtual camera did not open";
         mark();
     }
 }
 
 bool FlashSession::open()
 {
-    mOpened = hardware.initDevice(0xF055, 0x5201, bxHardwareLib::kAnyInterfaceClass);
-    return mOpened;
+    return hardware.initDevice(0xF055, 0x5201, bxHardwareLib::kAnyInterfaceClass);
 }
 
 std::vector<TracedTransfer> FlashSession::sent() const
@@ -139,9 +85,37 @@ std::vector<TracedTransfer> FlashSession::sent() const
     return {all.begin() + qsizetype(std::min(mMark, all.size())), all.end()};
 }
 
-void FlashSession::mark()
+std::vector<SpiTransaction> FlashSession::transactions() const
 {
-    mMark = bench.trace().size();
+    std::vector<SpiTransaction> transactions;
+    SpiTransaction open;
+    QByteArray command;
+    for (const TracedTransfer &t : sent()) {
+        const QByteArray data = QByteArray::fromHex(t.data.toLatin1());
+        if (t.bmRequestType == kSetReport && t.wValue == kCommandReport) {
+            command = t.status == 0 ? data.mid(1) : QByteArray();
+            continue;
+        }
+        if (t.wValue != kDataReport || command.size() < 4 || t.status != 0) {
+            command.clear();
+            continue;
+        }
+        // Out: channel, count and end flag lead the data report; in: the command report gave them.
+        const bool out = t.bmRequestType == kSetReport && command[0] == 0x0B;
+        const bool in = t.bmRequestType == kGetReport && command[0] == 0x0A;
+        const int count = uint8_t(out ? data[2] : command[2]);
+        const int end = uint8_t(out ? data[3] : command[3]);
+        command.clear();
+        if (!out && !in)
+            continue;
+        (out ? open.out : open.in) += QString::fromLatin1(data.mid(out ? 4 : 0, count).toHex());
+        open.pieces += QStringLiteral("%1/%2 ").arg(count).arg(end);
+        if (end) {
+            transactions.push_back(open);
+            open = {};
+        }
+    }
+    return transactions;
 }
 
 std::vector<uint8_t> pattern(size_t length, uint8_t seed)

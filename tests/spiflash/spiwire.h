@@ -13,28 +13,17 @@
 #include <deque>
 #include <vector>
 
-// One piece: a command report 0x87 and the data report 0x93 it announced.
-struct SpiPiece
-{
-    bool out = false; // bytes to the flash, or bytes read from it
-    int channel = 0;
-    int count = 0;
-    int end = 0;
-    QString bytes; // the piece's bytes in hex (out), or the bytes read (in)
-};
-
-// Bytes clocked out from the first piece to the one with the end flag, and the bytes read in.
+// The bytes clocked out and in from the first piece handed to the bridge (a command report 0x87
+// and the data report 0x93 it announced) to the one with the end flag.
 struct SpiTransaction
 {
-    QString out;
+    QString out; // in hex
     QString in;
+    QString pieces; // each piece's byte count and end flag: "4/0 32/0 1/1 "
 };
 
-std::vector<SpiPiece> spiPieces(const std::vector<TracedTransfer> &transfers);
-std::vector<SpiTransaction> spiTransactions(const std::vector<SpiPiece> &pieces);
 // The out column of each transaction: "06", "05", "20001000", …
 QStringList commands(const std::vector<SpiTransaction> &transactions);
-int countOf(const QStringList &commands, const QString &command);
 
 // The driver's clock while it lives: readings come from the script first, then advance by step.
 class ScriptedClock
@@ -42,33 +31,30 @@ class ScriptedClock
 public:
     explicit ScriptedClock(uint64_t step, std::deque<uint64_t> script = {});
     ~ScriptedClock();
-    ScriptedClock(const ScriptedClock &) = delete;
-    ScriptedClock &operator=(const ScriptedClock &) = delete;
-
     uint64_t now() const;
 };
 
-// A camera on its own bus with its session open; sent() is what went over the wire since.
+// A camera on its own bus, its flash holding `flash` when one is given, with its session open
+// (a failed open fails the test); sent() is what went over the wire since.
 class FlashSession
 {
 public:
     enum Mode { Opened, Unopened };
-    explicit FlashSession(const QJsonObject &camera = {}, Mode mode = Opened);
+    explicit FlashSession(const QJsonObject &camera = {}, const std::vector<uint8_t> &flash = {}, Mode mode = Opened);
 
     // Opens the session (again); what the open sends counts as sent.
     bool open();
-    bool opened() const { return mOpened; }
     std::vector<TracedTransfer> sent() const;
-    std::vector<SpiTransaction> transactions() const { return spiTransactions(spiPieces(sent())); }
+    std::vector<SpiTransaction> transactions() const;
     // Starts sent() afresh from here.
-    void mark();
+    void mark() { mMark = bench.trace().size(); }
     std::vector<uint8_t> flash() { return bench.camera().flashContents(); }
 
+    ScratchFolder flashFolder; // before the bench, which reads the flash file
     CameraBench bench;
     bxHardwareLib hardware;
 
 private:
-    bool mOpened = false;
     size_t mMark = 0;
 };
 
