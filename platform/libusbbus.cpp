@@ -509,3 +509,25 @@ std::unique_ptr<UsbDevice> LibusbBus::openDevice(uint32_t vendorId, uint32_t pro
     libusb_free_device_list(list, 1);
     return found;
 }
+
+std::unique_ptr<UsbDevice> LibusbBus::openDevice(UsbDeviceId id)
+{
+    libusb_device **list = nullptr;
+    const ssize_t count = libusb_get_device_list(mState->context, &list);
+    if (count < 0)
+        return nullptr;
+    std::unique_ptr<UsbDevice> found;
+    for (ssize_t i = 0; i < count && !found; ++i) {
+        // Only a device that already has this identity: a lookup never hands out a new one.
+        bool known = false;
+        {
+            std::lock_guard guard(mState->lock);
+            const auto entry = mState->ids.find(list[i]);
+            known = entry != mState->ids.end() && entry->second.first == id;
+        }
+        if (known)
+            found = std::make_unique<Device>(mState, takeRef(list[i]), mState->describe(list[i], id));
+    }
+    libusb_free_device_list(list, 1);
+    return found;
+}

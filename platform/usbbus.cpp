@@ -33,3 +33,8 @@ std::unique_ptr<UsbDevice> EmptyUsbBus::openDevice(uint32_t, uint32_t)
 {
     return nullptr;
 }
+
+std::unique_ptr<UsbDevice> EmptyUsbBus::openDevice(UsbDeviceId)
+{
+    return nullptr;
+}

@@ -25,6 +25,8 @@ public:
 
     // The first attached device with these identifiers, or null.
     virtual std::unique_ptr<UsbDevice> openDevice(uint32_t vendorId, uint32_t productId) = 0;
+    // The device of this attachment (the id an arrival reported), or null once it has left.
+    virtual std::unique_ptr<UsbDevice> openDevice(UsbDeviceId id) = 0;
 
     // The bus the application uses: the one installed at start, else an empty bus, so that code
     // run without a chosen bus (tests) never touches real hardware.
@@ -38,4 +40,5 @@ class EmptyUsbBus : public UsbBus
 public:
     std::shared_ptr<void> watch(QObject *context, Handler arrived, Handler removed) override;
     std::unique_ptr<UsbDevice> openDevice(uint32_t vendorId, uint32_t productId) override;
+    std::unique_ptr<UsbDevice> openDevice(UsbDeviceId id) override;
 };

@@ -166,3 +166,13 @@ std::unique_ptr<UsbDevice> VirtualBus::openDevice(uint32_t vendorId, uint32_t pr
     }
     return nullptr;
 }
+
+std::unique_ptr<UsbDevice> VirtualBus::openDevice(UsbDeviceId id)
+{
+    for (size_t index = 0; index < mSlots.size(); ++index) {
+        const Slot &slot = mSlots[index];
+        if (slot.present && slot.model->plugged() && slot.id == id)
+            return std::make_unique<VirtualDevice>(describe(index), slot.model);
+    }
+    return nullptr;
+}

@@ -20,6 +20,7 @@ public:
 
     std::shared_ptr<void> watch(QObject *context, Handler arrived, Handler removed) override;
     std::unique_ptr<UsbDevice> openDevice(uint32_t vendorId, uint32_t productId) override;
+    std::unique_ptr<UsbDevice> openDevice(UsbDeviceId id) override;
 
     size_t cameraCount() const { return mSlots.size(); }
     CameraModel &camera(size_t index) { return *mSlots.at(index).model; }
