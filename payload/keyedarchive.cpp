@@ -1,10 +1,18 @@
 // Keyed archives on libplist. Every node is type-checked before its value is taken: libplist's
 // getters leave their output untouched on a node of another type. $objects is indexed once through
 // the array iterator, because looking items up by index walks the list from its start each time.
+//
+// libplist builds a tree: an object that several containers refer to is built once for each, and
+// every level of nesting checks the whole path above it. A small file of shared arrays thus
+// becomes millions of nodes, and deep nesting takes seconds, so the object graph is measured on
+// the raw bytes first and such a file never reaches the library.
 #include "payload/keyedarchive.h"
+
+#include "payload/bytereader.h"
 
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -16,6 +24,15 @@ namespace {
 constexpr char kBinaryMagic[] = "bplist00";
 constexpr char kArchiverName[] = "NSKeyedArchiver";
 constexpr uint64_t kArchiveVersion = 100000;
+
+// Far deeper than any archive needs: the archiver keeps its objects in one flat table.
+constexpr int kMaxDepth = 64;
+// What libplist may build beyond what the file holds: twice a node for each reference the file
+// can hold, and its data and text sixteen times over (a catalogue may hold one image twice).
+constexpr uint64_t kNodesPerReference = 2;
+constexpr uint64_t kPayloadFactor = 16;
+constexpr uint64_t kPayloadSlack = 64 * 1024;
+constexpr size_t kTrailerSize = 32;
 
 struct PlistDeleter
 {
@@ -218,6 +235,135 @@ plist_t newStringArray(std::initializer_list<const char *> strings)
     return array;
 }
 
+// The object graph of a binary property list, measured before libplist builds it: the nesting
+// depth, cycles, and how many nodes and bytes of data and text the tree it would build holds.
+class GraphCheck
+{
+public:
+    explicit GraphCheck(std::span<const uint8_t> bytes)
+        : mBytes(bytes)
+    {
+    }
+
+    bool run(QString *reason)
+    {
+        mReason = reason;
+        const auto trailer = mBytes.bytes(mBytes.size() - std::min(mBytes.size(), kTrailerSize), kTrailerSize);
+        if (!trailer)
+            return refuse(QStringLiteral("not a binary property list: no trailer"));
+        const ByteReader tail(*trailer);
+        mOffsetSize = *tail.u8(6);
+        mRefSize = *tail.u8(7);
+        const uint64_t count = *bigEndian(tail, 8, 8);
+        const uint64_t top = *bigEndian(tail, 16, 8);
+        const uint64_t table = *bigEndian(tail, 24, 8);
+        const size_t body = mBytes.size() - kTrailerSize;
+        if (mOffsetSize < 1 || mOffsetSize > 8 || mRefSize < 1 || mRefSize > 8 || count == 0 || top >= count
+            || table > body || count > (body - table) / mOffsetSize)
+            return refuse(QStringLiteral("not a binary property list: its trailer is malformed"));
+        mTable = size_t(table);
+        mObjectsEnd = mTable;
+        mState.assign(size_t(count), {});
+        mMaxNodes = kNodesPerReference * (body / mRefSize) + 1;
+        mMaxPayload = kPayloadFactor * mBytes.size() + kPayloadSlack;
+        return visit(top, 1);
+    }
+
+private:
+    enum class Mark : uint8_t { Unseen, OnPath, Done };
+    struct Object
+    {
+        Mark mark = Mark::Unseen;
+        uint64_t nodes = 0;   // nodes of the tree built from this object
+        uint64_t payload = 0; // bytes of data and text in that tree
+    };
+
+    static std::optional<uint64_t> bigEndian(const ByteReader &reader, size_t offset, size_t width)
+    {
+        const auto bytes = reader.bytes(offset, width);
+        if (!bytes)
+            return std::nullopt;
+        uint64_t value = 0;
+        for (const uint8_t byte : *bytes)
+            value = value << 8 | byte;
+        return value;
+    }
+
+    bool refuse(const QString &text) { return fail(mReason, text); }
+
+    // The length an object's marker announces: its low nibble, or the integer after it.
+    std::optional<uint64_t> length(uint8_t marker, size_t &offset) const
+    {
+        if ((marker & 0x0F) != 0x0F)
+            return marker & 0x0F;
+        const auto intMarker = mBytes.u8(offset);
+        if (!intMarker || (*intMarker & 0xF0) != 0x10 || (*intMarker & 0x0F) > 3)
+            return std::nullopt;
+        const size_t width = size_t(1) << (*intMarker & 0x0F);
+        const auto value = bigEndian(mBytes, offset + 1, width);
+        offset += 1 + width;
+        return value;
+    }
+
+    bool visit(uint64_t index, int depth)
+    {
+        if (depth > kMaxDepth)
+            return refuse(QStringLiteral("the archive nests objects more than %1 deep").arg(kMaxDepth));
+        Object &object = mState[size_t(index)];
+        if (object.mark == Mark::Done)
+            return true;
+        if (object.mark == Mark::OnPath)
+            return refuse(QStringLiteral("the archive holds an object that contains itself"));
+        object.mark = Mark::OnPath;
+
+        const auto start = bigEndian(mBytes, mTable + size_t(index) * mOffsetSize, mOffsetSize);
+        const auto marker = start && *start < mObjectsEnd ? mBytes.u8(size_t(*start)) : std::nullopt;
+        if (!marker)
+            return refuse(QStringLiteral("object %1 lies outside the property list").arg(index));
+        size_t offset = size_t(*start) + 1;
+        uint64_t nodes = 1;
+        uint64_t payload = 0;
+        const uint8_t type = *marker >> 4;
+        if (type == 0xA || type == 0xC || type == 0xD) { // array, set, dictionary: references follow
+            const auto count = length(*marker, offset);
+            const uint64_t references = count && *count <= mObjectsEnd ? *count * (type == 0xD ? 2 : 1) : UINT64_MAX;
+            if (offset > mObjectsEnd || references > (mObjectsEnd - offset) / mRefSize)
+                return refuse(QStringLiteral("object %1 runs past the end of the property list").arg(index));
+            for (uint64_t i = 0; i < references; ++i) {
+                const uint64_t child = *bigEndian(mBytes, offset + size_t(i) * mRefSize, mRefSize);
+                if (child >= mState.size())
+                    return refuse(QStringLiteral("object %1 refers to an object that does not exist").arg(index));
+                if (!visit(child, depth + 1))
+                    return false;
+                // Each total stays below its bound after every step, so the sums cannot wrap.
+                nodes += mState[size_t(child)].nodes;
+                payload += mState[size_t(child)].payload;
+                if (nodes > mMaxNodes || payload > mMaxPayload)
+                    return refuse(QStringLiteral("the archive expands to more than its size can hold: "
+                                                 "objects are shared too often"));
+            }
+        } else if (type == 0x4 || type == 0x5 || type == 0x6) { // data, ASCII text, UTF-16 text
+            const auto count = length(*marker, offset);
+            const uint64_t bytes = count && *count <= mObjectsEnd ? *count * (type == 0x6 ? 2 : 1) : UINT64_MAX;
+            if (offset > mObjectsEnd || bytes > mObjectsEnd - offset)
+                return refuse(QStringLiteral("object %1 runs past the end of the property list").arg(index));
+            payload = bytes;
+        }
+        mState[size_t(index)] = {Mark::Done, nodes, payload};
+        return true;
+    }
+
+    const ByteReader mBytes;
+    QString *mReason = nullptr;
+    uint8_t mOffsetSize = 0;
+    uint8_t mRefSize = 0;
+    size_t mTable = 0;
+    size_t mObjectsEnd = 0;
+    uint64_t mMaxNodes = 0;
+    uint64_t mMaxPayload = 0;
+    std::vector<Object> mState;
+};
+
 } // namespace
 
 std::optional<QList<ArchiveValue>> readRootArray(std::span<const uint8_t> archive, QString *reason)
@@ -228,6 +374,8 @@ std::optional<QList<ArchiveValue>> readRootArray(std::span<const uint8_t> archiv
         fail(reason, QStringLiteral("not a binary property list"));
         return std::nullopt;
     }
+    if (!GraphCheck(archive).run(reason))
+        return std::nullopt;
     plist_t parsed = nullptr;
     plist_from_bin(reinterpret_cast<const char *>(archive.data()), static_cast<uint32_t>(archive.size()), &parsed);
     const PlistPtr root(parsed);

@@ -1,5 +1,6 @@
 // Keyed archives: what the writer writes reads back, archives of another maker read alike, and
-// anything else is refused with a reason, never read past its end.
+// anything else is refused with a reason, never read past its end; property lists that would
+// expand without bound are refused before the library builds them.
 #include "payload/keyedarchive.h"
 #include "tests/crypto/handmadearchive.h"
 
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -28,6 +30,56 @@ QByteArray edited(const QByteArray &archive, const std::function<void(plist_t)> 
 plist_t objectAt(plist_t root, uint32_t index)
 {
     return plist_array_get_item(plist_dict_get_item(root, "$objects"), index);
+}
+
+// A binary property list laid out object by object, so that arrays can be shared and nested at
+// will; object 0 is the top. An object is an array of references or, when data is set, a data
+// object.
+struct Laid
+{
+    std::vector<uint64_t> refs;
+    QByteArray data;
+};
+
+Laid arrayOf(std::vector<uint64_t> refs) { return {std::move(refs), QByteArray()}; }
+
+QByteArray laidOut(const std::vector<Laid> &objects)
+{
+    const int refSize = objects.size() < 256 ? 1 : 4;
+    QByteArray out("bplist00");
+    const auto big = [&out](uint64_t value, int width) {
+        for (int shift = 8 * (width - 1); shift >= 0; shift -= 8)
+            out.append(char(value >> shift));
+    };
+    const auto marker = [&](int kind, size_t count) {
+        out.append(char(kind << 4 | int(std::min<size_t>(count, 15))));
+        if (count >= 15) {
+            out.append(char(0x13));
+            big(count, 8);
+        }
+    };
+    std::vector<uint64_t> offsets;
+    for (const Laid &object : objects) {
+        offsets.push_back(uint64_t(out.size()));
+        if (!object.data.isNull()) {
+            marker(0x4, size_t(object.data.size()));
+            out.append(object.data);
+            continue;
+        }
+        marker(0xA, object.refs.size());
+        for (const uint64_t ref : object.refs)
+            big(ref, refSize);
+    }
+    const uint64_t table = uint64_t(out.size());
+    for (const uint64_t offset : offsets)
+        big(offset, 8);
+    out.append(QByteArray(6, '\0'));
+    out.append(char(8));
+    out.append(char(refSize));
+    big(objects.size(), 8);
+    big(0, 8);
+    big(table, 8);
+    return out;
 }
 
 const QList<ArchiveValue> kMixed = {
@@ -103,6 +155,47 @@ TEST(KeyedArchive, ACutOrDamagedArchiveNeverReadsBeyondTheBuffer)
         damaged[i] = char(damaged[i] ^ 0x80);
         static_cast<void>(KeyedArchive::readRootArray(span(damaged)));
     }
+}
+
+// Each is refused at once; handed to the library, the first two would build 2^26 nodes and take
+// seconds, the data bomb a few gigabytes.
+TEST(KeyedArchive, GraphsThatWouldExpandBeyondTheirSizeAreRefusedBeforeParsing)
+{
+    std::vector<Laid> shared, deep, cyclic = {arrayOf({1}), arrayOf({0})};
+    for (uint64_t level = 0; level < 26; ++level)
+        shared.push_back(arrayOf({level + 1, level + 1}));
+    shared.push_back(arrayOf({}));
+    for (uint64_t level = 0; level < 100000; ++level)
+        deep.push_back(arrayOf({level + 1}));
+    deep.push_back(arrayOf({}));
+    const std::vector<Laid> sharedData = {arrayOf(std::vector<uint64_t>(200, 1)), {{}, QByteArray(64 * 1024, 'x')}};
+
+    struct Row { const char *what; QByteArray bytes; const char *reason; };
+    const Row rows[] = {
+        {"26 levels of shared arrays", laidOut(shared), "shared too often"},
+        {"100000 nested arrays", laidOut(deep), "more than 64 deep"},
+        {"an array holding itself", laidOut(cyclic), "contains itself"},
+        {"64 KiB of data 200 times", laidOut(sharedData), "shared too often"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        QString reason;
+        EXPECT_FALSE(KeyedArchive::readRootArray(span(row.bytes), &reason));
+        EXPECT_TRUE(reason.contains(QLatin1String(row.reason))) << qPrintable(reason);
+    }
+
+    // What real archives share stays within bounds: thousands of elements naming the same keys and
+    // class, and one image stored for three elements.
+    QList<HandMade::Element> names;
+    for (int i = 0; i < 3000; ++i)
+        names.append(HandMade::MutableString{QStringLiteral("LUMIVEX_%1.bin").arg(i)});
+    QString reason;
+    const auto read = KeyedArchive::readRootArray(span(HandMade::archive(names)), &reason);
+    ASSERT_TRUE(read) << qPrintable(reason);
+    EXPECT_EQ(read->size(), 3000);
+    const QByteArray image(64 * 1024, '\x5a');
+    EXPECT_TRUE(KeyedArchive::readRootArray(span(*KeyedArchive::writeRootArray({image, image, image})), &reason))
+        << qPrintable(reason);
 }
 
 TEST(KeyedArchive, StringsHoldingNulAreNeitherWrittenNorRead)
