@@ -8,33 +8,117 @@
 #include <QJsonObject>
 
 #include <cmath>
+#include <filesystem>
 #include <limits>
+#include <system_error>
 
 namespace {
 
+// JSON numbers are doubles: beyond 2^53 they no longer name one integer, so larger values must
+// be written as strings.
+constexpr double kLargestExactInteger = 9007199254740992.0;
+
+// Digits only, in the base given, without sign or spaces inside; nothing on overflow.
+std::optional<uint64_t> digitsValue(QStringView digits, unsigned base)
+{
+    if (digits.isEmpty())
+        return std::nullopt;
+    uint64_t result = 0;
+    for (const QChar c : digits) {
+        const char16_t u = c.unicode();
+        const char16_t lower = u | 0x20;
+        unsigned value = base;
+        if (u >= '0' && u <= '9')
+            value = u - '0';
+        else if (lower >= 'a' && lower <= 'f')
+            value = lower - 'a' + 10;
+        if (value >= base || result > (std::numeric_limits<uint64_t>::max() - value) / base)
+            return std::nullopt;
+        result = result * base + value;
+    }
+    return result;
+}
+
 // A number, or a string: hexadecimal after "0x", decimal otherwise ("010" is ten); fails
-// outside [0, max].
+// outside [0, max] and on anything that is no whole number.
 std::optional<uint64_t> unsignedValue(const QJsonValue &value, uint64_t max)
 {
-    uint64_t result = 0;
+    std::optional<uint64_t> result;
     if (value.isDouble()) {
         const double d = value.toDouble();
-        if (d < 0 || d > double(max) || d != std::floor(d))
-            return std::nullopt;
-        result = uint64_t(d);
+        if (d >= 0 && d <= kLargestExactInteger && d == std::floor(d))
+            result = uint64_t(d);
     } else if (value.isString()) {
         const QString text = value.toString().trimmed();
         const bool hex = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
-        bool ok = false;
-        result = hex ? QStringView(text).mid(2).toULongLong(&ok, 16) : text.toULongLong(&ok, 10);
-        if (!ok)
-            return std::nullopt;
-    } else {
-        return std::nullopt;
+        result = digitsValue(QStringView(text).mid(hex ? 2 : 0), hex ? 16 : 10);
     }
-    if (result > max)
+    if (!result || *result > max)
         return std::nullopt;
     return result;
+}
+
+std::filesystem::path fsPath(const QString &path)
+{
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+// One file under two names: the same inode when both exist, else the same path once links, "."
+// and ".." are resolved as far as it exists.
+bool sameFile(const QString &a, const QString &b)
+{
+    std::error_code error;
+    if (std::filesystem::exists(fsPath(a), error) && std::filesystem::exists(fsPath(b), error))
+        return std::filesystem::equivalent(fsPath(a), fsPath(b), error);
+    const auto resolvedA = std::filesystem::weakly_canonical(fsPath(a), error);
+    if (error)
+        return QDir::cleanPath(a) == QDir::cleanPath(b);
+    const auto resolvedB = std::filesystem::weakly_canonical(fsPath(b), error);
+    return error ? QDir::cleanPath(a) == QDir::cleanPath(b) : resolvedA == resolvedB;
+}
+
+// A memory's file is read and rewritten whole: a folder, a device node or a pipe is no place for
+// it. A missing file is fine (a blank part).
+bool usableMemoryFile(const QString &path)
+{
+    if (path.isEmpty())
+        return true;
+    std::error_code error;
+    const auto status = std::filesystem::status(fsPath(path), error);
+    return status.type() == std::filesystem::file_type::not_found || std::filesystem::is_regular_file(status);
+}
+
+bool refuse(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+// The files of all devices together: a trace (truncated when the model starts) must not be a
+// memory's file, and one device's flash and EEPROM must not share a file.
+bool filesApart(const std::vector<VirtualCameraConfig> &configs, QString *error)
+{
+    for (const VirtualCameraConfig &config : configs) {
+        if (!usableMemoryFile(config.flash))
+            return refuse(error, QStringLiteral("field \"flash\" names something that is not a regular file"));
+        if (!usableMemoryFile(config.eeprom))
+            return refuse(error, QStringLiteral("field \"eeprom\" names something that is not a regular file"));
+        if (!config.flash.isEmpty() && !config.eeprom.isEmpty() && sameFile(config.flash, config.eeprom))
+            return refuse(error, QStringLiteral("fields \"flash\" and \"eeprom\" name the same file"));
+    }
+    for (const VirtualCameraConfig &tracing : configs) {
+        if (tracing.trace.isEmpty())
+            continue;
+        for (const VirtualCameraConfig &config : configs) {
+            for (const auto &[name, memory] : {std::pair{"flash", &config.flash}, std::pair{"eeprom", &config.eeprom}}) {
+                if (!memory->isEmpty() && sameFile(tracing.trace, *memory))
+                    return refuse(error, QStringLiteral("field \"trace\" names the file of field \"%1\"")
+                                             .arg(QLatin1String(name)));
+            }
+        }
+    }
+    return true;
 }
 
 class Reader
@@ -143,11 +227,10 @@ public:
         text("jedec", digits);
         if (digits.isNull())
             return;
-        bool ok = false;
-        const uint32_t value = digits.toUInt(&ok, 16);
-        if (!ok || digits.size() != 6)
+        const auto value = digitsValue(digits, 16);
+        if (!value || digits.size() != 6)
             return fail("jedec");
-        out = value;
+        out = uint32_t(*value);
     }
 
     void fail(const char *key)
@@ -240,5 +323,7 @@ std::optional<std::vector<VirtualCameraConfig>> VirtualCameraConfig::parse(const
         }
         result.push_back(std::move(config));
     }
+    if (!filesApart(result, error))
+        return std::nullopt;
     return result;
 }

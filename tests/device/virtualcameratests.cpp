@@ -344,19 +344,60 @@ TEST(VirtualCameraConfig, ParsesNumbersHexAndArraysAndRefusesMalformedFields)
 {
     QString error;
     auto configs = VirtualCameraConfig::parse(
-        R"([{"vid":"0x1D6B","pid":"010","chip":null,"interfaces":[[3,0]],"fail_transfers":[1,"0X3","08"]},{}])", "/tmp", &error);
+        R"([{"vid":"0x1D6B","pid":"010","chip":null,"interfaces":[[3,0]],"fail_transfers":[1,"0X3","08"],
+             "unplug_after_transfers":"18446744073709551615"},{}])", "/tmp", &error);
     ASSERT_TRUE(configs) << qPrintable(error);
     ASSERT_EQ(configs->size(), 2u);
     EXPECT_EQ((*configs)[0].vid, 0x1D6B);
     EXPECT_EQ((*configs)[0].pid, 10); // decimal unless "0x"
     EXPECT_FALSE((*configs)[0].chip);
     EXPECT_EQ((*configs)[0].failTransfers, (std::set<uint64_t>{1, 3, 8}));
+    EXPECT_EQ((*configs)[0].unplugAfterTransfers, UINT64_MAX);
 
-    for (const char *bad : {R"({"vid":70000})", R"({"jedec":"C220"})", R"({"interfaces":[[3]]})", R"({"never_ready":1})",
-                            R"([1])", R"({"flash_size":0})", R"({"pid":"0x"})", R"({"pid":"1F"})", "not json"}) {
-        SCOPED_TRACE(bad);
+    ScratchFolder folder;
+    folder.write("flash.bin", {});
+    folder.write("folder/eeprom.bin", {});
+    ASSERT_TRUE(QFile::link(folder.filePath("flash.bin"), folder.filePath("link.bin")));
+    struct Row { const char *json; const char *error; };
+    const Row rows[] = {
+        {R"({"vid":70000})", R"(malformed field "vid")"},
+        {R"({"chip":256})", R"("chip")"},
+        {R"({"unplug_after_transfers":18446744073709551616})", R"("unplug_after_transfers")"}, // 2^64
+        {R"({"unplug_after_transfers":"18446744073709551616"})", R"("unplug_after_transfers")"},
+        {R"({"unplug_after_transfers":10000000000000000})", R"("unplug_after_transfers")"}, // no exact double
+        {R"({"erase_ms":-1})", R"("erase_ms")"},
+        {R"({"erase_ms":"-1"})", R"("erase_ms")"},
+        {R"({"latency_us":1.5})", R"("latency_us")"},
+        {R"({"latency_us":"1.5"})", R"("latency_us")"},
+        {R"({"fail_transfers":[2,-3]})", R"("fail_transfers")"},
+        {R"({"pid":"+5"})", R"("pid")"},
+        {R"({"pid":"0x"})", R"("pid")"},
+        {R"({"pid":"1F"})", R"("pid")"},
+        {R"({"jedec":"C220"})", R"("jedec")"},
+        {R"({"jedec":"+C2201"})", R"("jedec")"},
+        {R"({"interfaces":[[3]]})", R"("interfaces")"},
+        {R"({"interfaces":[[3,-1]]})", R"("interfaces")"},
+        {R"({"never_ready":1})", R"("never_ready")"},
+        {R"({"flash_size":0})", R"("flash_size")"},
+        {R"([1])", "JSON object"},
+        {"not json", ""},
+        // A trace is truncated when the camera starts: never over a memory's file, under any name.
+        {R"({"flash":"flash.bin","trace":"./flash.bin"})", R"("trace" names the file of field "flash")"},
+        {R"({"eeprom":"link.bin","trace":"flash.bin"})", R"("trace" names the file of field "eeprom")"},
+        {R"([{"flash":"flash.bin"},{"trace":"link.bin"}])", R"("trace" names the file of field "flash")"},
+        {R"({"eeprom":"new.bin","trace":"folder/../new.bin"})", R"("trace" names the file of field "eeprom")"},
+        {R"({"flash":"new.bin","eeprom":"./new.bin"})", "the same file"},
+        {R"({"flash":"folder"})", R"("flash" names something that is not a regular file)"},
+        {R"({"eeprom":"/dev/null"})", R"("eeprom" names something that is not a regular file)"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.json);
         error.clear();
-        EXPECT_FALSE(VirtualCameraConfig::parse(bad, "/tmp", &error));
+        EXPECT_FALSE(VirtualCameraConfig::parse(row.json, folder.path(), &error));
         EXPECT_FALSE(error.isEmpty());
+        EXPECT_TRUE(error.contains(QLatin1String(row.error))) << qPrintable(error);
     }
+    // Separate files, one of them reached through a folder: accepted.
+    EXPECT_TRUE(VirtualCameraConfig::parse(R"({"flash":"flash.bin","eeprom":"folder/eeprom.bin","trace":"trace.jsonl"})",
+                                           folder.path(), &error)) << qPrintable(error);
 }
