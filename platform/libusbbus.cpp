@@ -91,10 +91,20 @@ struct LibusbBus::State
         libusb_hotplug_callback_handle handle = 0;
         bool registered = false;
         bool alive = true;
-        // Devices reported inside registration, delivered once registration has returned.
+        // Devices reported inside registration, delivered once registration has returned. Each
+        // takes its identity when libusb reports it, before the event thread can report its
+        // removal, so that the removal names the same attachment.
         std::thread::id registeringThread;
         bool registering = false;
-        std::vector<DeviceRef> present;
+        std::vector<std::pair<DeviceRef, UsbDeviceId>> present;
+        // Removals the event thread reported while registration ran: registration may still list
+        // such a device, and it must then arrive with the identity its removal carries.
+        std::map<libusb_device *, std::pair<UsbDeviceId, DeviceRef>> leftWhileRegistering;
+        // What the handlers have been told, so that each attachment arrives once and leaves after
+        // it arrived: registration and an arrival event may both report a device, and a removal
+        // queued during registration overtakes the arrival when a handler spins the event loop.
+        std::set<UsbDeviceId> shown;   // GUI
+        std::set<UsbDeviceId> unheard; // GUI: left before its arrival was told
     };
 
     libusb_context *context = nullptr;
@@ -179,6 +189,13 @@ struct LibusbBus::State
     {
         if (!isAlive(watcher) || !watcher.context)
             return;
+        if (arrival) {
+            if (watcher.unheard.erase(id) || !watcher.shown.insert(id).second)
+                return;
+        } else if (!watcher.shown.erase(id)) {
+            watcher.unheard.insert(id);
+            return;
+        }
         const UsbDeviceInfo info = describe(device.get(), id);
         (arrival ? watcher.arrived : watcher.removed)(info);
     }
@@ -414,12 +431,19 @@ int LIBUSB_CALL hotplugCallback(libusb_context *, libusb_device *device, libusb_
     std::map<libusb_device *, std::pair<UsbDeviceId, DeviceRef>> ended; // unreferenced outside the lock
     std::lock_guard guard(state->lock);
     if (watcher->registering && std::this_thread::get_id() == watcher->registeringThread) {
-        watcher->present.push_back(takeRef(device));
+        // Inside registration: libusb has already put this watcher on its list, so the event
+        // thread may report the device leaving before registration returns.
+        const auto left = watcher->leftWhileRegistering.find(device);
+        const UsbDeviceId id = left != watcher->leftWhileRegistering.end() ? left->second.first
+                                                                          : state->idForLocked(device);
+        watcher->present.emplace_back(takeRef(device), id);
         return 0;
     }
     if (arrival)
         ended.swap(state->departed);
     const UsbDeviceId id = arrival ? state->idForLocked(device) : state->departLocked(device);
+    if (!arrival && watcher->registering)
+        watcher->leftWhileRegistering.try_emplace(device, id, takeRef(device));
     // Checked and posted under the lock that the token's deleter and the bus's destructor take,
     // so once either has returned nothing more reaches the GUI thread for this watcher.
     if (watcher->alive && state->gui) {
@@ -458,7 +482,8 @@ std::shared_ptr<void> LibusbBus::watch(QObject *context, Handler arrived, Handle
         }
     });
 
-    std::vector<DeviceRef> present;
+    std::vector<std::pair<DeviceRef, UsbDeviceId>> present;
+    std::map<libusb_device *, std::pair<UsbDeviceId, DeviceRef>> left; // unreferenced outside the lock
     if (libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG)) {
         libusb_hotplug_callback_handle handle = 0;
         const int result = libusb_hotplug_register_callback(
@@ -469,6 +494,7 @@ std::shared_ptr<void> LibusbBus::watch(QObject *context, Handler arrived, Handle
         std::lock_guard guard(state->lock);
         watcher->registering = false;
         present = std::move(watcher->present);
+        left.swap(watcher->leftWhileRegistering);
         if (result != LIBUSB_SUCCESS) {
             watcher->alive = false;
             return nullptr;
@@ -478,15 +504,17 @@ std::shared_ptr<void> LibusbBus::watch(QObject *context, Handler arrived, Handle
     } else {
         libusb_device **list = nullptr;
         const ssize_t count = libusb_get_device_list(state->context, &list);
-        for (ssize_t i = 0; i < count; ++i)
-            present.push_back(takeRef(list[i]));
+        {
+            std::lock_guard guard(state->lock);
+            for (ssize_t i = 0; i < count; ++i)
+                present.emplace_back(takeRef(list[i]), state->idForLocked(list[i]));
+            watcher->registering = false;
+        }
         if (count >= 0)
             libusb_free_device_list(list, 1);
-        std::lock_guard guard(state->lock);
-        watcher->registering = false;
     }
-    for (const DeviceRef &device : present)
-        state->deliver(*watcher, device, state->idFor(device.get()), true);
+    for (const auto &[device, id] : present)
+        state->deliver(*watcher, device, id, true);
     return token;
 }
 

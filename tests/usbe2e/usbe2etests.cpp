@@ -15,6 +15,7 @@
 #include <QObject>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <deque>
 #include <linux/ioctl.h>
@@ -22,6 +23,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <umockdev.h>
 #include <vector>
 
@@ -294,6 +296,11 @@ TEST_F(UsbEndToEnd, ArrivalOpenRegisterReadEepromReleaseRemovalThenNoDevice)
     EXPECT_EQ(arrived[0].vendorId << 16 | arrived[0].productId, uint32_t(kVid) << 16 | kPid);
     EXPECT_EQ(arrived[0].productName, "LUMIVEX T");
     EXPECT_EQ(arrived[0].interfaces.size(), 3u);
+    // Opened by the identity the arrival reported; an identity never reported opens nothing.
+    const std::unique_ptr<UsbDevice> byId = bus->openDevice(arrived[0].id);
+    ASSERT_TRUE(byId);
+    EXPECT_EQ(byId->info().productName, "LUMIVEX T");
+    EXPECT_EQ(bus->openDevice(arrived[0].id + 1), nullptr);
 
     bxHardwareLib hardware(*bus);
     ASSERT_TRUE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass));
@@ -325,15 +332,60 @@ TEST_F(UsbEndToEnd, ArrivalOpenRegisterReadEepromReleaseRemovalThenNoDevice)
     umockdev_testbed_uevent(testbed, "/sys/devices/usb2", "remove");
     ASSERT_TRUE(processEventsUntil([&] { return !removed.empty(); }));
     EXPECT_EQ(removed[0].id, hardware.GetUSBInterfaceInterfaceHandle()->deviceId());
+    EXPECT_EQ(bus->openDevice(arrived[0].id), nullptr);
     umockdev_testbed_remove_device(testbed, "/sys/devices/usb2");
     EXPECT_EQ(usbreq_readChipId(&chip), 0xE00002C0u);
     hardware.custom_dealloc();
+    // A device opened before the removal fails the same way, and its interfaces with it.
+    UsbDeviceRequest request{.bmRequestType = 0x80, .bRequest = 0x00, .wLength = 2, .pData = back.data()};
+    EXPECT_EQ(byId->interfaces(UsbDevice::kAnyInterfaceClass).front()->controlRequest(request), 0xE00002C0u);
+}
+
+// A camera that leaves while a new watch is still telling what is present leaves with the
+// identity it arrives with: the event thread gets the removal while the watch's first handler
+// runs, before the watch has told the second camera's arrival.
+TEST_F(UsbEndToEnd, ACameraLeavingWhileAWatchStartsLeavesWithItsIdentity)
+{
+    CameraModel a(cameraConfig(R"({"interfaces":[[14,1],[3,0]]})"));
+    CameraModel b(cameraConfig(R"({"interfaces":[[14,1],[3,0]]})"));
+    addCamera(a, 4, "LUMIVEX A");
+    addCamera(b, 5, "LUMIVEX B");
+    startBus();
+
+    QObject context;
+    std::vector<UsbDeviceInfo> arrived;
+    std::vector<UsbDeviceId> removed;
+    QString leaving;
+    auto token = bus->watch(
+        &context,
+        [&](const UsbDeviceInfo &info) {
+            arrived.push_back(info);
+            if (arrived.size() > 1)
+                return;
+            const bool first = info.productName == "LUMIVEX A";
+            leaving = first ? QStringLiteral("LUMIVEX B") : QStringLiteral("LUMIVEX A");
+            (first ? b : a).unplug();
+            umockdev_testbed_uevent(testbed, first ? "/sys/devices/usb5" : "/sys/devices/usb4", "remove");
+            // Time for the event thread to handle the removal; on a slow machine it comes later,
+            // which this test then does not tell apart from the ordinary case.
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        },
+        [&](const UsbDeviceInfo &info) { removed.push_back(info.id); });
+    ASSERT_EQ(arrived.size(), 2u);
+    EXPECT_EQ(arrived[1].productName, leaving);
+    ASSERT_TRUE(processEventsUntil([&] { return !removed.empty(); }));
+    drainMainQueue();
+    EXPECT_EQ(removed, std::vector<UsbDeviceId>{arrived[1].id});
+    EXPECT_NE(arrived[0].id, arrived[1].id);
+    EXPECT_TRUE(bus->openDevice(arrived[0].id));
+    EXPECT_EQ(bus->openDevice(arrived[1].id), nullptr);
 }
 
 // Watches taken and dropped while the event thread reports a camera leaving and coming back: a
-// dropped watch is never called again, a watch that stays sees every attachment leave with the
-// identity it arrived with, and a watch that outlives the bus can still be dropped. Built with
-// -fsanitize=address this also catches a watch's state freed while a callback still reads it.
+// dropped watch is never called again, every watch hears each attachment arrive once and leave
+// only after it arrived, with the same identity, and a watch that outlives the bus can still be
+// dropped. Built with -fsanitize=address this also catches a watch's state freed while a callback
+// still reads it.
 TEST_F(UsbEndToEnd, WatchesDroppedDuringHotplugStaySilent)
 {
     CameraModel camera(cameraConfig(R"({"interfaces":[[14,1],[3,0]]})"));
@@ -349,25 +401,44 @@ TEST_F(UsbEndToEnd, WatchesDroppedDuringHotplugStaySilent)
     // Each event is awaited (the emulated uevent socket is small), with watches taken and dropped
     // all the while, so that drops fall while the event thread runs the callbacks.
     constexpr size_t kCycles = 200; // even: the camera ends attached
-    std::deque<char> dropped;
-    int lateCalls = 0;
+    struct Heard
+    {
+        std::set<UsbDeviceId> present;
+        bool dropped = false;
+        int lateCalls = 0, outOfOrder = 0;
+    };
+    std::deque<Heard> transient;
     for (size_t cycle = 0; cycle < kCycles; ++cycle) {
         umockdev_testbed_uevent(testbed, "/sys/devices/usb3", cycle % 2 ? "add" : "remove");
         const auto seen = [&] { return arrivals.size() + removals.size() == cycle + 2; };
         const QDeadlineTimer deadline(5000);
         while (!seen() && !deadline.hasExpired()) {
-            char &gone = dropped.emplace_back(0);
-            const auto count = [&gone, &lateCalls](const UsbDeviceInfo &) { lateCalls += gone; };
-            auto token = bus->watch(&context, count, count);
+            Heard &heard = transient.emplace_back();
+            auto token = bus->watch(
+                &context,
+                [&heard](const UsbDeviceInfo &info) {
+                    heard.lateCalls += heard.dropped;
+                    heard.outOfOrder += !heard.present.insert(info.id).second;
+                },
+                [&heard](const UsbDeviceInfo &info) {
+                    heard.lateCalls += heard.dropped;
+                    heard.outOfOrder += !heard.present.erase(info.id);
+                });
             QCoreApplication::processEvents();
             token.reset();
-            gone = 1;
+            heard.dropped = true;
         }
         ASSERT_TRUE(seen()) << "cycle " << cycle;
     }
     QCoreApplication::processEvents();
     ASSERT_EQ(removals.size(), kCycles / 2);
+    int lateCalls = 0, outOfOrder = 0;
+    for (const Heard &heard : transient) {
+        lateCalls += heard.lateCalls;
+        outOfOrder += heard.outOfOrder;
+    }
     EXPECT_EQ(lateCalls, 0);
+    EXPECT_EQ(outOfOrder, 0) << "of " << transient.size() << " watches";
     for (size_t i = 0; i < removals.size(); ++i)
         ASSERT_EQ(removals[i], arrivals[i]) << "attachment " << i;
     EXPECT_EQ(std::set<UsbDeviceId>(arrivals.begin(), arrivals.end()).size(), arrivals.size());
