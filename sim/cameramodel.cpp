@@ -129,6 +129,8 @@ uint32_t CameraModel::controlTransfer(UsbDeviceRequest &request, UsbDeviceId att
             status = UsbStatus::NoDevice;
         else if (mConfig.failTransfers.count(n))
             status = UsbStatus::PipeStalled;
+        else if (const auto part = mShortAnswers.find(n); part != mShortAnswers.end() && request.deviceToHost())
+            status = answerPart(request, part->second);
         else
             status = answer(request);
         // A failed I2C request ends with a stop on the bus: nothing is held for the next one.
@@ -144,6 +146,25 @@ uint32_t CameraModel::controlTransfer(UsbDeviceRequest &request, UsbDeviceId att
     }
     if (leaving)
         leaving();
+    return status;
+}
+
+void CameraModel::answerShort(uint64_t transfer, uint32_t length)
+{
+    std::lock_guard guard(mLock);
+    mShortAnswers[transfer] = length;
+}
+
+uint32_t CameraModel::answerPart(UsbDeviceRequest &request, uint32_t length)
+{
+    std::vector<uint8_t> whole(request.pData, request.pData + (request.pData ? request.wLength : 0));
+    UsbDeviceRequest full = request;
+    full.pData = whole.empty() ? nullptr : whole.data();
+    const uint32_t status = answer(full);
+    if (status != UsbStatus::Success)
+        return status;
+    request.wLenDone = std::min(length, full.wLenDone);
+    std::copy_n(whole.begin(), request.wLenDone, request.pData);
     return status;
 }
 

@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -41,12 +42,17 @@ public:
     // options and is traced.
     uint32_t controlTransfer(UsbDeviceRequest &request, UsbDeviceId attachment);
 
+    // For tests: the device-to-host transfer numbered `transfer` moves only `length` bytes of its
+    // answer, as a device may; the rest of the host's buffer stays as the host left it.
+    void answerShort(uint64_t transfer, uint32_t length);
+
     uint64_t transferCount() const;
     std::vector<uint8_t> flashContents() const;
     std::vector<uint8_t> eepromContents() const;
 
 private:
     uint32_t answer(UsbDeviceRequest &request);
+    uint32_t answerPart(UsbDeviceRequest &request, uint32_t length);
     uint32_t answerReport(UsbDeviceRequest &request);
     uint32_t answerI2c(UsbDeviceRequest &request);
     bool isHidInterface(uint16_t number) const;
@@ -60,6 +66,7 @@ private:
     bool mPlugged = false;
     UsbDeviceId mAttachment = 0;
     uint64_t mTransfers = 0;
+    std::map<uint64_t, uint32_t> mShortAnswers; // transfer number → bytes it moves
     // The command report's payload, waiting for the data report it announces.
     std::vector<uint8_t> mPendingCommand;
     std::FILE *mTrace = nullptr;
