@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 std::atomic<std::shared_ptr<UsbInterface>> gUSBInterface;
@@ -23,7 +24,7 @@ constexpr uint8_t kChipT = 0xB3;
 constexpr int kI2cEeprom = 0xA0;
 constexpr uint32_t kEepromPiece = 32;
 constexpr uint32_t kDescriptorBlockAddress = 100;
-constexpr uint8_t kVersionAddress[2] = {0x00, 0x60};
+constexpr uint32_t kVersionAddress = 0x60;
 constexpr size_t kStringBuffer = 128;
 
 QString fromUtf16Le(std::span<const uint8_t> bytes)
@@ -55,55 +56,82 @@ bxHardwareLib::~bxHardwareLib()
 
 bool bxHardwareLib::initDevice(uint32_t vid, uint32_t pid, uint16_t interfaceClass)
 {
+    // No request of another thread may reach a camera between the end of one session and the
+    // start of the next.
+    const DeviceTransaction transaction;
+    custom_dealloc();
     UsbBus &bus = mBus ? *mBus : UsbBus::system();
-    const std::unique_ptr<UsbDevice> device = bus.openDevice(vid, pid);
+    return openSession(bus.openDevice(vid, pid), vid, pid, interfaceClass);
+}
+
+bool bxHardwareLib::initDevice(uint32_t vid, uint32_t pid, uint16_t interfaceClass, UsbDeviceId device)
+{
+    const DeviceTransaction transaction;
+    custom_dealloc();
+    UsbBus &bus = mBus ? *mBus : UsbBus::system();
+    std::unique_ptr<UsbDevice> attached = bus.openDevice(device);
+    if (attached && (attached->info().vendorId != vid || attached->info().productId != pid))
+        return false;
+    return openSession(std::move(attached), vid, pid, interfaceClass);
+}
+
+bool bxHardwareLib::openSession(std::unique_ptr<UsbDevice> device, uint32_t vid, uint32_t pid, uint16_t interfaceClass)
+{
     if (!device)
         return false;
 
-    // Whether this open kept the interface: only then may its failure drop it again.
-    bool keptHere = false;
+    std::shared_ptr<UsbInterface> control;
+    std::optional<uint8_t> hid;
     for (std::unique_ptr<UsbInterface> &interface : device->interfaces(interfaceClass)) {
         stdoutLine("intfNumber: %d. intfClass: %d, intfSubClass: %d\n", interface->number(),
                    interface->interfaceClass(), interface->interfaceSubClass());
-        if (!gUSBInterface.load() && interface->interfaceClass() == kVideoClass
+        if (!control && interface->interfaceClass() == kVideoClass
             && interface->interfaceSubClass() == kVideoControlSubClass) {
-            gUSBInterface.store(std::shared_ptr<UsbInterface>(std::move(interface)));
-            keptHere = true;
+            control = std::move(interface);
             continue;
         }
         if (interface->interfaceClass() == kHidClass)
-            gHIDInterfaceNumber = interface->number();
+            hid = interface->number();
     }
-    if (!gUSBInterface.load())
+    // Without a HID interface there is no bridge to talk to: not a camera of this family, and
+    // nothing is sent to it.
+    if (!control || !hid)
         return false;
-
-    // A device that turns out not to be a camera of this family must not keep the session:
-    // the next camera's requests would go to it.
-    const auto dropSession = [&] {
-        if (keptHere)
-            gUSBInterface.store(nullptr);
-        return false;
-    };
+    gHIDInterfaceNumber = *hid;
+    gUSBInterface.store(std::move(control));
 
     uint8_t chip = 0;
-    if (usbreq_readRegister(0x00, &chip) != UsbStatus::Success)
-        return dropSession();
+    _QLV2_FW_INFO record{};
+    if (usbreq_readRegister(0x00, &chip) == UsbStatus::Success) {
+        readQLV2FirmwareInfo(record);
+        if (usbreq_readChipId(&chip) == UsbStatus::Success && (chip == kChipS || chip == kChipT)) {
+            myQLV2_FW_Info = record;
+            is_qlv2_hardware = 1;
+            mPid = uint16_t(pid);
+            mVid = uint16_t(vid);
+            return true;
+        }
+    }
+    // Not a camera of this family after all: the next camera's requests must not go to it.
+    custom_dealloc();
+    return false;
+}
 
-    loadQLV2FirmwareInfo();
-
-    is_qlv2_hardware = 1;
-    mPid = uint16_t(pid);
-    mVid = uint16_t(vid);
-
-    if (usbreq_readChipId(&chip) != UsbStatus::Success || (chip != kChipS && chip != kChipT))
-        return dropSession();
-    return true;
+UsbDeviceId bxHardwareLib::sessionDevice() const
+{
+    const std::shared_ptr<UsbInterface> interface = gUSBInterface.load();
+    return interface ? interface->deviceId() : 0;
 }
 
 void bxHardwareLib::custom_dealloc()
 {
+    const DeviceTransaction transaction;
     gUSBInterface.store(nullptr);
     my256ByteData.reset();
+    myQLV2_FW_Info = {};
+    is_qlv2_hardware = 0;
+    mPid = 0;
+    mVid = 0;
 }
 
 QString bxHardwareLib::GetProductString()
@@ -178,7 +206,12 @@ uint32_t inEepromPieces(uint32_t address, uint32_t count, Byte *bytes, Piece pie
 
 uint32_t bxHardwareLib::fEEPROMRead(uint32_t address, uint32_t count, uint8_t *bytes)
 {
+    // A held address write without its read would leave the bus open, and the next write would
+    // land at this address.
+    if (count == 0)
+        return UsbStatus::Success;
     if (count <= kEepromPiece) {
+        const DeviceTransaction transaction;
         const uint8_t where[2] = {uint8_t(address >> 8), uint8_t(address)};
         if (const uint32_t status = usbreq_i2cWrite(this, kI2cEeprom, 2, where, true))
             return status;
@@ -207,16 +240,16 @@ uint32_t bxHardwareLib::GetFirmwareVersion()
 {
     if (is_qlv2_hardware)
         return myQLV2_FW_Info.UserSpaceData.FirmwareVersion.value();
-    if (usbreq_i2cWrite(this, kI2cEeprom, 2, kVersionAddress, true) != UsbStatus::Success)
-        return 0;
     uint8_t version[4] = {};
-    if (usbreq_i2cRead(this, kI2cEeprom, 4, version) != UsbStatus::Success)
+    if (fEEPROMRead(kVersionAddress, 4, version) != UsbStatus::Success)
         return 0;
     return (uint32_t(version[0]) << 24) | (uint32_t(version[1]) << 16) | (uint32_t(version[2]) << 8) | version[3];
 }
 
 uint8_t *bxHardwareLib::GetEeprom256Bytes()
 {
+    // The session cannot end halfway through the fill.
+    const DeviceTransaction transaction;
     if (my256ByteData)
         return my256ByteData->data();
     my256ByteData = std::make_unique<std::array<uint8_t, 256>>();

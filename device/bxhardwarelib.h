@@ -18,8 +18,8 @@
 // request travels; null when no session is open. Read from the update queue while the GUI thread
 // may drop it, hence atomic: a request in flight keeps its interface alive and fails cleanly.
 extern std::atomic<std::shared_ptr<UsbInterface>> gUSBInterface;
-// The camera's HID interface number, the wIndex of the bridge's report requests. Only ever
-// overwritten, never reset.
+// The camera's HID interface number, the wIndex of the bridge's report requests; learned afresh by
+// every open before its first request.
 extern std::atomic<uint8_t> gHIDInterfaceNumber;
 
 class bxHardwareLib
@@ -36,22 +36,32 @@ public:
     bxHardwareLib(const bxHardwareLib &) = delete;
     bxHardwareLib &operator=(const bxHardwareLib &) = delete;
 
-    // Finds the camera by its identifiers, keeps its Video Control interface, learns its HID
-    // interface and checks its bridge chip. True for a bridge of the T or S kind.
+    // Ends any session first, then finds the camera by its identifiers, keeps its Video Control
+    // interface, learns its HID interface and checks its bridge chip. True for a bridge of the T or
+    // S kind; only then are the identity and the firmware record set, and only then is the
+    // session kept.
     bool initDevice(uint32_t vid, uint32_t pid, uint16_t interfaceClass);
-    // Reads the firmware record from the camera's flash into myQLV2_FW_Info.
+    // The same for exactly the attachment the bus reported, which must carry these identifiers:
+    // of two cameras with the same identifiers, the one that arrived.
+    bool initDevice(uint32_t vid, uint32_t pid, uint16_t interfaceClass, UsbDeviceId device);
+    // Reads the firmware record from the camera's flash into myQLV2_FW_Info; a record that cannot
+    // be read whole stays empty.
     bool loadQLV2FirmwareInfo();
 
     uint8_t isQLV2Hardware() const { return is_qlv2_hardware; }
     uint16_t GetVendorID() const { return mVid; }
     uint16_t GetProductID() const { return mPid; }
     std::shared_ptr<UsbInterface> GetUSBInterfaceInterfaceHandle() const { return gUSBInterface.load(); }
+    // The attachment the session talks to, 0 when none: a removal ends the session only if it
+    // names this one.
+    UsbDeviceId sessionDevice() const;
 
     QString GetProductString();
     QString GetManufacturerString();
     QString GetSerialNumberString();
 
-    // Ends the session: no interface kept, the EEPROM block forgotten.
+    // Ends the session between two exchanges: no interface kept, identity, firmware record and
+    // EEPROM block forgotten.
     void custom_dealloc();
 
     // The boot EEPROM, in pieces of at most 32 bytes; statuses as the requests return them.
@@ -59,7 +69,8 @@ public:
     uint32_t fEEPROMWrite(uint32_t address, uint32_t count, const uint8_t *bytes);
     // The camera's firmware version; 0 when it cannot be read.
     uint32_t GetFirmwareVersion();
-    // The EEPROM's 256-byte descriptor block, read once per session; owned by this object.
+    // The EEPROM's 256-byte descriptor block, read once per session; owned by this object until
+    // the session ends.
     uint8_t *GetEeprom256Bytes();
 
     std::unique_ptr<std::array<uint8_t, 256>> my256ByteData;
@@ -72,6 +83,9 @@ public:
 private:
     enum class Descriptor { Product, Manufacturer, Serial };
     QString descriptorString(Descriptor which);
+    bool openSession(std::unique_ptr<UsbDevice> device, uint32_t vid, uint32_t pid, uint16_t interfaceClass);
+    // The firmware record as the flash holds it; empty unless every read succeeded.
+    static bool readQLV2FirmwareInfo(_QLV2_FW_INFO &info);
 
     UsbBus *mBus = nullptr;
 };

@@ -5,20 +5,26 @@
 #include "device/spiflash.h"
 #include "payload/firmwareheader.h"
 
-#include <algorithm>
-#include <cstring>
 #include <vector>
 
 bool bxHardwareLib::loadQLV2FirmwareInfo()
 {
-    using namespace FirmwareHeader;
-    _QLV2_FW_INFO &info = myQLV2_FW_Info;
+    _QLV2_FW_INFO info{};
+    const bool loaded = readQLV2FirmwareInfo(info);
+    myQLV2_FW_Info = info;
+    return loaded;
+}
 
-    // A read that fails leaves its bytes as they were; the open goes on with what the record
-    // then holds, as it did before the flash could be asked.
+bool bxHardwareLib::readQLV2FirmwareInfo(_QLV2_FW_INFO &info)
+{
+    using namespace FirmwareHeader;
+
+    // Bytes a failed piece did not bring are not the camera's: such a record is no record.
     std::array<uint8_t, kBootConfigSize> boot{};
-    std::memcpy(boot.data(), &info.BootConfig, kBootConfigSize);
-    spi_readData(0, kBootConfigSize, boot.data());
+    if (!spi_readData(0, kBootConfigSize, boot.data())) {
+        info = {};
+        return false;
+    }
     if (!locateUserSpace(info, boot))
         return false;
 
@@ -26,6 +32,9 @@ bool bxHardwareLib::loadQLV2FirmwareInfo()
     // and its default UVC block run past the sector's end.
     const uint32_t length = requiredFlashLength(info.UserSpaceAddr) - info.SectorAddr;
     std::vector<uint8_t> region(length, 0);
-    spi_readData(info.SectorAddr, length, region.data());
+    if (!spi_readData(info.SectorAddr, length, region.data())) {
+        info = {};
+        return false;
+    }
     return readUserSpace(info, region, info.SectorAddr);
 }

@@ -121,6 +121,7 @@ bool spi_sendBytes(uint8_t channel, uint8_t endFlag, const uint8_t *header, uint
     if (headerCount > kSpiMaxSendBytes || dataCount > kSpiMaxSendBytes - headerCount
         || (headerCount && !header) || (dataCount && !data))
         return false;
+    const DeviceTransaction transaction;
     const uint8_t command[4] = {kSpiWriteCommand, 0x00, 0x00, 0x00};
     if (usbreq_setReport(kCommandReport, command, 4) != UsbStatus::Success)
         return false;
@@ -138,6 +139,7 @@ bool spi_receiveBytes(uint8_t channel, uint8_t endFlag, const uint8_t *header, u
 {
     if (count > kSpiMaxReceiveBytes || (count && !buffer))
         return false;
+    const DeviceTransaction transaction;
     // Only the read itself decides the result; a caller that must know the header went out
     // (spi_readData) sends it as a piece of its own.
     if (header && headerCount)
@@ -256,6 +258,7 @@ bool spi_programPage(uint32_t address, uint32_t length, const uint8_t *data)
     if (length <= kChunk) {
         spi_sendBytes(kChannel, 1, header.data(), uint32_t(header.size()), data, length);
     } else {
+        const DeviceTransaction transaction;
         spi_sendBytes(kChannel, 0, header.data(), uint32_t(header.size()), nullptr, 0);
         for (uint32_t done = 0; done < length;) {
             const uint32_t piece = std::min(length - done, kChunk);
@@ -274,6 +277,7 @@ bool spi_readData(uint32_t address, uint32_t length, uint8_t *buffer)
 {
     if (length && !buffer)
         return false;
+    const DeviceTransaction transaction;
     const std::array<uint8_t, 4> header = addressed(kReadData, address);
     // The header always goes out as a piece of its own, so that the transaction ends on the
     // wire even when a piece in between fails; any failure makes the whole read fail.

@@ -57,6 +57,10 @@ using SpiMillisecondClock = uint64_t (*)();
 void spi_setClock(SpiMillisecondClock clock);
 uint64_t currentMilliseconds();
 
+// Each transaction below, from its first piece to the one with the end flag (a read, a page's data,
+// a status read), holds the device against other threads (DeviceTransaction); a caller that builds
+// its own transaction from pieces holds it around them.
+
 // One SPI piece out: header then data, at most 37 bytes together. endFlag 0 keeps the transaction
 // open for the next piece.
 bool spi_sendBytes(uint8_t channel, uint8_t endFlag, const uint8_t *header, uint32_t headerCount,

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <exception>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -47,7 +48,12 @@ uint32_t sendReport(uint8_t reportId, const uint8_t *payload, uint8_t *answer, i
     request.pData = data.data();
     request.noDataTimeout = kReportTimeoutMs;
     request.completionTimeout = kReportTimeoutMs;
-    const uint32_t status = usbreq_sendRequest(request);
+    uint32_t status = usbreq_sendRequest(request);
+    // The buffer was primed with zeros: what the device did not send must not pass for its answer.
+    if (get && status == UsbStatus::Success && request.wLenDone < request.wLength) {
+        status = kShortAnswer;
+        stdoutLine("ControlRequestTO: 0x%08x\n", status);
+    }
     if (get && status == UsbStatus::Success)
         std::copy_n(data.begin(), length, answer);
     return status;
@@ -73,6 +79,7 @@ UsbDeviceRequest i2cRequest(uint8_t bmRequestType, uint8_t bRequest, int address
 template<typename Exchange>
 uint32_t i2cExchange(bxHardwareLib *hardware, const char *method, Exchange &&exchange)
 {
+    const DeviceTransaction transaction;
     std::lock_guard guard(hardware->mLock);
     uint32_t status = UsbStatus::Success;
     try {
@@ -91,10 +98,24 @@ uint32_t i2cExchange(bxHardwareLib *hardware, const char *method, Exchange &&exc
     return status;
 }
 
+std::recursive_mutex &deviceMutex()
+{
+    static std::recursive_mutex mutex;
+    return mutex;
+}
+
 } // namespace
+
+DeviceTransaction::DeviceTransaction()
+    : mHold(deviceMutex())
+{
+}
+
+DeviceTransaction::~DeviceTransaction() = default;
 
 uint32_t usbreq_sendRequest(UsbDeviceRequest &request)
 {
+    const DeviceTransaction transaction;
     const std::shared_ptr<UsbInterface> interface = gUSBInterface.load();
     if (!interface) {
         systemLog(QStringLiteral(" Error: No interface to send request"));
@@ -121,6 +142,7 @@ uint32_t usbreq_getReport(uint8_t reportId, uint8_t *buffer, int length)
 
 uint32_t usbreq_readRegister(uint8_t reg, uint8_t *value)
 {
+    const DeviceTransaction transaction;
     const uint8_t command[4] = {0x08, reg, 0x00, 0x04};
     if (const uint32_t status = usbreq_setReport(kCommandReport, command, 4))
         return status;
@@ -163,10 +185,16 @@ uint32_t usbreq_i2cRead(bxHardwareLib *hardware, int address, int count, uint8_t
                        [&](UsbInterface &interface, uint32_t &status) {
         if (count <= 0)
             return;
-        UsbDeviceRequest request = i2cRequest(0xC0, 0x02, address, uint16_t(std::min(count, 0xFFFF)), buffer);
+        // Read aside: a short answer leaves the caller's bytes as they were.
+        std::vector<uint8_t> answer(size_t(count), 0);
+        UsbDeviceRequest request = i2cRequest(0xC0, 0x02, address, uint16_t(std::min(count, 0xFFFF)), answer.data());
         status = interface.controlRequest(request);
+        if (status == UsbStatus::Success && request.wLenDone < uint32_t(count))
+            status = kShortAnswer;
         if (status != UsbStatus::Success)
             stdoutLine("CameraControl Error: usbreq_i2cRead (%08x)\n", status);
+        else
+            std::copy(answer.begin(), answer.end(), buffer);
         pauseAfterI2c(status);
     });
 }

@@ -59,7 +59,8 @@ TEST(DeviceSession, HidInterfaceIsLearnedWhereverItStandsAndTheLastOneWins)
         {interfaces({{14, 1}, {14, 2}, {1, 1}, {3, 0}}), 0xB3, 0, 3},  // HID last
         {interfaces({{14, 1}, {3, 0}, {14, 2}, {3, 0}}), 0xB3, 0, 3},  // two HID: the later one
         {interfaces({{14, 2}, {14, 1}, {14, 1}, {3, 0}}), 0xB3, 1, 3}, // two Video Control: the first
-        {interfaces({{14, 2}, {3, 0}}), 0xB3, -1, 0},                  // none
+        {interfaces({{14, 2}, {3, 0}}), 0xB3, -1, 0},                  // no Video Control
+        {interfaces({{14, 1}, {14, 2}}), 0xB3, -1, 0},                 // no HID: not of this family
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(QJsonDocument(c.layout).toJson(QJsonDocument::Compact).toStdString());
@@ -70,8 +71,8 @@ TEST(DeviceSession, HidInterfaceIsLearnedWhereverItStandsAndTheLastOneWins)
         const bool opened = open(hardware, &printed);
         if (c.keptNumber < 0) {
             EXPECT_FALSE(opened);
-            EXPECT_EQ(printed, "intfNumber: 0. intfClass: 14, intfSubClass: 2\n"
-                                  "intfNumber: 1. intfClass: 3, intfSubClass: 0\n"); // and nothing more
+            EXPECT_EQ(printed.count("intfNumber"), c.layout.size()); // and nothing more
+            EXPECT_EQ(printed.count('\n'), c.layout.size());
             EXPECT_TRUE(bench.trace().empty());
             EXPECT_FALSE(hardware.GetUSBInterfaceInterfaceHandle());
             continue;
@@ -88,7 +89,7 @@ TEST(DeviceSession, HidInterfaceIsLearnedWhereverItStandsAndTheLastOneWins)
 
 TEST(DeviceSession, OpenPrintsEveryInterfaceAndReadsTheChipTwice)
 {
-    CameraBench bench(QJsonArray{QJsonObject{}, QJsonObject{{"pid", "0x5202"}}});
+    CameraBench bench;
     bxHardwareLib hardware(bench.bus());
     QString printed;
     ASSERT_TRUE(open(hardware, &printed));
@@ -104,44 +105,78 @@ TEST(DeviceSession, OpenPrintsEveryInterfaceAndReadsTheChipTwice)
     EXPECT_EQ(hardware.GetVendorID(), kVid);
     EXPECT_EQ(hardware.GetProductID(), kPid);
     EXPECT_EQ(hardware.isQLV2Hardware(), 1);
+    EXPECT_EQ(hardware.sessionDevice(), bench.camera().attachment());
 
-    // A second open without custom_dealloc keeps the first camera's interface.
-    const UsbDeviceId first = hardware.GetUSBInterfaceInterfaceHandle()->deviceId();
-    ASSERT_TRUE(hardware.initDevice(kVid, 0x5202, kAny));
-    EXPECT_EQ(hardware.GetUSBInterfaceInterfaceHandle()->deviceId(), first);
-    EXPECT_EQ(bench.trace(0).size(), 16u);
-    EXPECT_TRUE(bench.trace(1).empty());
-
-    // Neither another product, nor a vendor id beyond 16 bits, nor a class the camera only has as HID.
-    hardware.custom_dealloc();
-    EXPECT_FALSE(hardware.initDevice(kVid, 0x1234, kAny));
-    EXPECT_FALSE(hardware.initDevice(0x1F055, kPid, kAny));
+    // Neither a class the camera only has as HID, nor one without its HID interface.
     EXPECT_FALSE(open(hardware, &printed, kPid, 3));
     EXPECT_EQ(printed, "intfNumber: 3. intfClass: 3, intfSubClass: 0\n");
+    EXPECT_FALSE(open(hardware, &printed, kPid, 14));
+    EXPECT_EQ(bench.trace().size(), 8u);
+}
+
+// Every open starts from no session: the camera it names is the only one it talks to, and one
+// that cannot be opened leaves no session and no identity behind.
+TEST(DeviceSession, EachOpenEndsTheSessionBeforeAndReachesTheCameraItNames)
+{
+    CameraBench bench(QJsonArray{QJsonObject{}, QJsonObject{}, QJsonObject{{"pid", "0x5202"}}});
+    bxHardwareLib hardware(bench.bus());
+    const UsbDeviceId second = bench.camera(1).attachment();
+    const struct
+    {
+        uint32_t vid, pid;
+        UsbDeviceId attachment; // 0: the first with these identifiers
+        int opened;             // the camera that gets the session, -1: none
+    } steps[] = {
+        {kVid, kPid, second, 1},
+        {kVid, 0x5202, 0, 2}, // without custom_dealloc before
+        {kVid, kPid, 0, 0},
+        {kVid, 0x5202, second, -1}, // the attachment carries other identifiers
+        {kVid, 0x1234, 0, -1},
+        {0x1F055, kPid, 0, -1},     // a vendor id beyond 16 bits
+        {0x1F055, kPid, second, -1},
+    };
+    std::vector<size_t> heard(3, 0);
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.opened);
+        const bool opened = step.attachment ? hardware.initDevice(step.vid, step.pid, kAny, step.attachment)
+                                            : hardware.initDevice(step.vid, step.pid, kAny);
+        EXPECT_EQ(opened, step.opened >= 0);
+        if (step.opened >= 0)
+            heard[size_t(step.opened)] += 8;
+        for (size_t i = 0; i < heard.size(); ++i)
+            EXPECT_EQ(bench.trace(i).size(), heard[i]) << i;
+        EXPECT_EQ(hardware.sessionDevice(), step.opened >= 0 ? bench.camera(size_t(step.opened)).attachment() : 0);
+        EXPECT_EQ(hardware.GetProductID(), step.opened >= 0 ? step.pid : 0);
+    }
+    // An attachment that has left is not opened again.
+    bench.bus().unplug(1);
+    EXPECT_FALSE(hardware.initDevice(kVid, kPid, kAny, second));
 }
 
 // A failed open must not leave its interface kept: the right camera opened next gets the requests.
 TEST(DeviceSession, FailedOpenDropsTheInterfaceForTheNextCamera)
 {
-    struct Case { const char *name; QJsonObject camera; size_t sentToIt; int qlv2; };
+    struct Case { const char *name; QJsonObject camera; uint64_t shortAnswer; size_t sentToIt; };
     const Case cases[] = {
-        {"failed register read", {{"fail_transfers", QJsonArray{1}}}, 1, 0},
-        {"webcam without bridge", {{"chip", QJsonValue::Null}, {"product", "Some Webcam"}}, 1, 0},
-        {"foreign chip", {{"chip", 0x42}}, 8, 1}, // identity already filled in
+        {"failed register read", {{"fail_transfers", QJsonArray{1}}}, 0, 1},
+        {"register answer short of the report", {}, 2, 2},
+        {"webcam without bridge", {{"chip", QJsonValue::Null}, {"product", "Some Webcam"}}, 0, 1},
+        {"foreign chip", {{"chip", 0x42}}, 0, 8},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         QJsonObject failing = c.camera;
         failing["pid"] = "0x7777";
         CameraBench bench(QJsonArray{failing, QJsonObject{}});
+        if (c.shortAnswer)
+            bench.camera(0).answerShort(c.shortAnswer, 1); // the chip's byte, and no more
         bxHardwareLib hardware(bench.bus());
         QString printed;
         EXPECT_FALSE(open(hardware, &printed, 0x7777));
-        EXPECT_EQ(hardware.isQLV2Hardware(), c.qlv2);
-        EXPECT_FALSE(hardware.GetUSBInterfaceInterfaceHandle());
-        if (c.sentToIt == 1) {
-            EXPECT_TRUE(printed.endsWith("ControlRequestTO: 0xe000404f\n"));
-            EXPECT_EQ(bench.trace(0)[0].status, 0xE000404Fu);
+        EXPECT_EQ(hardware.sessionDevice(), 0u);
+        EXPECT_EQ(hardware.isQLV2Hardware() + hardware.GetVendorID() + hardware.GetProductID(), 0);
+        if (c.shortAnswer) {
+            EXPECT_TRUE(printed.endsWith("ControlRequestTO: 0xe00002e7\n"));
         }
         ASSERT_TRUE(hardware.initDevice(kVid, kPid, kAny));
         EXPECT_EQ(bench.trace(0).size(), c.sentToIt);
@@ -214,6 +249,14 @@ TEST_F(OpenSession, EepromWriteOf32BytesIsOneRequestOf34AndTheReadAHeldAddressWr
     QFile file(bench.folder().filePath("eeprom.bin"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll().mid(0x164, 32), QByteArray(reinterpret_cast<const char *>(data.data()), 32));
+
+    // A read answered with fewer bytes than asked for fails and leaves the buffer as it was.
+    bench.camera().answerShort(bench.camera().transferCount() + 2, 16);
+    std::vector<uint8_t> untouched(32, 0xEE);
+    StdoutCapture out;
+    EXPECT_EQ(hardware.fEEPROMRead(0x0164, 32, untouched.data()), kShortAnswer);
+    EXPECT_EQ(untouched, std::vector<uint8_t>(32, 0xEE));
+    EXPECT_EQ(out.text(), "CameraControl Error: usbreq_i2cRead (e00002e7)\n");
 }
 
 TEST_F(OpenSession, LongerEepromTransfersGoInPiecesOf32)
@@ -231,10 +274,25 @@ TEST_F(OpenSession, LongerEepromTransfersGoInPiecesOf32)
                                   "40 03 0000 00a0 2 1000", "c0 02 0000 00a0 32 0001", "40 03 0000 00a0 2 1020",
                                   "c0 02 0000 00a0 32 2021", "40 03 0000 00a0 2 1040", "c0 02 0000 00a0 6 4041"}));
 
-    // A multiple of 32 still ends with a write of the bare address.
+    // A multiple of 32: the write still ends with the bare address, which stores nothing; the read
+    // ends with its last piece, as does a read of nothing, so no address is left held for the
+    // write after them to run on from.
+    const std::vector<uint8_t> before = bench.camera().eepromContents();
     ASSERT_EQ(hardware.fEEPROMWrite(0x2000, 64, data.data()), 0u);
-    ASSERT_EQ(sent().size(), 12u);
-    EXPECT_EQ(sent()[11].wire(), "40 02 0000 00a0 2 2040");
+    ASSERT_EQ(hardware.fEEPROMRead(0x2000, 64, back.data()), 0u);
+    ASSERT_EQ(hardware.fEEPROMRead(0x2000, 0, back.data()), 0u);
+    writeEeprom(0x3000, QByteArray("\x5a\x5b", 2));
+    heads.clear();
+    const auto wire = sent();
+    for (auto t = wire.begin() + 9; t != wire.end(); ++t)
+        heads.append(t->wire().section(' ', 0, 4) + ' ' + t->data.left(4));
+    EXPECT_EQ(heads, QStringList({"40 02 0000 00a0 34 2000", "40 02 0000 00a0 34 2020", "40 02 0000 00a0 2 2040",
+                                  "40 03 0000 00a0 2 2000", "c0 02 0000 00a0 32 0001", "40 03 0000 00a0 2 2020",
+                                  "c0 02 0000 00a0 32 2021", "40 02 0000 00a0 4 3000"}));
+    const std::vector<uint8_t> eeprom = bench.camera().eepromContents();
+    EXPECT_TRUE(std::equal(data.begin(), data.begin() + 64, eeprom.begin() + 0x2000));
+    EXPECT_EQ(eeprom[0x2040], before[0x2040]);
+    EXPECT_EQ(eeprom[0x3000] << 8 | eeprom[0x3001], 0x5a5b);
 }
 
 TEST_F(OpenSession, I2cWriteOf100BytesIsSplit64And36)
@@ -282,11 +340,15 @@ TEST_F(OpenSession, EepromBlockIsReadOncePerSession)
     EXPECT_EQ(hardware.GetEeprom256Bytes(), block);
     EXPECT_EQ(sent().size(), 16u);
 
-    hardware.custom_dealloc();
-    ASSERT_TRUE(hardware.initDevice(kVid, kPid, kAny));
-    const size_t reopened = sent().size();
-    hardware.GetEeprom256Bytes();
-    EXPECT_EQ(sent().size(), reopened + 16);
+    // A new session reads it again, whether the last one was ended or not.
+    for (const bool ended : {true, false}) {
+        if (ended)
+            hardware.custom_dealloc();
+        ASSERT_TRUE(hardware.initDevice(kVid, kPid, kAny));
+        const size_t reopened = sent().size();
+        hardware.GetEeprom256Bytes();
+        EXPECT_EQ(sent().size(), reopened + 16);
+    }
 }
 
 TEST_F(OpenSession, FirmwareVersionFromTheRecordOrBigEndianFromTheEeprom)

@@ -8,16 +8,23 @@
 
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+
 #include <cstring>
 
 namespace {
 
 // The flash bytes of an image, with the strings and version a camera reports.
-std::vector<uint8_t> flashOf(FirmwareImageBuilder builder)
+std::vector<uint8_t> flashOf(FirmwareImageBuilder builder, uint16_t version = 0x0102)
 {
-    builder.version(0x0102).product(QStringLiteral("LUMIVEX T")).vendor(QStringLiteral("Lumivex Optics"));
+    builder.version(version).product(QStringLiteral("LUMIVEX T")).vendor(QStringLiteral("Lumivex Optics"));
     const QByteArray image = builder.serial(QStringLiteral("SN-4711")).build();
     return {image.begin() + qsizetype(FirmwareHeader::kImagePrefixSize), image.end()};
+}
+
+QByteArray bytesOf(const std::vector<uint8_t> &bytes)
+{
+    return QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
 }
 
 } // namespace
@@ -60,16 +67,55 @@ TEST(CameraFirmwareRecord, OpeningReadsTheRecordFromTheFlash)
     }
 }
 
-TEST(CameraFirmwareRecord, ABlankFlashOrABaseBeyondTheFlashGivesAnEmptyRecordAndTheOpenSucceeds)
+// Each open starts from an empty record and fills it only from a whole read: a camera whose
+// record cannot be read, opened after one whose record could, shows no version and no name.
+TEST(CameraFirmwareRecord, ARecordThatCannotBeReadStaysEmptyAfterAnotherCamerasRecord)
 {
-    for (const auto &flash : {std::vector<uint8_t>{}, flashOf(FirmwareImageBuilder().baseAddress(0xE001))}) {
-        SCOPED_TRACE(flash.size());
-        FlashSession session({}, flash, FlashSession::Unopened);
-        ASSERT_TRUE(session.open());
-        EXPECT_EQ(session.hardware.myQLV2_FW_Info.SectorAddr, 0u);
-        EXPECT_EQ(session.hardware.GetFirmwareVersion(), 0u);
-        EXPECT_EQ(session.hardware.GetProductString(), "");
-        EXPECT_FALSE(session.hardware.loadQLV2FirmwareInfo());
-        EXPECT_EQ(commands(session.transactions()), QStringList({"03000000", "03000000"})); // at the open and again
+    const std::vector<uint8_t> recorded = flashOf(FirmwareImageBuilder(), 0x0203);
+    // The second camera's open: 1-2 register read, 3-4 the boot configuration's header piece,
+    // 5-6 its bytes, 7-8 the user space's header piece, 9-10 its first 32 bytes.
+    const struct
+    {
+        const char *name;
+        std::vector<uint8_t> flash;
+        int failing;         // transfer that stalls, 0: none
+        uint64_t shortAnswer; // transfer answered with 8 bytes, 0: none
+    } cases[] = {
+        {"blank flash", {}, 0, 0},
+        {"base beyond the flash", flashOf(FirmwareImageBuilder().baseAddress(0xE001)), 0, 0},
+        {"boot configuration unread", recorded, 6, 0},
+        {"boot configuration answered short", recorded, 0, 6},
+        {"user space unread", recorded, 10, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchFolder folder;
+        folder.write(QStringLiteral("first.bin"), bytesOf(flashOf(FirmwareImageBuilder())));
+        QJsonObject second{{"pid", "0x5202"}, {"fail_transfers", QJsonArray{c.failing}}};
+        if (!c.flash.empty()) {
+            folder.write(QStringLiteral("second.bin"), bytesOf(c.flash));
+            second["flash"] = folder.filePath(QStringLiteral("second.bin"));
+        }
+        CameraBench bench(QJsonArray{QJsonObject{{"flash", folder.filePath(QStringLiteral("first.bin"))}}, second});
+        if (c.shortAnswer)
+            bench.camera(1).answerShort(c.shortAnswer, 8);
+        bxHardwareLib hardware(bench.bus());
+        ASSERT_TRUE(hardware.initDevice(0xF055, 0x5201, bxHardwareLib::kAnyInterfaceClass));
+        ASSERT_EQ(hardware.GetFirmwareVersion(), 0x0102u);
+
+        ASSERT_TRUE(hardware.initDevice(0xF055, 0x5202, bxHardwareLib::kAnyInterfaceClass));
+        EXPECT_EQ(hardware.GetFirmwareVersion(), 0u);
+        EXPECT_EQ(hardware.GetProductString(), "");
+        EXPECT_EQ(hardware.myQLV2_FW_Info.SectorAddr, 0u);
+        // Read again, a record that is there is read whole.
+        const bool there = c.failing || c.shortAnswer;
+        EXPECT_EQ(hardware.loadQLV2FirmwareInfo(), there);
+        EXPECT_EQ(hardware.GetFirmwareVersion(), there ? 0x0203u : 0u);
+
+        // The end of the session forgets the camera.
+        hardware.custom_dealloc();
+        EXPECT_EQ(hardware.isQLV2Hardware() + hardware.GetVendorID() + hardware.GetProductID(), 0);
+        const _QLV2_FW_INFO empty{};
+        EXPECT_EQ(std::memcmp(&empty, &hardware.myQLV2_FW_Info, sizeof empty), 0);
     }
 }

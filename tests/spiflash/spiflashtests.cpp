@@ -2,13 +2,16 @@
 // programs and erases, chip identification, the write-enable latch, block protection, the time
 // limits (on a scripted clock) and failures that must be reported.
 #include "device/spiflash.h"
+#include "device/usbrequests.h"
 #include "tests/spiflash/spiwire.h"
 
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 
 namespace {
 
@@ -248,6 +251,7 @@ TEST(SpiFlashFailures, ReadReportsAFailedPieceAndKeepsThatPartOfTheBuffer)
         int failing; // 0: none
         size_t keptFrom, keptTo; // the part of the buffer no answer reached
         size_t transfers;
+        bool answeredShort = false; // the failing transfer brings 20 bytes instead of failing
     } cases[] = {
         {70, 0, 0, 0, 8},
         {70, 2, 0, 0, 8},   // the header's data report
@@ -255,11 +259,15 @@ TEST(SpiFlashFailures, ReadReportsAFailedPieceAndKeepsThatPartOfTheBuffer)
         {70, 8, 64, 70, 8}, // the last chunk's answer
         {16, 4, 0, 16, 4},  // a short read's answer
         {16, 1, 0, 0, 3},   // a short read's header: its data report is not sent
+        {70, 6, 32, 64, 8, true}, // the zeros after a short answer are not the flash's
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(QStringLiteral("%1 bytes, transfer %2 failing").arg(c.length).arg(c.failing).toStdString());
         const std::vector<uint8_t> content = flashContent();
-        FlashSession session({{"fail_transfers", QJsonArray{c.failing ? kOpeningTransfers + c.failing : 0}}}, content);
+        const int stalling = c.failing && !c.answeredShort ? kOpeningTransfers + c.failing : 0;
+        FlashSession session({{"fail_transfers", QJsonArray{stalling}}}, content);
+        if (c.answeredShort)
+            session.bench.camera().answerShort(kOpeningTransfers + c.failing, 20);
         std::vector<uint8_t> buffer(c.length, 0xAA);
         EXPECT_EQ(spi_readData(0x100, c.length, buffer.data()), c.failing == 0);
         EXPECT_TRUE(isBlank(buffer, c.keptFrom, c.keptTo, 0xAA));
@@ -290,4 +298,62 @@ TEST(SpiFlashFailures, OversizedPiecesAndOperationsWithoutASessionFailBeforeAnyt
     EXPECT_FALSE(spi_eraseSector(0));
     EXPECT_FALSE(spi_programPage(0, 4, bytes.data()));
     EXPECT_TRUE(session.sent().empty());
+}
+
+// Two threads at once: each exchange (an EEPROM read, a register read, an SPI read) comes back
+// whole and right, and reading never writes.
+TEST(DeviceLock, ExchangesOfTwoThreadsNeverMix)
+{
+    // An EEPROM read of 32 bytes, or a flash read of 70 bytes followed by the chip's register.
+    struct Side
+    {
+        bool eeprom;
+        uint32_t address;
+    };
+    const struct
+    {
+        const char *name;
+        Side first, second;
+    } cases[] = {
+        {"EEPROM against EEPROM", {true, 0x0100}, {true, 0x0800}},
+        {"flash against EEPROM", {false, 0x0100}, {true, 0x0800}},
+        {"flash and register against flash and register", {false, 0x0100}, {false, 0x4000}},
+    };
+    const std::vector<uint8_t> content = flashContent();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        FlashSession session({}, content);
+        bxHardwareLib &hardware = session.hardware;
+        for (const Side &side : {c.first, c.second}) {
+            if (side.eeprom)
+                ASSERT_EQ(hardware.fEEPROMWrite(side.address, 32, content.data() + side.address), 0u);
+        }
+        const std::vector<uint8_t> eeprom = session.bench.camera().eepromContents();
+        const auto exchange = [&](const Side &side) {
+            std::vector<uint8_t> bytes(side.eeprom ? 32 : 70);
+            uint8_t chip = 0;
+            const bool ok = side.eeprom ? hardware.fEEPROMRead(side.address, 32, bytes.data()) == 0
+                                        : spi_readData(side.address, 70, bytes.data()) && usbreq_readChipId(&chip) == 0 && chip == 0xB3;
+            return ok && std::equal(bytes.begin(), bytes.end(), content.begin() + side.address);
+        };
+
+        // Each side goes on until both have made their rounds, so that they overlap throughout.
+        constexpr int kRounds = 25;
+        std::atomic<int> done = 0, wrong = 0;
+        const auto hammer = [&](const Side &side) {
+            for (int round = 1; round <= 100 * kRounds; ++round) {
+                if (!exchange(side))
+                    ++wrong;
+                if (round == kRounds)
+                    ++done;
+                if (round >= kRounds && done == 2)
+                    break;
+            }
+        };
+        std::thread other(hammer, std::cref(c.second));
+        hammer(c.first);
+        other.join();
+        EXPECT_EQ(wrong, 0);
+        EXPECT_TRUE(session.bench.camera().eepromContents() == eeprom);
+    }
 }
