@@ -16,12 +16,13 @@
 
 #include <cmath>
 
-AppDelegate::AppDelegate(MainWindow &window, Resources resources, QObject *parent)
+AppDelegate::AppDelegate(MainWindow &window, Resources resources, UsbBus *bus, QObject *parent)
     : QObject(parent)
     , button_update(window.ui.button_update)
     , myProgressView(window.ui.myProgressView)
     , progressText(window.ui.progressText)
     , mResources(std::move(resources))
+    , mBus(bus)
     , _window(&window)
 {
     connect(window.ui.actionAbout, &QAction::triggered, this, &AppDelegate::about);
@@ -56,7 +57,7 @@ void AppDelegate::applicationDidFinishLaunching()
     forceUpdate = false;
 
     myCatalogue.myDevicesInfo.clear();
-    myHardware = std::make_unique<bxHardwareLib>();
+    myHardware = mBus ? std::make_unique<bxHardwareLib>(*mBus) : std::make_unique<bxHardwareLib>();
     b_needsButton = false;
     b_needProgressBar = false;
     defaultFont = systemFontOfSize(16.0);
@@ -92,18 +93,6 @@ void AppDelegate::prepareData()
 
     if (const std::optional<bool> tKind = myCatalogue.readHeaders())
         b_firmwareTeacher = *tKind;
-}
-
-bool AppDelegate::registerForUSBNotifications()
-{
-    // Arrivals and removals are watched once the update decision is in place; until then the
-    // window keeps asking for a camera.
-    return false;
-}
-
-void AppDelegate::unregisterForUSBNotifications()
-{
-    _runLoopSource.reset();
 }
 
 void AppDelegate::update_status_text(StatusText text)

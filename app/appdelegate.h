@@ -5,6 +5,7 @@
 #include "device/bxhardwarelib.h"
 #include "payload/firmwarecatalogue.h"
 #include "platform/resources.h"
+#include "platform/usbbus.h"
 #include "ui/mainwindow.h"
 #include "ui/statustext.h"
 
@@ -23,7 +24,8 @@ class AppDelegate : public QObject
     Q_OBJECT
 
 public:
-    AppDelegate(MainWindow &window, Resources resources, QObject *parent = nullptr);
+    // Cameras come from bus; without one, from the application's bus (UsbBus::system()).
+    AppDelegate(MainWindow &window, Resources resources, UsbBus *bus = nullptr, QObject *parent = nullptr);
     ~AppDelegate() override;
 
     void awakeFromNib() {}
@@ -46,8 +48,12 @@ public:
 
     void prepareData();
 
+    // Arrivals and removals of USB devices, handled on the GUI thread; devices already attached
+    // are evaluated before registration returns.
     bool registerForUSBNotifications();
     void unregisterForUSBNotifications();
+    void deviceMatched(const UsbDeviceInfo &device);
+    void deviceTerminated(const UsbDeviceInfo &device);
 
     const Resources &resources() const { return mResources; }
 
@@ -80,7 +86,10 @@ public:
 
 private:
     void showStatusText(const StatusText &text);
+    // The critical sheet of a camera pulled out while it was being written; OK ends the process.
+    void showRemovedDuringUpdateAlert();
 
     Resources mResources;
+    UsbBus *mBus = nullptr;
     QPointer<MainWindow> _window;
 };

@@ -2,7 +2,7 @@
 #include "app/appdelegate.h"
 #include "platform/language.h"
 #include "platform/resources.h"
-#include "sim/usbbusfactory.h"
+#include "app/usbbusfactory.h"
 #include "ui/localization.h"
 #include "ui/mainwindow.h"
 

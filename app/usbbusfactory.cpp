@@ -1,5 +1,5 @@
 // Chooses the bus the updater runs on.
-#include "sim/usbbusfactory.h"
+#include "app/usbbusfactory.h"
 
 #include "platform/libusbbus.h"
 #include "platform/systemlog.h"

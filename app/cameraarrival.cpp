@@ -1,0 +1,144 @@
+// Cameras coming and going: the controller's USB notifications, the arrival that opens a camera
+// and decides what the window offers it, and the removal that resets the window or, while the
+// camera is being written, ends the process after an alert.
+#include "app/appdelegate.h"
+
+#include "app/updatedecision.h"
+#include "device/stdoutlog.h"
+#include "device/usbrequests.h"
+#include "platform/language.h"
+#include "platform/mainqueue.h"
+#include "platform/systemlog.h"
+#include "ui/localization.h"
+#include "ui/progressview.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <cstdio>
+#include <cstdlib>
+
+bool AppDelegate::registerForUSBNotifications()
+{
+    UsbBus &bus = mBus ? *mBus : UsbBus::system();
+    // Devices already attached arrive inside watch(), so a camera present at launch is handled
+    // before the launch ends.
+    _runLoopSource = bus.watch(
+        this, [this](const UsbDeviceInfo &device) { deviceMatched(device); },
+        [this](const UsbDeviceInfo &device) { deviceTerminated(device); });
+    return _runLoopSource != nullptr;
+}
+
+void AppDelegate::unregisterForUSBNotifications()
+{
+    _runLoopSource.reset();
+}
+
+void AppDelegate::deviceMatched(const UsbDeviceInfo &device)
+{
+    // While one camera is offered, updated or finished, others wait for its removal.
+    if (deviceEstablished)
+        return;
+
+    if (!device.productName.isNull())
+        stdoutLine("Device: %s\n", device.productName.toUtf8().constData());
+
+    // Opened by the attachment the bus reported, so that of two cameras alike the one that
+    // arrived is the one asked. A device that is not a camera of the family keeps nothing.
+    if (!myHardware->initDevice(device.vendorId, device.productId, bxHardwareLib::kAnyInterfaceClass, device.id)) {
+        myHardware->custom_dealloc();
+        return;
+    }
+    uint8_t chip = 0;
+    if (usbreq_readChipId(&chip) != UsbStatus::Success) {
+        myHardware->custom_dealloc();
+        return;
+    }
+    chipID = chip;
+
+    const UpdateFacts facts{
+        .chipID = chipID,
+        .cameraVersion = myHardware->GetFirmwareVersion(),
+        .product = removeEndSpaceFrom(myHardware->GetProductString()),
+        .catalogueTKind = b_firmwareTeacher,
+        .previousDeviceTKind = b_DeviceTeacher,
+        .firmwareProductName = firmwareProductName,
+        .language = languageCode(),
+        .downloadUrl = QUrl(mResources.infoString(QStringLiteral("Download URL"))),
+    };
+    const UpdateDecision decision = decideUpdate(myCatalogue, facts);
+    b_DeviceTeacher = decision.deviceTKind;
+
+    if (decision.outcome != UpdateDecision::Outcome::Offer) {
+        update_status_text(decision.text);
+        resize_app_window(false, false);
+        button_update->setVisible(false);
+        button_update->setEnabled(false);
+        // Not offered: the session goes, so that the next camera's requests reach the next camera.
+        myHardware->custom_dealloc();
+        return;
+    }
+
+    binVersion = decision.binVersion;
+    binIndex = decision.binIndex;
+    forceUpdate = true;
+    deviceEstablished = true;
+    for (const QString &line : decision.logLines)
+        systemLog(line);
+    update_status_text(decision.text);
+    resize_app_window(false, true);
+    button_update->setVisible(true);
+    button_update->setEnabled(true);
+}
+
+void AppDelegate::deviceTerminated(const UsbDeviceInfo &device)
+{
+    // Only the session's camera counts: a mouse, a hub or a second camera leaving changes nothing.
+    // Without a session every removal resets the window.
+    if (const std::shared_ptr<UsbInterface> session = myHardware->GetUSBInterfaceInterfaceHandle();
+        session && session->deviceId() != device.id)
+        return;
+
+    percentage = 0.0;
+    MainQueue::async(this, [this] {
+        myProgressView->setHidden(true);
+        resize_app_window(false, false);
+        button_update->setEnabled(false);
+        button_update->setVisible(false);
+    });
+    if (deviceEstablished) {
+        deviceEstablished = false;
+        forceUpdate = false;
+        binIndex = -1;
+        binVersion = 0;
+        b_DeviceTeacher = false;
+    }
+    // The update queue's next request fails from here on.
+    myHardware->custom_dealloc();
+
+    if (downloadCompleted || !downloadInProgress)
+        update_progress_bar(float(percentage.load()), localizedFormat("Status_Msg_Please_Connect_Your_Cam", {firmwareProductName}));
+    else
+        showRemovedDuringUpdateAlert();
+}
+
+void AppDelegate::showRemovedDuringUpdateAlert()
+{
+    auto *alert = new QMessageBox(QMessageBox::Critical, QStringLiteral("ERROR"), QStringLiteral("ERROR"),
+                                  QMessageBox::NoButton, window());
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setInformativeText(QStringLiteral("Device was removed during update process. Critial error"));
+    QPushButton *ok = alert->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    alert->setDefaultButton(ok);
+    alert->setWindowModality(Qt::WindowModal);
+    connect(alert, &QMessageBox::finished, this, [alert, ok] {
+        if (alert->clickedButton() != ok)
+            return;
+        // At once: the update queue may still be inside a request, so nothing is torn down. What
+        // the camera took is already on it; only the output streams need their last lines.
+        std::fflush(stdout);
+        std::fflush(stderr);
+        std::_Exit(255);
+    });
+    alert->open();
+}

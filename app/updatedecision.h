@@ -1,0 +1,52 @@
+// What the window offers a camera once it is identified: the update, a product mismatch with a
+// link to the download page, or a note that its firmware is up to date. Pure: the same facts give
+// the same decision and texts, so the whole table can be tested without a window or a camera.
+#pragma once
+
+#include "ui/statustext.h"
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <cstdint>
+#include <optional>
+
+class FirmwareCatalogue;
+
+// Bridge chip identifiers, as register 0x00 reads them.
+inline constexpr uint8_t kChipTKind = 0xB3;
+inline constexpr uint8_t kChipSKind = 0xB0;
+
+struct UpdateFacts
+{
+    uint8_t chipID = 0;
+    uint32_t cameraVersion = 0;
+    QString product;              // the camera's product string, trailing blanks removed
+    bool catalogueTKind = false;  // b_firmwareTeacher
+    bool previousDeviceTKind = false; // b_DeviceTeacher as an earlier camera left it
+    QString firmwareProductName;  // "LUMIVEX T" or "LUMIVEX S"
+    QString language;             // two-letter code
+    QUrl downloadUrl;
+};
+
+struct UpdateDecision
+{
+    enum class Outcome { Offer, Mismatch, UpToDate };
+
+    Outcome outcome = Outcome::UpToDate;
+    int32_t binIndex = -1;
+    uint32_t binVersion = 0;
+    bool deviceTKind = false;  // b_DeviceTeacher after this camera
+    StatusText text;           // what the status field shows
+    QStringList logLines;      // what the offer writes to the log
+};
+
+UpdateDecision decideUpdate(const FirmwareCatalogue &catalogue, const UpdateFacts &facts);
+
+// The string without the blanks at its end (spaces, tabs and other space separators; a line feed
+// stays).
+QString removeEndSpaceFrom(const QString &text);
+
+// Versions as the window shows them: upper-case hexadecimal of at least four digits.
+QString versionText(uint32_t version);
