@@ -1,11 +1,13 @@
 // The real libusb backend end to end without hardware: umockdev fakes sysfs, the udev events and
 // the usbfs device nodes, and the ioctls on those nodes are answered by the same camera model
 // that drives the virtual bus. Runs under umockdev-wrapper.
+#include "app/appdelegate.h"
 #include "device/bxhardwarelib.h"
 #include "device/usbrequests.h"
 #include "platform/libusbbus.h"
 #include "sim/cameramodel.h"
 #include "tests/support/testsupport.h"
+#include "tools/firmwareimagebuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +15,8 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QObject>
+#include <QPushButton>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <chrono>
@@ -451,4 +455,73 @@ TEST_F(UsbEndToEnd, WatchesDroppedDuringHotplugStaySilent)
     steady.reset();
     QCoreApplication::processEvents();
     EXPECT_EQ(arrivals.size() + removals.size(), told);
+}
+
+namespace {
+
+// The status texts shown so far, from the status lines on standard error; a text may span lines.
+QStringList statusTexts(const QString &log)
+{
+    static const QRegularExpression line(QStringLiteral("progressText\\.frame text: (.*?)\\. rect: \\{\\{"),
+                                         QRegularExpression::DotMatchesEverythingOption);
+    QStringList texts;
+    for (auto it = line.globalMatch(log); it.hasNext();)
+        texts.append(it.next().captured(1));
+    return texts;
+}
+
+} // namespace
+
+// The launched controller on the real backend: a T camera plugged in after launch is opened over
+// usbfs, identified and offered the catalogue's image; its removal brings the connect prompt back.
+TEST_F(UsbEndToEnd, ControllerOffersAHotpluggedCameraAndPromptsAgainWhenItLeaves)
+{
+    ScratchFolder folder;
+    folder.write(QStringLiteral("Info.json"), R"({"Device Name": "LUMIVEX"})");
+    folder.write(QStringLiteral("Opt/cam_RZ52940.bin"), FirmwareImageBuilder().version(0x0102).build());
+    // The camera's flash holds the image without its 4-byte prefix, as an updated camera's does.
+    folder.write(QStringLiteral("flash.bin"),
+                 FirmwareImageBuilder().version(0x0100).product(QStringLiteral("LUMIVEX T")).build().mid(4));
+    CameraModel camera(cameraConfig(QStringLiteral(R"({"interfaces":[[14,1],[14,2],[3,0]],"flash":"%1"})")
+                                        .arg(folder.filePath(QStringLiteral("flash.bin")))));
+    startBus();
+
+    StdoutCapture out;
+    StderrCapture log;
+    MainWindow window;
+    AppDelegate delegate(window, Resources(folder.path()), bus.get());
+    window.show();
+    delegate.applicationDidFinishLaunching();
+    drainMainQueue();
+    const QString prompt = QStringLiteral("Please connect your LUMIVEX T camera.");
+    ASSERT_EQ(statusTexts(log.text()), QStringList{prompt});
+    ASSERT_TRUE(delegate._runLoopSource);
+
+    addCamera(camera, 6, "LUMIVEX T");
+    const QString offer = QStringLiteral("LUMIVEX T is ready to update.\nFirmware 0102 is available (installed: 0100).");
+    ASSERT_TRUE(processEventsUntil([&] { return statusTexts(log.text()).size() == 2; }))
+        << qPrintable(log.text()) << qPrintable(out.text());
+    EXPECT_EQ(statusTexts(log.text()), (QStringList{prompt, offer}));
+    EXPECT_TRUE(out.lines().contains(QStringLiteral("Device: LUMIVEX T"))) << qPrintable(out.text());
+    EXPECT_TRUE(delegate.deviceEstablished);
+    EXPECT_EQ(delegate.binIndex, 0);
+    EXPECT_EQ(delegate.binVersion, 0x0102u);
+    EXPECT_TRUE(delegate.button_update->isVisible());
+    EXPECT_TRUE(delegate.button_update->isEnabled());
+    // The offered session stays open for the update.
+    ASSERT_TRUE(delegate.myHardware->GetUSBInterfaceInterfaceHandle());
+    const UsbDeviceId session = delegate.myHardware->GetUSBInterfaceInterfaceHandle()->deviceId();
+
+    camera.unplug();
+    umockdev_testbed_uevent(testbed, "/sys/devices/usb6", "remove");
+    ASSERT_TRUE(processEventsUntil([&] { return statusTexts(log.text()).size() == 3; })) << qPrintable(log.text());
+    umockdev_testbed_remove_device(testbed, "/sys/devices/usb6");
+    drainMainQueue();
+    EXPECT_EQ(statusTexts(log.text()).last(), prompt);
+    EXPECT_FALSE(delegate.deviceEstablished);
+    EXPECT_EQ(delegate.binIndex, -1);
+    EXPECT_FALSE(delegate.button_update->isVisible());
+    EXPECT_FALSE(delegate.button_update->isEnabled());
+    EXPECT_EQ(delegate.myHardware->GetUSBInterfaceInterfaceHandle(), nullptr);
+    EXPECT_EQ(bus->openDevice(session), nullptr);
 }
