@@ -5,7 +5,7 @@ GENERATOR ?= Ninja
 WERROR := $(if $(CI),ON,OFF)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run demo test clean
+.PHONY: all deps configure build run demo test asan tsan fuzz clean
 
 all: build
 
@@ -31,5 +31,43 @@ demo: build
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300 -j2
 
+# Sanitizer builds: the whole tree in a folder of its own, built with -O1 so that reports point at
+# the right lines and the suite stays quick. Warnings are the plain build's business.
+JOBS ?= 2
+SANITIZER_CMAKE_ARGS = -G $(GENERATOR) -DLUMIVEX_WERROR=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	"-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g" $(CMAKE_ARGS)
+# Every report ends the test with a failure. umockdev-wrapper preloads its library ahead of the
+# ASan runtime, hence verify_asan_link_order=0.
+SANITIZER_ENV = QT_QPA_PLATFORM=offscreen \
+	ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:verify_asan_link_order=0 \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:history_size=4
+# The tests whose code crosses threads: the USB hotplug thread, the serial queue and the status
+# presentation's thread order, the device lock shared by two threads, the update runs and the
+# controller.
+TSAN_TESTS ?= ^(usb_e2e|presentation|device_session|spiflash|update|arrival|controller)
+
+# make asan: the whole suite under AddressSanitizer (leaks included) and UndefinedBehaviorSanitizer.
+asan: deps
+	@cmake -S . -B build-asan $(SANITIZER_CMAKE_ARGS) -DLUMIVEX_SANITIZE=address,undefined > build-asan.configure.log || { cat build-asan.configure.log; exit 1; }
+	@cmake --build build-asan -j$(JOBS)
+	cd build-asan && $(SANITIZER_ENV) ctest --output-on-failure --timeout 600 -j$(JOBS)
+
+# make tsan: the tests that run code on more than one thread, under ThreadSanitizer.
+tsan: deps
+	@cmake -S . -B build-tsan $(SANITIZER_CMAKE_ARGS) -DLUMIVEX_SANITIZE=thread > build-tsan.configure.log || { cat build-tsan.configure.log; exit 1; }
+	@cmake --build build-tsan -j$(JOBS)
+	cd build-tsan && $(SANITIZER_ENV) ctest --output-on-failure --timeout 900 -j$(JOBS) -R '$(TSAN_TESTS)'
+
+# make fuzz: every libFuzzer target in tests/fuzz for FUZZ_SECONDS each, with clang (installed when
+# missing). Each runs on a scratch copy of its seeds; crashes land in build-fuzz/findings/<target>/.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@tests/fuzz/install-clang
+	@CXX=clang++ cmake -S . -B build-fuzz -G $(GENERATOR) -DLUMIVEX_FUZZ=ON -DLUMIVEX_WERROR=OFF \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) > build-fuzz.configure.log || { cat build-fuzz.configure.log; exit 1; }
+	@cmake --build build-fuzz -j$(JOBS) --target lumivex_fuzzers
+	@tests/fuzz/run-fuzzers build-fuzz $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD) $(BUILD).configure.log
+	rm -rf $(BUILD) $(BUILD).configure.log build-asan build-tsan build-fuzz build-*.configure.log
