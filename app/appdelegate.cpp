@@ -2,6 +2,8 @@
 // controls; runs the launch sequence and presents status and progress.
 #include "app/appdelegate.h"
 
+#include "app/updaterun.h"
+
 #include "platform/language.h"
 #include "platform/mainqueue.h"
 #include "platform/systemlog.h"
@@ -13,6 +15,7 @@
 #include "ui/textmeasure.h"
 
 #include <QCoreApplication>
+#include <QPushButton>
 
 #include <cmath>
 
@@ -26,6 +29,7 @@ AppDelegate::AppDelegate(MainWindow &window, Resources resources, UsbBus *bus, Q
     , _window(&window)
 {
     connect(window.ui.actionAbout, &QAction::triggered, this, &AppDelegate::about);
+    connect(button_update, &QPushButton::clicked, this, &AppDelegate::Patch_Firmware);
 }
 
 AppDelegate::~AppDelegate() = default;
@@ -102,8 +106,10 @@ void AppDelegate::update_status_text(StatusText text)
 
 void AppDelegate::update_progress_bar(float progress, QString text)
 {
+    // Shown from this task, not queued once more: a status text queued meanwhile must not
+    // overtake it.
     MainQueue::async(this, [this, progress, text = std::move(text)] {
-        update_status_text(text);
+        showStatusText(text);
         myProgressView->setProgress(progress);
         myProgressView->update();
     });

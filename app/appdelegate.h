@@ -3,6 +3,8 @@
 #pragma once
 
 #include "device/bxhardwarelib.h"
+#include "device/eepromupdate.h"
+#include "device/updateprogress.h"
 #include "payload/firmwarecatalogue.h"
 #include "platform/resources.h"
 #include "platform/usbbus.h"
@@ -16,7 +18,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
+
+class UpdateRun;
 
 
 class AppDelegate : public QObject
@@ -55,6 +62,21 @@ public:
     void deviceMatched(const UsbDeviceInfo &device);
     void deviceTerminated(const UsbDeviceInfo &device);
 
+    // The Update button: asks for confirmation, then starts the SPI flash run.
+    void Patch_Firmware();
+    // The SPI flash run on its own queue; returns at once. Its steps run on that queue.
+    void execute_qlv2();
+    bool spi_erase_firmware();
+    bool spi_update_firmware();
+    bool spi_verify_firmware();
+    // The boot EEPROM run; no control starts it. Its steps run on the update queue.
+    void execute();
+    bool update_firmware();
+    bool verify_firmware();
+    bool finalizing_firmware();
+    // How the EEPROM run waits before a rewrite; tests make it instant.
+    void setEepromPause(EepromUpdate::Pause pause) { mEepromPause = std::move(pause); }
+
     const Resources &resources() const { return mResources; }
 
     // Workflow state, shared with the arrival handlers and the update procedures.
@@ -88,8 +110,16 @@ private:
     void showStatusText(const StatusText &text);
     // The critical sheet of a camera pulled out while it was being written; OK ends the process.
     void showRemovedDuringUpdateAlert();
+    std::optional<std::vector<uint8_t>> chosenImage() const;
+    std::unique_ptr<UpdateRun> newRun();
+    void showProgress(double percent, UpdateProgressSink::Stage stage);
+    // The end of every run: the completion or the failure text, the flags and one log line.
+    void finishRun(UpdateRun &run, const char *method, const std::function<void()> &showCompletion);
 
     Resources mResources;
     UsbBus *mBus = nullptr;
+    EepromUpdate::Pause mEepromPause;
+    // The latest update run; dropping it waits for its queue.
+    std::unique_ptr<UpdateRun> mRun;
     QPointer<MainWindow> _window;
 };

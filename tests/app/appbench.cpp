@@ -3,6 +3,13 @@
 
 #include "tools/firmwareimagebuilder.h"
 
+#include "ui/localization.h"
+
+#include <QMessageBox>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
 #include <QPushButton>
 #include <QRegularExpression>
 
@@ -18,14 +25,23 @@ QJsonObject cameraWithFirmware(const ScratchFolder &folder, const QString &name,
     return camera;
 }
 
-AppBench::AppBench(const QList<std::pair<QString, uint16_t>> &images, QJsonArray cameras)
+AppBench::AppBench(const QList<CatalogueImage> &images, QJsonArray cameras)
     : mCameras(std::make_unique<CameraBench>(std::move(cameras)))
 {
     mFolder.write(QStringLiteral("Info.json"), R"({"Device Name": "LUMIVEX",
                      "Download URL": "https://www.lumivex.example/download"})");
-    for (const auto &[name, version] : images)
-        mFolder.write(QStringLiteral("Opt/") + name, FirmwareImageBuilder().version(version).build());
+    for (const CatalogueImage &image : images)
+        mFolder.write(QStringLiteral("Opt/") + image.name,
+                      FirmwareImageBuilder().version(image.version).flashLength(image.flashLength).build());
     mDelegate = std::make_unique<AppDelegate>(mWindow, Resources(mFolder.path()), &mCameras->bus());
+}
+
+AppBench::~AppBench()
+{
+    const QString printed = mOut->text();
+    mOut.reset();
+    if (::testing::Test::HasFailure())
+        std::fputs(printed.toUtf8().constData(), stdout);
 }
 
 void AppBench::launch()
@@ -51,7 +67,7 @@ QStringList AppBench::statusTexts()
 
 QStringList AppBench::deviceLines()
 {
-    const QString out = mOut.text();
+    const QString out = mOut->text();
     QStringList lines = out.mid(mOutRead).split(u'\n', Qt::SkipEmptyParts);
     mOutRead = out.size();
     return lines.filter(QRegularExpression(QStringLiteral("^Device: ")));
@@ -69,4 +85,48 @@ bool AppBench::waitForStatus(const QString &text)
 bool AppBench::offered() const
 {
     return mDelegate->deviceEstablished && mDelegate->button_update->isVisible() && mDelegate->button_update->isEnabled();
+}
+
+bool AppBench::pressUpdate(bool confirm)
+{
+    mDelegate->button_update->click();
+    drainMainQueue();
+    for (QMessageBox *sheet : mWindow.findChildren<QMessageBox *>()) {
+        if (!sheet->isVisible() || sheet->text() != localizedText("Status_Msg_Proceed_To_Update"))
+            continue;
+        // The first button confirms, the second cancels.
+        const QList<QAbstractButton *> buttons = sheet->buttons();
+        if (buttons.size() != 2)
+            return false;
+        for (QAbstractButton *button : buttons) {
+            if (button->text() == localizedText(confirm ? "Button_OK" : "Button_Cancel"))
+                button->click();
+        }
+        drainMainQueue();
+        return true;
+    }
+    return false;
+}
+
+bool AppBench::waitForRunEnd(int timeoutMs)
+{
+    // Every run ends with one log line, completed or failed.
+    static const QRegularExpression end(QStringLiteral("^execute(_qlv2)? - update (completed in|failed after) "),
+                                        QRegularExpression::MultilineOption);
+    const auto ended = [this] {
+        qsizetype count = 0;
+        for (auto it = end.globalMatch(mLog.text()); it.hasNext(); it.next())
+            ++count;
+        return count;
+    };
+    if (!processEventsUntil([&] { return ended() > mRunsEnded; }, timeoutMs))
+        return false;
+    ++mRunsEnded;
+    drainMainQueue();
+    return true;
+}
+
+QByteArray AppBench::image(int index) const
+{
+    return mDelegate->myCatalogue.UnzippedBinFileData.at(index);
 }

@@ -16,11 +16,21 @@
 QJsonObject cameraWithFirmware(const ScratchFolder &folder, const QString &name, std::optional<uint16_t> version,
                                const QString &product = QStringLiteral("LUMIVEX T"), int chip = 0xB3);
 
+// An image of the catalogue in Opt/: its file name, the version its header gives, and how many
+// flash bytes it carries (0: just what the header needs).
+struct CatalogueImage
+{
+    QString name;
+    uint16_t version = 0x0100;
+    uint32_t flashLength = 0;
+};
+
 class AppBench
 {
 public:
-    // images: catalogue file names in Opt/ with the version each header gives.
-    AppBench(const QList<std::pair<QString, uint16_t>> &images, QJsonArray cameras);
+    AppBench(const QList<CatalogueImage> &images, QJsonArray cameras);
+    // Hands back what a failing test printed: its own failure messages went to the capture.
+    ~AppBench();
 
     // Launches the controller; the cameras already attached arrive during it.
     void launch();
@@ -38,14 +48,23 @@ public:
 
     bool offered() const;
 
+    // Presses Update and answers the confirmation sheet with OK (true) or Cancel; false when no
+    // sheet came.
+    bool pressUpdate(bool confirm);
+    // Runs the GUI thread until the run has ended (completed or failed); false when it did not.
+    bool waitForRunEnd(int timeoutMs = 30000);
+    // The catalogue image's bytes, as the run gets them.
+    QByteArray image(int index) const;
+
 private:
     ScratchFolder mFolder;
     std::unique_ptr<CameraBench> mCameras;
     MainWindow mWindow;
     std::unique_ptr<AppDelegate> mDelegate;
     StderrCapture mLog;
-    StdoutCapture mOut;
+    std::unique_ptr<StdoutCapture> mOut = std::make_unique<StdoutCapture>();
     qsizetype mLogRead = 0;
     qsizetype mOutRead = 0;
+    qsizetype mRunsEnded = 0;
     QStringList mShown;
 };

@@ -1,0 +1,209 @@
+// The update as the window drives it: the confirmation sheet, the SPI flash run that the Update
+// button starts and the EEPROM run that nothing in the window starts. The device work is the
+// engine's; the controller takes turns between its GUI steps and the update queue, and turns
+// the engine's progress and outcome into the window's texts.
+#include "app/appdelegate.h"
+
+#include "app/updatedecision.h"
+#include "app/updaterun.h"
+#include "platform/mainqueue.h"
+#include "platform/systemlog.h"
+#include "ui/localization.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <optional>
+
+namespace {
+
+using Stage = UpdateProgressSink::Stage;
+
+} // namespace
+
+void AppDelegate::Patch_Firmware()
+{
+    auto *alert = new QMessageBox(window());
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton *ok = alert->addButton(localizedText("Button_OK"), QMessageBox::AcceptRole);
+    alert->addButton(localizedText("Button_Cancel"), QMessageBox::RejectRole);
+    alert->setDefaultButton(ok);
+    alert->setText(localizedText("Status_Msg_Proceed_To_Update"));
+    alert->setInformativeText(localizedFormat("Status_Msg_Proceed_To_Update_Warning", {firmwareProductName}));
+    alert->setIcon(QMessageBox::Critical);
+    alert->setWindowModality(Qt::WindowModal);
+    connect(alert, &QMessageBox::finished, this, [this, alert, ok] {
+        if (alert->clickedButton() == ok)
+            execute_qlv2();
+    });
+    alert->open();
+}
+
+std::optional<std::vector<uint8_t>> AppDelegate::chosenImage() const
+{
+    // The camera may have left between the offer and the confirmation.
+    if (binIndex < 0 || binIndex >= myCatalogue.UnzippedBinFileData.size())
+        return std::nullopt;
+    const QByteArray &image = myCatalogue.UnzippedBinFileData.at(binIndex);
+    return std::vector<uint8_t>(image.begin(), image.end());
+}
+
+std::unique_ptr<UpdateRun> AppDelegate::newRun()
+{
+    // The previous run ended long ago: its steps are through, so dropping it waits for nothing.
+    mRun.reset();
+    return std::make_unique<UpdateRun>([this](double percent, Stage stage) { showProgress(percent, stage); });
+}
+
+void AppDelegate::showProgress(double percent, UpdateProgressSink::Stage stage)
+{
+    percentage = percent;
+    switch (stage) {
+    case Stage::Writing:
+        update_progress_bar(float(percent), localizedFormat("Status_Msg_Update_In_Progress"));
+        break;
+    case Stage::Verifying:
+        update_progress_bar(float(percent), QStringLiteral("Verification in progress..."));
+        break;
+    case Stage::VerifyRetry:
+        update_progress_bar(float(percent), QStringLiteral("Verification failed. Re-trying update."));
+        break;
+    case Stage::Verified:
+        // Straight into the field, without fitting or placing it.
+        MainQueue::async(this, [this] {
+            percentage = 100.0;
+            progressText->setStringValue(QStringLiteral("process completed"));
+        });
+        break;
+    case Stage::Finalized:
+        update_progress_bar(float(percent), QStringLiteral("Firmware update completed. please reconnect your device."));
+        break;
+    }
+}
+
+void AppDelegate::execute_qlv2()
+{
+    std::unique_ptr<UpdateRun> run = newRun();
+    if (std::optional<std::vector<uint8_t>> image = chosenImage())
+        run->flash = std::make_unique<FlashUpdate>(std::move(*image), run->sink());
+    else
+        run->refusal = "no firmware image is chosen for a camera";
+    UpdateRun *r = run.get();
+    mRun = std::move(run);
+
+    // The erase waits for the button to be gone, so that a second press cannot start a second run.
+    r->onMain(false, [this, r] {
+        button_update->setEnabled(false);
+        button_update->setVisible(false);
+        resize_app_window(false, true);
+        r->giveTurn();
+    });
+    r->onQueue(true, [this, r] {
+        downloadInProgress = true;
+        downloadCompleted = false;
+        r->success = r->flash && spi_erase_firmware();
+    });
+    r->onMain(true, [this] { resize_app_window(true, true); });
+    r->onQueue(true, [this, r] {
+        if (r->success)
+            r->success = spi_update_firmware();
+    });
+    r->onQueue(true, [this, r] {
+        if (r->success)
+            r->success = spi_verify_firmware();
+    });
+    // What the completion names is taken now: a removal on the GUI thread resets the fields.
+    const QString version = versionText(binVersion);
+    const QString product = b_DeviceTeacher ? QStringLiteral("LUMIVEX T") : QStringLiteral("LUMIVEX S");
+    r->onQueue(false, [this, r, version, product] {
+        finishRun(*r, "execute_qlv2", [this, &version, &product] {
+            update_progress_bar(float(percentage.load()), localizedFormat("Status_Msg_Update_Completed", {version, product}));
+        });
+    });
+}
+
+bool AppDelegate::spi_erase_firmware()
+{
+    return mRun->flash->spi_erase_firmware();
+}
+
+bool AppDelegate::spi_update_firmware()
+{
+    return mRun->flash->spi_update_firmware();
+}
+
+bool AppDelegate::spi_verify_firmware()
+{
+    return mRun->flash->spi_verify_firmware();
+}
+
+void AppDelegate::execute()
+{
+    std::unique_ptr<UpdateRun> run = newRun();
+    if (std::optional<std::vector<uint8_t>> image = chosenImage())
+        run->eeprom = std::make_unique<EepromUpdate>(*myHardware, std::move(*image), run->sink(), mEepromPause);
+    else
+        run->refusal = "no firmware image is chosen for a camera";
+    UpdateRun *r = run.get();
+    mRun = std::move(run);
+
+    r->onMain(false, [this, r] {
+        button_update->setEnabled(false);
+        button_update->setVisible(false);
+        resize_app_window(true, true);
+        r->giveTurn();
+    });
+    // Only the first step waits for the GUI thread; the queue orders the rest.
+    r->onQueue(true, [this, r] {
+        downloadInProgress = true;
+        downloadCompleted = false;
+        r->success = r->eeprom && update_firmware();
+    });
+    r->onQueue(false, [this, r] {
+        if (r->success)
+            r->success = verify_firmware();
+    });
+    r->onQueue(false, [this, r] {
+        if (r->success)
+            finalizing_firmware();
+        finishRun(*r, "execute", [this] {
+            update_progress_bar(float(percentage.load()),
+                                QStringLiteral("Firmware update completed. Please reconnect your device. "));
+        });
+    });
+}
+
+bool AppDelegate::update_firmware()
+{
+    return mRun->eeprom->update_firmware();
+}
+
+bool AppDelegate::verify_firmware()
+{
+    return mRun->eeprom->verify_firmware();
+}
+
+bool AppDelegate::finalizing_firmware()
+{
+    return mRun->eeprom->finalizing_firmware();
+}
+
+void AppDelegate::finishRun(UpdateRun &run, const char *method, const std::function<void()> &showCompletion)
+{
+    executionTime = run.secondsSinceStart();
+    if (run.success) {
+        showCompletion();
+        downloadCompleted = true;
+        downloadInProgress = false;
+        systemLog(QStringLiteral("%1 - update completed in %2 s").arg(QLatin1String(method)).arg(executionTime.load(), 0, 'f', 1));
+        return;
+    }
+    // The ring stays where it stopped; the camera's removal now brings the connect prompt, and
+    // plugging it in again offers the update again.
+    update_status_text(localizedText("Status_Msg_Update_Failed"));
+    downloadInProgress = false;
+    systemLog(QStringLiteral("%1 - update failed after %2 s: %3")
+                  .arg(QLatin1String(method))
+                  .arg(executionTime.load(), 0, 'f', 1)
+                  .arg(QString::fromStdString(run.failureReason())));
+}
