@@ -1,11 +1,12 @@
-// Status texts and progress reaching the window: font fitting, placement by layout, window
-// layouts, and the order of updates made from another thread.
+// Status texts reaching the real main window: the fitted font, a field that holds its whole text,
+// placement by the layout flags, the window layouts, and the order of updates from another thread.
 #include "app/appdelegate.h"
 #include "tests/support/testsupport.h"
 #include "ui/contentview.h"
 #include "ui/hyperlinktextfield.h"
 #include "ui/progressview.h"
 #include "ui/statuslayout.h"
+#include "ui/textmeasure.h"
 
 #include <QPushButton>
 #include <QRegularExpression>
@@ -27,83 +28,90 @@ protected:
         drainMainQueue();
     }
 
-    // Shows text and returns the log lines it wrote.
-    QStringList show(const StatusText &text)
-    {
-        StderrCapture log;
-        delegate.update_status_text(text);
-        drainMainQueue();
-        return log.lines();
-    }
-
     Rect frameOf(const QWidget *w) const { return window.ui.contentView->frameOf(w); }
-    Size parentSize() const { return window.ui.contentView->boundsSize(); }
 
     ScratchFolder folder;
     MainWindow window;
     AppDelegate delegate;
 };
 
-} // namespace
-
-TEST_F(StatusPresentation, TheLogLineNamesTheTextAndTheFrame)
+TEST(StatusLayout, FittingPicksTheLargestSizeThatFits)
 {
-    const QStringList lines = show(QStringLiteral("Please connect your LUMIVEX S camera."));
-    ASSERT_EQ(lines.size(), 2);
-    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("match font: 16 for string: Please connect your LUMIVEX S camera. with rect: {{0, 0}, {")));
-    EXPECT_EQ(lines[1], QStringLiteral("progressText.frame text: Please connect your LUMIVEX S camera.. rect: ")
-                            + describeRect(frameOf(delegate.progressText)));
+    // A text 10 points per size wide and 2 per size high.
+    const auto measure = [](int s) { return Size{10.0 * s, 2.0 * s}; };
+    EXPECT_EQ(StatusLayout::fittingFontSize(16, 100, 30, measure), 10);
+    EXPECT_EQ(StatusLayout::fittingFontSize(16, 1000, 1000, measure), 16);
+    EXPECT_EQ(StatusLayout::fittingFontSize(16, 10, 2, measure), 1);
+    EXPECT_EQ(StatusLayout::fittingFontSize(16, 9, 1000, measure), 0);
 }
 
-TEST_F(StatusPresentation, PlacementFollowsTheLayoutWhenTheTextIsShown)
+TEST_F(StatusPresentation, EachTextIsFittedSizedToHoldItAllAndLogged)
 {
-    const double buttonHeight = frameOf(delegate.button_update).height;
-    const double ringHeight = frameOf(delegate.myProgressView).height;
-    struct Case
-    {
-        bool ring;
-        bool button;
-    };
-    for (const Case c : {Case{false, false}, Case{false, true}, Case{true, true}, Case{true, false}}) {
-        SCOPED_TRACE(testing::Message() << c.ring << c.button);
-        delegate.update_status_text(QStringLiteral("Firmware 0102 is ready."));
-        // The layout changes after the text was queued but before it runs: the new one governs.
-        delegate.resize_app_window(c.ring, c.button);
+    const QString longer = QStringLiteral("firmware ").repeated(30);
+    const QString unbreakable(4000, QLatin1Char('W'));
+    // A short prompt after a long message that was shown smaller: sized in the smaller font, the
+    // field would cut the prompt's second line off. Nothing fits the unbreakable text, not even
+    // at 1: it shows in the platform's default size and no size is logged.
+    struct Row { QString text; int fitted; }; // fitted: -1 for "smaller than 16"
+    const Row rows[] = {{QStringLiteral("Short."), 16}, {QString(), 16}, {longer, -1},
+                        {QStringLiteral("Please connect your LUMIVEX T camera."), 16}, {unbreakable, 0}};
+    static const QRegularExpression match(QStringLiteral("^match font: (\\d+) for string: (.*) with rect: \\{\\{0, 0\\}, \\{"),
+                                          QRegularExpression::MultilineOption);
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.text.left(40).toStdString());
+        StderrCapture log;
+        delegate.update_status_text(row.text);
         drainMainQueue();
-
-        const Rect field = frameOf(delegate.progressText);
-        const Size parent = parentSize();
-        double expected = parent.height / 2;
-        if (c.ring)
-            expected -= ringHeight / 2 - StatusLayout::kRingLift;
-        else if (c.button)
-            expected += buttonHeight / 2;
-        EXPECT_NEAR(field.x + field.width / 2, parent.width / 2, 0.5);
-        EXPECT_NEAR(field.y + field.height / 2, expected, 0.5);
+        const QString text = log.text();
+        HyperlinkTextField *field = delegate.progressText;
+        EXPECT_TRUE(text.endsWith(QStringLiteral("progressText.frame text: %1. rect: %2\n")
+                                      .arg(row.text, describeRect(frameOf(field)))));
+        const QRegularExpressionMatch m = match.match(text);
+        if (row.fitted == 0) {
+            EXPECT_FALSE(m.hasMatch());
+            EXPECT_EQ(field->font().pixelSize(), systemFontOfSize(0).pixelSize());
+            EXPECT_EQ(field->font().pointSizeF(), systemFontOfSize(0).pointSizeF());
+        } else {
+            ASSERT_TRUE(m.hasMatch());
+            EXPECT_TRUE(m.captured(2).startsWith(row.text));
+            const int fitted = m.captured(1).toInt();
+            EXPECT_TRUE(row.fitted < 0 ? fitted < 16 : fitted == row.fitted) << fitted;
+            EXPECT_EQ(field->font().pixelSize(), fitted - 1);
+        }
+        HyperlinkTextField probe;
+        probe.setPreferredMaxLayoutWidth(field->preferredMaxLayoutWidth());
+        probe.setFont(field->font());
+        probe.setStringValue(row.text);
+        EXPECT_EQ(frameOf(field).size(), (Size{double(probe.naturalSize().width()), double(probe.naturalSize().height())}));
     }
 }
 
-TEST_F(StatusPresentation, WindowLayoutsKeepTheLowerLeftCorner)
+TEST_F(StatusPresentation, LayoutsKeepTheLowerLeftCornerAndPlaceTheText)
 {
     const QRect before = window.frameGeometry();
-    struct Case
-    {
-        bool ring;
-        bool button;
-        int height;
-        double buttonY;
-    };
-    for (const Case c : {Case{true, true, 300, 30}, Case{false, true, 160, 10}, Case{true, false, 300, 30}, Case{false, false, 160, 10}}) {
-        SCOPED_TRACE(testing::Message() << c.ring << c.button);
-        delegate.resize_app_window(c.ring, c.button);
-        const QRect frame = window.frameGeometry();
-        EXPECT_EQ(frame.size(), QSize(440, c.height));
-        EXPECT_EQ(frame.bottomLeft(), before.bottomLeft());
-        const Rect button = frameOf(delegate.button_update);
-        EXPECT_EQ(button.x, 120);
-        EXPECT_EQ(button.y, c.buttonY);
-        EXPECT_EQ(delegate.b_needProgressBar, c.ring);
-        EXPECT_EQ(delegate.b_needsButton, c.button);
+    const double buttonHeight = frameOf(delegate.button_update).height;
+    const double ringHeight = frameOf(delegate.myProgressView).height;
+    struct Row { bool ring, button; int height; double buttonY; };
+    for (const Row r : {Row{true, true, 300, 30}, Row{false, true, 160, 10}, Row{true, false, 300, 30}, Row{false, false, 160, 10}}) {
+        SCOPED_TRACE(testing::Message() << r.ring << r.button);
+        delegate.update_status_text(QStringLiteral("Firmware 0102 is ready."));
+        // The layout changes after the text was queued but before it runs: the new one governs.
+        delegate.resize_app_window(r.ring, r.button);
+        drainMainQueue();
+
+        EXPECT_EQ(window.frameGeometry().size(), QSize(440, r.height));
+        EXPECT_EQ(window.frameGeometry().bottomLeft(), before.bottomLeft());
+        EXPECT_EQ(frameOf(delegate.button_update).x, 120);
+        EXPECT_EQ(frameOf(delegate.button_update).y, r.buttonY);
+        const Rect field = frameOf(delegate.progressText);
+        const Size parent = window.ui.contentView->boundsSize();
+        double expected = parent.height / 2;
+        if (r.ring)
+            expected -= ringHeight / 2 - StatusLayout::kRingLift;
+        else if (r.button)
+            expected += buttonHeight / 2;
+        EXPECT_NEAR(field.x + field.width / 2, parent.width / 2, 0.5);
+        EXPECT_NEAR(field.y + field.height / 2, expected, 0.5);
     }
 }
 
@@ -118,15 +126,16 @@ TEST_F(StatusPresentation, UpdatesFromAnotherThreadAppearInCallOrder)
     worker.join();
     drainMainQueue();
 
-    QStringList shown;
+    QStringList shown, expected;
     static const QRegularExpression line(QStringLiteral("^progressText.frame text: (step \\d+)\\. rect"));
     for (const QString &l : log.lines()) {
         if (const auto m = line.match(l); m.hasMatch())
             shown.append(m.captured(1));
     }
-    QStringList expected;
     for (int i = 0; i <= 20; ++i)
         expected.append(QStringLiteral("step %1").arg(i));
     EXPECT_EQ(shown, expected);
     EXPECT_EQ(delegate.myProgressView->progress(), 95);
 }
+
+} // namespace

@@ -21,6 +21,8 @@ TEST(RingGeometry, ArcTextAndRadiusInWideAndTallViews)
 {
     struct Row { float progress; Size bounds; double startDegrees; double sweepDegrees; const char *text; };
     const Row rows[] = {
+        {-5, {100, 100}, 450, 0, "-5%"},           // no arc below zero
+        {1e-7f, {100, 100}, 450, 0, "0%"},         // an end angle rounding to the start: no arc, not the circle
         {0.4f, {300, 140}, 448.56, 1.44, "0%"},    // a short arc at 12 o'clock, the text rounding down
         {25, {140, 300}, 360, 90, "25%"},          // 12 to 3 o'clock
         {99.6f, {140, 140}, 91.44, 358.56, "100%"}, // just short of the circle, the text rounding up
@@ -36,11 +38,13 @@ TEST(RingGeometry, ArcTextAndRadiusInWideAndTallViews)
         EXPECT_DOUBLE_EQ(g.centerY, row.bounds.height / 2);
         // The shorter side decides, times the single-precision 0.4.
         EXPECT_DOUBLE_EQ(g.radius, 0.4000000059604645 * std::min(row.bounds.width, row.bounds.height));
-        EXPECT_NEAR(g.startAngle / kDegree, row.startDegrees, 1e-3);
-        EXPECT_DOUBLE_EQ(g.endAngle / kDegree, 90);
         EXPECT_NEAR(g.sweep / kDegree, row.sweepDegrees, 1e-3);
+        if (row.sweepDegrees > 0) {
+            EXPECT_NEAR(g.startAngle / kDegree, row.startDegrees, 1e-3);
+            EXPECT_DOUBLE_EQ(g.endAngle / kDegree, 90);
+        }
         EXPECT_EQ(g.text, QString::fromLatin1(row.text));
-        // The text is centred on the ring and as large as Helvetica 36 makes it.
+        // The text is centred on the ring and as large as its font makes it.
         EXPECT_DOUBLE_EQ(g.textRect.x + g.textRect.width / 2, g.centerX);
         EXPECT_DOUBLE_EQ(g.textRect.y + g.textRect.height / 2, g.centerY);
         EXPECT_DOUBLE_EQ(g.textRect.width, metrics.horizontalAdvance(g.text));
@@ -48,36 +52,20 @@ TEST(RingGeometry, ArcTextAndRadiusInWideAndTallViews)
     }
 }
 
-TEST(RingGeometry, NoArcBelowZeroNorAFullRingForAValueTooSmallToMeasure)
-{
-    const RingGeometry negative = ringGeometry(-5, {100, 100}, QFont());
-    EXPECT_EQ(negative.sweep, 0);
-    EXPECT_EQ(negative.text, QStringLiteral("-5%"));
-    // The single-precision end angle rounds to the start: that is no arc, not the full circle.
-    EXPECT_LT(ringGeometry(1e-7f, {100, 100}, QFont()).sweep, 1e-6);
-}
-
-// Pixels of the ring colour, give or take anti-aliasing.
-bool isGreen(QRgb p)
-{
-    return qGreen(p) > 180 && qRed(p) < 100 && qBlue(p) < 100;
-}
-
 TEST(ProgressView, AGrabIsGreenOnlyOnTheArcWithTheTextInBlack)
 {
+    const auto isGreen = [](QRgb p) { return qGreen(p) > 180 && qRed(p) < 100 && qBlue(p) < 100; };
     struct Row { float progress; int width, height; double arcDegrees; };
-    for (const Row row : {Row{25, 200, 200, 90}, Row{100, 300, 150, 360}, Row{150, 300, 150, 360}}) {
+    for (const Row row : {Row{25, 200, 200, 90}, Row{150, 300, 150, 360}}) {
         SCOPED_TRACE(row.progress);
         ProgressView view;
         view.resize(row.width, row.height);
         view.setProgress(row.progress);
         view.update();
         const QImage image = view.grab().toImage();
-        ASSERT_FALSE(image.isNull());
         const double scale = image.devicePixelRatio();
         const double cx = row.width / 2.0 * scale, cy = row.height / 2.0 * scale;
         const double r = 0.4 * std::min(row.width, row.height) * scale;
-
         for (int y = 0; y < image.height(); ++y) {
             for (int x = 0; x < image.width(); ++x) {
                 if (!isGreen(image.pixel(x, y)))
@@ -101,9 +89,9 @@ TEST(ProgressView, AGrabIsGreenOnlyOnTheArcWithTheTextInBlack)
     }
 }
 
-TEST(ProgressView, ZeroHidesAndARedrawAtAValueShowsAgain)
+TEST(ProgressView, ZeroHidesARedrawAtAValueShowsAndANewWindowStartsAtZero)
 {
-    QWidget window;
+    QWidget window, other;
     window.resize(400, 300);
     auto *view = new ProgressView(&window);
     view->setGeometry(100, 50, 140, 140);
@@ -128,14 +116,7 @@ TEST(ProgressView, ZeroHidesAndARedrawAtAValueShowsAgain)
             view->hide();
         EXPECT_EQ(view->isHidden(), row.hidden);
     }
-}
-
-TEST(ProgressView, EnteringAWindowStartsAgainAtZero)
-{
-    QWidget first, second;
-    auto *view = new ProgressView(&first);
-    view->setProgress(60);
-    view->setParent(&second);
+    view->setParent(&other);
     EXPECT_EQ(view->progress(), 0);
 }
 
