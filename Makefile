@@ -37,11 +37,12 @@ JOBS ?= 2
 SANITIZER_CMAKE_ARGS = -G $(GENERATOR) -DLUMIVEX_WERROR=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	"-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g" $(CMAKE_ARGS)
 # Every report ends the test with a failure. umockdev-wrapper preloads its library ahead of the
-# ASan runtime, hence verify_asan_link_order=0.
+# ASan runtime, hence verify_asan_link_order=0. tests/sanitizers/tsan.supp says which races inside
+# system libraries ThreadSanitizer is told to ignore, and why.
 SANITIZER_ENV = QT_QPA_PLATFORM=offscreen \
 	ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:verify_asan_link_order=0 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:history_size=4
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:history_size=4:suppressions=$(CURDIR)/tests/sanitizers/tsan.supp
 # The tests whose code crosses threads: the USB hotplug thread, the serial queue and the status
 # presentation's thread order, the device lock shared by two threads, the update runs and the
 # controller.
