@@ -121,5 +121,7 @@ private:
     EepromUpdate::Pause mEepromPause;
     // The latest update run; dropping it waits for its queue.
     std::unique_ptr<UpdateRun> mRun;
+    // The camera left while it was being written: the alert ends the process.
+    bool mRemovedDuringUpdate = false;
     QPointer<MainWindow> _window;
 };

@@ -118,8 +118,10 @@ void AppDelegate::deviceTerminated(const UsbDeviceInfo &device)
 
     if (downloadCompleted || !downloadInProgress)
         update_progress_bar(float(percentage.load()), localizedFormat("Status_Msg_Please_Connect_Your_Cam", {firmwareProductName}));
-    else
+    else {
+        mRemovedDuringUpdate = true;
         showRemovedDuringUpdateAlert();
+    }
 }
 
 void AppDelegate::showRemovedDuringUpdateAlert()

@@ -198,12 +198,17 @@ void AppDelegate::finishRun(UpdateRun &run, const char *method, const std::funct
         systemLog(QStringLiteral("%1 - update completed in %2 s").arg(QLatin1String(method)).arg(executionTime.load(), 0, 'f', 1));
         return;
     }
-    // The ring stays where it stopped; the camera's removal now brings the connect prompt, and
-    // plugging it in again offers the update again.
-    update_status_text(localizedText("Status_Msg_Update_Failed"));
-    downloadInProgress = false;
     systemLog(QStringLiteral("%1 - update failed after %2 s: %3")
                   .arg(QLatin1String(method))
                   .arg(executionTime.load(), 0, 'f', 1)
                   .arg(QString::fromStdString(run.failureReason())));
+    // Decided on the GUI thread, behind a removal that the failing request may have queued: a
+    // camera pulled out keeps its alert. Otherwise the ring stays where it stopped, the camera's
+    // removal brings the connect prompt, and plugging it in again offers the update again.
+    MainQueue::async(this, [this] {
+        if (mRemovedDuringUpdate)
+            return;
+        showStatusText(localizedText("Status_Msg_Update_Failed"));
+        downloadInProgress = false;
+    });
 }

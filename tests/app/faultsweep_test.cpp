@@ -1,0 +1,157 @@
+// The fault sweep: a 16 KiB update through the window, run again and again with one fault each
+// time — every control transfer of the run failing in turn, every page program silently lost in
+// turn, the camera pulled out after every hundredth transfer — tallying what the window said and
+// what the flash then held. The promise under test: the completion text only ever stands over a
+// flash that equals the image. LUMIVEX_SWEEP_REPORT names a Markdown file to write the table to.
+#include "device/spiflash.h"
+#include "tests/app/appbench.h"
+
+#include <QFile>
+#include <QMessageBox>
+#include <QSysInfo>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+
+namespace {
+
+constexpr uint32_t kFlashBytes = 16384;
+const QString kFailed = QStringLiteral("The firmware update failed. Please reconnect the camera and try again.");
+
+// Waits that run out cost no real time: the flash driver's clock moves 10 ms a reading.
+std::atomic<uint64_t> gFakeNow = 0;
+uint64_t fastClock()
+{
+    return gFakeNow += 10;
+}
+
+struct Tally
+{
+    QString fault;
+    int runs = 0, verified = 0, failureTexts = 0, alerts = 0, falseSuccesses = 0, hangs = 0;
+};
+
+enum class Outcome { Verified, FailureText, Alert, FalseSuccess, Hang };
+
+struct SweepRun
+{
+    Outcome outcome = Outcome::Hang;
+    bool alert = false;
+    uint64_t transfers = 0; // made by the camera in all
+};
+
+SweepRun runWith(const QJsonObject &fault)
+{
+    ScratchFolder flashes;
+    QJsonObject camera = cameraWithFirmware(flashes, QStringLiteral("cam"), 0x0100);
+    for (auto it = fault.begin(); it != fault.end(); ++it)
+        camera[it.key()] = it.value();
+    camera[QStringLiteral("trace")] = QString(); // thousands of runs: no trace files
+    AppBench bench({{QStringLiteral("cam_RZ52940.bin"), 0x0102, kFlashBytes}}, QJsonArray{camera});
+    bench.launch();
+    SweepRun run;
+    if (!bench.offered() || !bench.pressUpdate(true))
+        return run;
+    if (!bench.waitForRunEnd(120000))
+        return run;
+    const QStringList shown = bench.statusTexts();
+    const QString last = shown.value(shown.size() - 1);
+    const std::vector<uint8_t> flash = bench.cameras().camera().flashContents();
+    const QByteArray image = bench.image(0);
+    const bool equal = std::equal(image.begin() + 4, image.end(), flash.begin(),
+                                  [](char a, uint8_t b) { return uint8_t(a) == b; });
+    for (const QMessageBox *sheet : bench.window().findChildren<QMessageBox *>())
+        run.alert = run.alert || (sheet->isVisible() && sheet->text() == QStringLiteral("ERROR"));
+    // The alert of a camera pulled out stands in for the failure text: OK ends the process.
+    if (last.startsWith(QStringLiteral("Firmware 0102 is now installed")))
+        run.outcome = equal ? Outcome::Verified : Outcome::FalseSuccess;
+    else if (shown.contains(kFailed))
+        run.outcome = Outcome::FailureText;
+    else if (run.alert)
+        run.outcome = Outcome::Alert;
+    run.transfers = bench.cameras().camera().transferCount();
+    return run;
+}
+
+void count(Tally &tally, const SweepRun &run)
+{
+    ++tally.runs;
+    tally.verified += run.outcome == Outcome::Verified;
+    tally.failureTexts += run.outcome == Outcome::FailureText;
+    tally.falseSuccesses += run.outcome == Outcome::FalseSuccess;
+    tally.hangs += run.outcome == Outcome::Hang;
+    tally.alerts += run.outcome == Outcome::Alert;
+}
+
+QString table(const std::vector<Tally> &tallies, uint64_t runTransfers, int stride)
+{
+    QString text = QStringLiteral("| fault | runs | completed, flash equal to the image | failure text | "
+                                  "\"ERROR\" alert, then exit | false successes | hangs | crashes |\n|---|---|---|---|---|---|---|---|\n");
+    for (const Tally &t : tallies)
+        text += QStringLiteral("| %1 | %2 | %3 | %4 | %5 | %6 | %7 | 0 |\n")
+                    .arg(t.fault).arg(t.runs).arg(t.verified).arg(t.failureTexts).arg(t.alerts).arg(t.falseSuccesses).arg(t.hangs);
+    text += QStringLiteral("\nA clean run of the %1-byte image makes %2 control transfers after the camera was opened")
+                .arg(kFlashBytes).arg(runTransfers);
+    text += stride > 1 ? QStringLiteral("; this sweep failed every %1th of them.\n").arg(stride) : QStringLiteral(".\n");
+    return text;
+}
+
+} // namespace
+
+TEST(FaultSweep, NoFaultEndsInTheCompletionTextOverADifferentFlash)
+{
+    spi_setClock(fastClock);
+    // LUMIVEX_SWEEP_STRIDE=n fails only every n-th transfer, for a quicker look.
+    const int stride = std::max(1, qEnvironmentVariableIntValue("LUMIVEX_SWEEP_STRIDE"));
+
+    // The opening's transfers are not part of the run: faults are counted from the first one after.
+    const SweepRun clean = runWith({});
+    ASSERT_EQ(clean.outcome, Outcome::Verified);
+    uint64_t opened = 0;
+    {
+        ScratchFolder flashes;
+        AppBench bench({{QStringLiteral("cam_RZ52940.bin"), 0x0102, kFlashBytes}},
+                       QJsonArray{cameraWithFirmware(flashes, QStringLiteral("cam"), 0x0100)});
+        bench.launch();
+        opened = bench.cameras().camera().transferCount();
+    }
+    const uint64_t runTransfers = clean.transfers - opened;
+
+    std::vector<Tally> tallies = {{QStringLiteral("each control transfer fails in turn (a stall)")},
+                                  {QStringLiteral("each page program is lost in turn (acknowledged, not stored)")},
+                                  {QStringLiteral("the camera is pulled out after every hundredth transfer")}};
+    for (uint64_t k = 1; k <= runTransfers; k += uint64_t(stride))
+        count(tallies[0], runWith({{"fail_transfers", QJsonArray{qint64(opened + k)}}}));
+    for (qint64 page = 1; page <= kFlashBytes / 256; ++page)
+        count(tallies[1], runWith({{"lose_programs", QJsonArray{page}}}));
+    for (uint64_t k = 100; k <= runTransfers; k += 100)
+        count(tallies[2], runWith({{"unplug_after_transfers", qint64(opened + k)}}));
+    spi_setClock(nullptr);
+
+    const QString text = table(tallies, runTransfers, stride);
+    std::fputs(text.toUtf8().constData(), stdout);
+    for (const Tally &t : tallies) {
+        EXPECT_EQ(t.falseSuccesses, 0) << t.fault.toStdString();
+        EXPECT_EQ(t.hangs, 0) << t.fault.toStdString();
+        EXPECT_EQ(t.verified + t.failureTexts + t.alerts, t.runs) << t.fault.toStdString();
+    }
+    EXPECT_EQ(tallies[1].verified, 0); // a lost page is always found
+    EXPECT_EQ(tallies[2].alerts, tallies[2].runs);
+
+    if (const QString report = qEnvironmentVariable("LUMIVEX_SWEEP_REPORT"); !report.isEmpty()) {
+        QFile file(report);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QStringLiteral("# Fault sweep\n\nA 16 KiB firmware update through the main window on a virtual camera, "
+                                  "repeated with one fault each time. Regenerate with `make sweep`.\n\n")
+                       .toUtf8()
+                   + text.toUtf8()
+                   + QStringLiteral("\nMachine: %1, %2 cores. A crash would end the sweep, so a finished sweep counts none; "
+                                    "a run that has not ended two minutes after it started counts as a hang.\n")
+                         .arg(QSysInfo::prettyProductName())
+                         .arg(QThread::idealThreadCount())
+                         .toUtf8());
+    }
+}
