@@ -6,8 +6,6 @@
 
 #include <plist/plist.h>
 
-#include <map>
-#include <string>
 
 namespace HandMade {
 namespace {
@@ -29,8 +27,6 @@ plist_t classDescription(const char *name, const char *base)
 QByteArray archive(const QList<Element> &elements)
 {
     // Layout: 0 "$null", 1 root, 2.. class descriptions, then the elements last to first.
-    const std::map<std::string, uint64_t> classIndex = {
-        {"NSMutableArray", 2}, {"NSMutableData", 3}, {"NSMutableString", 4}};
     plist_t objects = plist_new_array();
     plist_array_append_item(objects, plist_new_string("$null"));
     plist_t root = plist_new_dict();
@@ -38,39 +34,30 @@ QByteArray archive(const QList<Element> &elements)
     plist_array_append_item(objects, classDescription("NSMutableArray", "NSArray"));
     plist_array_append_item(objects, classDescription("NSMutableData", "NSData"));
     plist_array_append_item(objects, classDescription("NSMutableString", "NSString"));
-
-    const uint64_t first = 5;
-    const uint64_t last = first + uint64_t(elements.size()) - 1;
+    const auto wrapped = [](const char *key, plist_t value, uint64_t classIndex) {
+        plist_t node = plist_new_dict();
+        plist_dict_set_item(node, key, value);
+        plist_dict_set_item(node, "$class", plist_new_uid(classIndex));
+        return node;
+    };
     plist_t references = plist_new_array();
-    for (qsizetype i = 0; i < elements.size(); ++i) {
-        const Element &e = elements.at(i);
-        plist_array_append_item(references, plist_new_uid(std::holds_alternative<Nil>(e) ? 0 : last - uint64_t(i)));
-    }
     for (qsizetype i = elements.size() - 1; i >= 0; --i) {
         const Element &e = elements.at(i);
         plist_t node = nullptr;
-        if (const auto *bytes = std::get_if<QByteArray>(&e)) {
+        if (const auto *bytes = std::get_if<QByteArray>(&e))
             node = plist_new_data(bytes->constData(), uint64_t(bytes->size()));
-        } else if (const auto *text = std::get_if<QString>(&e)) {
+        else if (const auto *text = std::get_if<QString>(&e))
             node = plist_new_string(text->toUtf8().constData());
-        } else if (const auto *number = std::get_if<quint64>(&e)) {
+        else if (const auto *number = std::get_if<quint64>(&e))
             node = plist_new_uint(*number);
-        } else if (const auto *data = std::get_if<MutableData>(&e)) {
-            node = plist_new_dict();
-            plist_dict_set_item(node, "NS.data", plist_new_data(data->bytes.constData(), uint64_t(data->bytes.size())));
-            plist_dict_set_item(node, "$class", plist_new_uid(classIndex.at("NSMutableData")));
-        } else if (const auto *string = std::get_if<MutableString>(&e)) {
-            node = plist_new_dict();
-            plist_dict_set_item(node, "NS.string", plist_new_string(string->text.toUtf8().constData()));
-            plist_dict_set_item(node, "$class", plist_new_uid(classIndex.at("NSMutableString")));
-        } else if (const auto *real = std::get_if<Real>(&e)) {
-            node = plist_new_real(real->value);
-        } else {
-            node = plist_new_string("placeholder of a nil element");
-        }
+        else if (const auto *data = std::get_if<MutableData>(&e))
+            node = wrapped("NS.data", plist_new_data(data->bytes.constData(), uint64_t(data->bytes.size())), 3);
+        else
+            node = wrapped("NS.string", plist_new_string(std::get<MutableString>(e).text.toUtf8().constData()), 4);
         plist_array_append_item(objects, node);
+        plist_array_insert_item(references, plist_new_uid(plist_array_get_size(objects) - 1), 0);
     }
-    plist_dict_set_item(root, "$class", plist_new_uid(classIndex.at("NSMutableArray")));
+    plist_dict_set_item(root, "$class", plist_new_uid(2));
     plist_dict_set_item(root, "NS.objects", references);
 
     plist_t top = plist_new_dict();
@@ -81,14 +68,6 @@ QByteArray archive(const QList<Element> &elements)
     plist_dict_set_item(archiveRoot, "$top", top);
     plist_dict_set_item(archiveRoot, "$version", plist_new_uint(100000));
     return toBinary(archiveRoot);
-}
-
-QByteArray plainPropertyList(const QStringList &strings)
-{
-    plist_t array = plist_new_array();
-    for (const QString &text : strings)
-        plist_array_append_item(array, plist_new_string(text.toUtf8().constData()));
-    return toBinary(array);
 }
 
 QByteArray opensslEncrypt(const QByteArray &plain, const QString &keyString)
