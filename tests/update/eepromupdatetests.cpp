@@ -111,7 +111,10 @@ TEST(EepromUpdate, WritesInPiecesKeepsTheDescriptorBlockAndCloses)
             expected << QStringLiteral("r %1+32").arg(356 + 32 * k);
             verifying.push_back(double(32 * k) / double(n) * 100.0);
         }
-        expected << QStringLiteral("r %1+%2").arg(356 + n - n % 32).arg(n % 32) << "w 0+4";
+        // An empty tail read sends nothing and compares equal.
+        if (n % 32)
+            expected << QStringLiteral("r %1+%2").arg(356 + n - n % 32).arg(n % 32);
+        expected << "w 0+4";
         verifying.push_back(100.0);
         EXPECT_EQ(bench.transfers(), expected);
 
@@ -124,7 +127,8 @@ TEST(EepromUpdate, WritesInPiecesKeepsTheDescriptorBlockAndCloses)
         std::vector<uint8_t> wanted = kOldEeprom;
         std::copy(image.begin(), image.end(), wanted.begin());
         std::copy_n(kOldEeprom.begin() + 100, 256, wanted.begin() + 100);
-        std::copy_n(std::begin({0x26, 0x00, 0x03, 0x00}), 4, wanted.begin());
+        const uint8_t closing[4] = {0x26, 0x00, 0x03, 0x00};
+        std::copy_n(closing, 4, wanted.begin());
         EXPECT_EQ(bench.session.bench.camera().eepromContents(), wanted);
     }
 }
