@@ -9,17 +9,7 @@
 
 namespace {
 
-QByteArray image(uint16_t version)
-{
-    return FirmwareImageBuilder().version(version).build();
-}
-
-QByteArray rejectedImage()
-{
-    return FirmwareImageBuilder().baseAddress(0xE000).build().left(100);
-}
-
-} // namespace
+QByteArray image(uint16_t version) { return FirmwareImageBuilder().version(version).build(); }
 
 TEST(FirmwareCatalogue, PlainImagesComeInLookupOrderAndHideTheEncryptedFiles)
 {
@@ -35,98 +25,70 @@ TEST(FirmwareCatalogue, PlainImagesComeInLookupOrderAndHideTheEncryptedFiles)
 
     FirmwareCatalogue catalogue;
     ASSERT_TRUE(catalogue.loadPlainImages(Resources(folder.path())));
-    EXPECT_EQ(catalogue.UnzippedBinFileNames,
-              QStringList({QStringLiteral("a.BIN"), QStringLiteral("z.BIN"), QStringLiteral("b.bin"), QStringLiteral("c.Bin")}));
+    EXPECT_EQ(catalogue.UnzippedBinFileNames, QStringList({"a.BIN", "z.BIN", "b.bin", "c.Bin"}));
     ASSERT_EQ(catalogue.UnzippedBinFileData.size(), 4);
     EXPECT_EQ(catalogue.UnzippedBinFileData[2], image(2));
     EXPECT_EQ(catalogue.UnzippedBinFileByteLengths[3], quint64(image(3).size()));
-
     catalogue.readHeaders();
     ASSERT_EQ(catalogue.myDevicesInfo.size(), 4);
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(catalogue.myDevicesInfo[i]->firmwareVersion(), i);
 }
 
-TEST(FirmwareCatalogue, NoPlainImagesLeavesTheCatalogueAsItWas)
+TEST(FirmwareCatalogue, WithoutPlainImagesOnlyExactlyThreeResourceFilesAreTried)
 {
+    // Two files or four are no catalogue at all rather than a damaged one: nothing is logged.
     for (int resourceFiles : {0, 2, 4}) {
         SCOPED_TRACE(resourceFiles);
         ScratchFolder folder;
         folder.write(QStringLiteral("Opt/image.txt"), image(1));
         for (int i = 0; i < resourceFiles; ++i)
             folder.write(QStringLiteral("%1.resource").arg(i), "x");
-
+        StderrCapture log;
         FirmwareCatalogue catalogue;
-        const Resources resources(folder.path());
-        EXPECT_FALSE(catalogue.loadPlainImages(resources));
-        catalogue.loadEncryptedResources(resources);
+        EXPECT_FALSE(catalogue.loadPlainImages(Resources(folder.path())));
+        catalogue.loadEncryptedResources(Resources(folder.path()));
         EXPECT_FALSE(catalogue.readHeaders().has_value());
         EXPECT_EQ(catalogue.count(), 0);
+        EXPECT_TRUE(log.lines().filter(QStringLiteral("prepareData - ")).isEmpty());
     }
 }
 
-TEST(FirmwareCatalogue, ARejectedImageDoesNotShiftTheRecordsOfTheOthers)
+TEST(FirmwareCatalogue, RejectedImagesKeepTheirPlaceAndDoNotDecideTheKind)
 {
-    ScratchFolder folder;
-    folder.write(QStringLiteral("Opt/0_RZ52940.bin"), image(0x0100));
-    folder.write(QStringLiteral("Opt/1_RZ52940.bin"), image(0x0101));
-    folder.write(QStringLiteral("Opt/2_RZ52940.bin"), rejectedImage());
-    folder.write(QStringLiteral("Opt/3_RZ6610M.bin"), image(0x0303));
-
-    FirmwareCatalogue catalogue;
-    ASSERT_TRUE(catalogue.loadPlainImages(Resources(folder.path())));
-    EXPECT_EQ(catalogue.readHeaders(), std::optional<bool>(false)) << "the last accepted image decides";
-
-    ASSERT_EQ(catalogue.myDevicesInfo.size(), 4);
-    EXPECT_EQ(catalogue.myDevicesInfo[1]->firmwareVersion(), 0x0101);
-    EXPECT_FALSE(catalogue.myDevicesInfo[2].has_value());
-    EXPECT_EQ(catalogue.myDevicesInfo[3]->firmwareVersion(), 0x0303);
-
-    // The later of two T images wins, but the one after them that would be chosen by name alone
-    // has no valid header.
-    EXPECT_EQ(catalogue.lastImageNamed(kTKindToken), 1);
-    EXPECT_EQ(catalogue.lastImageNamed(kSKindToken), 3);
-    EXPECT_EQ(catalogue.lastImageNamed(u"RZ0000"), -1);
-}
-
-TEST(FirmwareCatalogue, TheLastAcceptedImageNameDecidesTheKind)
-{
-    struct Case
-    {
-        QStringList names;
-        bool rejectLast;
-        std::optional<bool> tKind;
+    // Lookup order is by name; "!" marks an image whose header is rejected or that is too short
+    // for one. The last accepted image's name decides, its product token matched case-sensitively.
+    struct Row { QStringList names; std::optional<bool> tKind; int lastT, lastS; };
+    const Row rows[] = {
+        {{"0_RZ52940", "1_RZ52940", "!2_RZ52940", "3_RZ6610M"}, false, 1, 3},
+        {{"a_RZ52940", "!b_other"}, true, 0, -1},
+        {{"a_rz52940"}, false, -1, -1},
+        {{"!a_RZ52940", "!b_empty", "!c_tiny"}, std::nullopt, -1, -1},
     };
-    const std::vector<Case> cases = {
-        {{QStringLiteral("a_RZ52940.bin"), QStringLiteral("b_RZ52940.bin")}, false, true},
-        {{QStringLiteral("a_RZ52940.bin"), QStringLiteral("b_other.bin")}, false, false},
-        {{QStringLiteral("a_other.bin"), QStringLiteral("b_RZ52940.bin")}, false, true},
-        {{QStringLiteral("a_RZ52940.bin"), QStringLiteral("b_other.bin")}, true, true},
-        {{QStringLiteral("a_rz52940.bin")}, false, false},
-        {{QStringLiteral("a_RZ52940.bin")}, true, std::nullopt},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.names.join(u' ').toStdString());
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.names.join(u' ').toStdString());
         ScratchFolder folder;
-        for (qsizetype i = 0; i < c.names.size(); ++i) {
-            const bool reject = c.rejectLast && i == c.names.size() - 1;
-            folder.write(QStringLiteral("Opt/") + c.names[i], reject ? rejectedImage() : image(1));
+        for (qsizetype i = 0; i < row.names.size(); ++i) {
+            const bool rejected = row.names[i].startsWith(u'!');
+            const QByteArray bytes = row.names[i] == u"!b_empty" ? QByteArray()
+                : row.names[i] == u"!c_tiny"                   ? QByteArray("abc")
+                : rejected ? FirmwareImageBuilder().baseAddress(0xE000).build().left(100) : image(0x0100 + i);
+            folder.write(QStringLiteral("Opt/%1.bin").arg(row.names[i].mid(rejected ? 1 : 0)), bytes);
         }
         FirmwareCatalogue catalogue;
         ASSERT_TRUE(catalogue.loadPlainImages(Resources(folder.path())));
-        EXPECT_EQ(catalogue.readHeaders(), c.tKind);
+        EXPECT_EQ(catalogue.count(), row.names.size());
+        EXPECT_EQ(catalogue.readHeaders(), row.tKind);
+        ASSERT_EQ(catalogue.myDevicesInfo.size(), row.names.size());
+        for (qsizetype i = 0; i < row.names.size(); ++i) {
+            const auto &record = catalogue.myDevicesInfo[i];
+            EXPECT_EQ(record.has_value(), !row.names[i].startsWith(u'!')) << i;
+            if (record)
+                EXPECT_EQ(record->firmwareVersion(), 0x0100 + i);
+        }
+        EXPECT_EQ(catalogue.lastImageNamed(kTKindToken), row.lastT);
+        EXPECT_EQ(catalogue.lastImageNamed(kSKindToken), row.lastS);
     }
 }
 
-TEST(FirmwareCatalogue, ImagesShorterThanThePrefixAreRejected)
-{
-    ScratchFolder folder;
-    folder.write(QStringLiteral("Opt/empty.bin"), QByteArray());
-    folder.write(QStringLiteral("Opt/tiny.bin"), QByteArray("abc"));
-    FirmwareCatalogue catalogue;
-    ASSERT_TRUE(catalogue.loadPlainImages(Resources(folder.path())));
-    EXPECT_EQ(catalogue.count(), 2);
-    EXPECT_FALSE(catalogue.readHeaders().has_value());
-    ASSERT_EQ(catalogue.myDevicesInfo.size(), 2);
-    EXPECT_FALSE(catalogue.myDevicesInfo[0] || catalogue.myDevicesInfo[1]);
-}
+} // namespace

@@ -15,21 +15,20 @@ std::span<const uint8_t> flashOf(const QByteArray &file)
         .subspan(FirmwareHeader::kImagePrefixSize);
 }
 
-void putLe16(QByteArray &file, qsizetype offset, uint16_t v)
+// Little-endian at a file offset.
+void put(QByteArray &file, qsizetype offset, uint32_t value, int bytes)
 {
-    file[offset] = char(v & 0xFF);
-    file[offset + 1] = char(v >> 8);
+    for (int i = 0; i < bytes; ++i)
+        file[offset + i] = char(value >> (8 * i));
 }
-
-} // namespace
 
 TEST(FirmwareHeader, BaseAddressZeroReadsIdentityRightAfterThePrefixAndTwoSectors)
 {
     // Built by hand at file offsets, so the record layout is not checked against itself.
     QByteArray file(4 + 0x3000, '\0');
-    putLe16(file, 4 + 0x2000 + 4, 0x0102);
-    putLe16(file, 4 + 0x2000 + 6, 0x1234);
-    putLe16(file, 4 + 0x2000 + 8, 0xABCD);
+    put(file, 4 + 0x2000 + 4, 0x0102, 2);
+    put(file, 4 + 0x2000 + 6, 0x1234, 2);
+    put(file, 4 + 0x2000 + 8, 0xABCD, 2);
     file[4 + 0x2000 + 72] = 4; // product string: two UTF-16 units
     file[4 + 0x2000 + 74] = 'T';
 
@@ -49,55 +48,33 @@ TEST(FirmwareHeader, BaseAddressZeroReadsIdentityRightAfterThePrefixAndTwoSector
 
 TEST(FirmwareHeader, BaseAddressLimits)
 {
-    struct Case
-    {
-        uint32_t base;
-        bool accepted;
-        uint32_t userSpace;
-        uint32_t sector;
-        uint32_t uvcOffset;
-    };
-    const std::vector<Case> cases = {
-        {0x0000, true, 0x2000, 0x2000, 256},
-        {0x0F00, true, 0x2F00, 0x2000, 0xF00 + 256},
-        {0xE000, true, 0x10000, 0x10000, 256},
-        {0xE001, false, 0x10001, 0, 0},
-        {0xFFFFFF, false, 0x1001FFF, 0, 0},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.base);
+    struct Row { uint32_t base; bool accepted; uint32_t userSpace, sector, uvcOffset; };
+    for (const Row r : {Row{0x0F00, true, 0x2F00, 0x2000, 0xF00 + 256}, Row{0xE000, true, 0x10000, 0x10000, 256},
+                        Row{0xE001, false, 0x10001, 0, 0}, Row{0xFFFFFF, false, 0x1001FFF, 0, 0}}) {
+        SCOPED_TRACE(r.base);
         // The builder cannot lay out a rejected base; give it a valid one and patch the address.
-        QByteArray file = FirmwareImageBuilder().baseAddress(c.accepted ? c.base : 0).flashLength(0x11000).build();
-        file[4 + 2] = char(c.base);
-        file[4 + 3] = char(c.base >> 8);
-        file[4 + 4] = char(c.base >> 16);
-
+        QByteArray file = FirmwareImageBuilder().baseAddress(r.accepted ? r.base : 0).flashLength(0x11000).build();
+        put(file, 4 + 2, r.base, 3);
         _QLV2_FW_INFO info{};
-        EXPECT_EQ(parseQLV2FirmwareInfo(info, flashOf(file)), c.accepted);
-        EXPECT_EQ(info.UserSpaceAddr, c.userSpace);
-        EXPECT_EQ(info.SectorAddr, c.sector);
-        EXPECT_EQ(info.DefaultUVCPropertyAddr, c.uvcOffset);
-        if (!c.accepted) {
-            EXPECT_EQ(info.UserSpaceData.FirmwareVersion, 0) << "a rejected parse leaves the user space zero";
-        }
+        EXPECT_EQ(parseQLV2FirmwareInfo(info, flashOf(file)), r.accepted);
+        EXPECT_EQ(info.UserSpaceAddr, r.userSpace);
+        EXPECT_EQ(info.SectorAddr, r.sector);
+        EXPECT_EQ(info.DefaultUVCPropertyAddr, r.uvcOffset);
+        EXPECT_EQ(info.UserSpaceData.FirmwareVersion, r.accepted ? 0x0100 : 0) << "a rejected parse leaves the user space zero";
     }
 }
 
 TEST(FirmwareHeader, CodeSizeBytesSwitchTheLayout)
 {
-    // Boot address says 0x1000, code address says 0x3000: the code size picks one.
+    // Boot address says 0x1000, code address says 0x3000: a non-zero code size picks the latter.
     for (int nonZero = -1; nonZero < 3; ++nonZero) {
         SCOPED_TRACE(nonZero);
         QByteArray file = FirmwareImageBuilder().baseAddress(0x1000).version(0x1111).flashLength(0x8000).build();
-        QByteArray other = FirmwareImageBuilder().baseAddress(0x3000).version(0x3333).flashLength(0x8000).build();
+        const QByteArray other = FirmwareImageBuilder().baseAddress(0x3000).version(0x3333).flashLength(0x8000).build();
         file.replace(4 + 0x5000, 0x1000, other.mid(4 + 0x5000, 0x1000));
-        file[4 + 3] = 0x10;  // boot address 0x001000
-        file[4 + 10] = 0x00; // code address 0x003000
-        file[4 + 11] = 0x30;
-        file[4 + 12] = 0x00;
-        for (int i = 0; i < 3; ++i)
-            file[4 + 13 + i] = char(i == nonZero ? 0x01 : 0x00);
-
+        put(file, 4 + 2, 0x001000, 3);           // boot address
+        put(file, 4 + 10, 0x003000, 3);          // code address
+        put(file, 4 + 13, nonZero < 0 ? 0 : 1u << (8 * nonZero), 3); // code size
         _QLV2_FW_INFO info{};
         ASSERT_TRUE(parseQLV2FirmwareInfo(info, flashOf(file)));
         EXPECT_EQ(info.ChipType, nonZero < 0 ? 1 : 2);
@@ -108,21 +85,18 @@ TEST(FirmwareHeader, CodeSizeBytesSwitchTheLayout)
 
 TEST(FirmwareHeader, ShortFilesAreRejectedWithoutReadingPastTheirEnd)
 {
-    struct Case
-    {
-        uint32_t base;
-        uint32_t needed; // flash bytes the header needs
-    };
     // The sector end decides, except where the default UVC block runs past it.
-    for (const Case c : {Case{0x0000, 0x3000}, Case{0x0F00, 0x3028}, Case{0xE000, 0x11000}}) {
-        SCOPED_TRACE(c.base);
-        const QByteArray full = FirmwareImageBuilder().baseAddress(c.base).build();
-        ASSERT_EQ(full.size(), qsizetype(4 + c.needed));
-        for (uint32_t length : {c.needed, c.needed - 1, 0x2000u, 16u, 15u, 0u}) {
+    for (const auto [base, needed] : {std::pair<uint32_t, uint32_t>{0x0000, 0x3000}, {0x0F00, 0x3028}, {0xE000, 0x11000}}) {
+        SCOPED_TRACE(base);
+        const QByteArray full = FirmwareImageBuilder().baseAddress(base).build();
+        ASSERT_EQ(full.size(), qsizetype(4 + needed));
+        for (uint32_t length : {needed, needed - 1, 0x2000u, 16u, 15u, 0u}) {
             // A copy of exactly that length, so a read past it is a read past the allocation.
             const std::vector<uint8_t> flash(full.begin() + 4, full.begin() + 4 + length);
             _QLV2_FW_INFO info{};
-            EXPECT_EQ(parseQLV2FirmwareInfo(info, flash), length == c.needed) << length;
+            EXPECT_EQ(parseQLV2FirmwareInfo(info, flash), length == needed) << length;
         }
     }
 }
+
+} // namespace
