@@ -3,6 +3,7 @@
 // from its first piece to the piece with the end flag set.
 #include "device/spiflash.h"
 
+#include "device/bxhardwarelib.h"
 #include "device/usbrequests.h"
 #include "platform/usbtypes.h"
 
@@ -217,8 +218,13 @@ bool spi_identifyFlash(SPI_FLASH_INFO_t *info)
     Stopwatch stopwatch;
     do {
         std::array<uint8_t, 3> id{};
-        if (!spi_receiveBytes(kChannel, 1, &kReadJedec, 1, 3, id.data()))
-            return false;
+        // A read that fails is asked again within the same second: giving up at once would leave
+        // an erased camera unwritten over one glitch on the wire.
+        if (!spi_receiveBytes(kChannel, 1, &kReadJedec, 1, 3, id.data())) {
+            if (!gUSBInterface.load())
+                return false; // no camera to ask
+            continue;
+        }
         const auto chip = std::find_if(gSPIFlashChips.begin(), gSPIFlashChips.end(),
                                        [&](const SPI_FLASH_CHIP_t &row) { return row.jedecId == id; });
         if (chip != gSPIFlashChips.end()) {
