@@ -1,74 +1,55 @@
-// The About window: the name each language shows, the version and copyright lines, and a window
-// that is loaded once and then only brought back to the front.
+// The About window: version and copyright lines, the icon, what missing entries leave, and a
+// window that is loaded once and then only brought back to the front. The name each language
+// shows is checked by the launch under each locale.
 #include "app/appdelegate.h"
 #include "tests/localization/localizationsupport.h"
 #include "tests/support/testsupport.h"
 #include "ui/aboutwindowcontroller.h"
 #include "ui/localization.h"
 
-#include <QApplication>
 #include <QColor>
 #include <QImage>
 #include <QLabel>
 
 #include <gtest/gtest.h>
 
-
 namespace {
-
-// A resources folder with the three information entries and, unless told otherwise, an icon.
-void writeResources(const ScratchFolder &folder, const QByteArray &info, bool icon = true)
-{
-    folder.write(QStringLiteral("Info.json"), info);
-    if (icon) {
-        QImage image(64, 64, QImage::Format_ARGB32);
-        image.fill(Qt::darkBlue);
-        image.save(folder.filePath(QStringLiteral("AppIcon.png")));
-    }
-}
 
 const QByteArray kInfo = R"({"Device Name": "LUMIVEX", "CFBundleShortVersionString": "1.0.0",
                             "NSHumanReadableCopyright": "Copyright \u00a9 2026 LUMIVEX"})";
 
-} // namespace
-
-// The name in each language, de_CH included, is checked by the launch under each locale.
-TEST(AboutWindow, ItalianNamesTheDeviceAndShowsVersionCopyrightAndIcon)
+TEST(AboutWindow, TheResourcesFolderGivesVersionCopyrightAndIcon)
 {
-    ScratchFolder folder;
-    writeResources(folder, kInfo);
-    const ScopedStringTables tables(QStringLiteral("it"));
-    AboutWindowController controller(Resources(folder.path()), QStringLiteral("it"));
-    controller.setAppName(QStringLiteral("Aggiornamento firmware di LUMIVEX T"));
-    ASSERT_FALSE(controller.isWindowLoaded());
-    controller.window();
-    EXPECT_EQ(controller.appNameLabel->text(), QStringLiteral("Aggiornamenti firmware LUMIVEX"));
-    EXPECT_EQ(controller.appVersionLabel->text(), localizedText("About_Window_Version") + QStringLiteral(" 1.0.0"));
-    EXPECT_EQ(controller.appCopyrightLabel->text(), QString::fromUtf8("Copyright © 2026 LUMIVEX"));
-    // The resources folder's icon, not the built-in one.
-    EXPECT_EQ(controller.appIconImageView->pixmap().toImage().pixelColor(64, 64), QColor(Qt::darkBlue));
-}
-
-TEST(AboutWindow, MissingEntriesLeaveSensibleTexts)
-{
-    ScratchFolder folder;
-    writeResources(folder, "{}", false);
-    const ScopedStringTables tables(QStringLiteral("de"));
-    AboutWindowController controller(Resources(folder.path()), QStringLiteral("de"));
-    controller.setAppName(QStringLiteral("LUMIVEX S Firmware-Aktualisierung"));
-    controller.window();
-    // Without a device name the German form would have no subject: the composed name stays.
-    EXPECT_EQ(controller.appNameLabel->text(), QStringLiteral("LUMIVEX S Firmware-Aktualisierung"));
-    EXPECT_EQ(controller.appVersionLabel->text(), QStringLiteral("Version"));
-    EXPECT_EQ(controller.appCopyrightLabel->text(), QString());
-    // Without an icon in the folder the program's own stands in.
-    EXPECT_FALSE(controller.appIconImageView->pixmap().isNull());
+    for (const bool complete : {true, false}) {
+        SCOPED_TRACE(complete);
+        ScratchFolder folder;
+        folder.write(QStringLiteral("Info.json"), complete ? kInfo : "{}");
+        if (complete) {
+            QImage image(64, 64, QImage::Format_ARGB32);
+            image.fill(Qt::darkBlue);
+            image.save(folder.filePath(QStringLiteral("AppIcon.png")));
+        }
+        const ScopedStringTables tables(QStringLiteral("de"));
+        AboutWindowController controller(Resources(folder.path()), QStringLiteral("de"));
+        controller.setAppName(QStringLiteral("LUMIVEX S Firmware-Aktualisierung"));
+        ASSERT_FALSE(controller.isWindowLoaded());
+        controller.window();
+        // Without a device name the German form would have no subject: the composed name stays.
+        EXPECT_EQ(controller.appNameLabel->text(), complete ? QStringLiteral("LUMIVEX Firmware Aktualisierung")
+                                                            : QStringLiteral("LUMIVEX S Firmware-Aktualisierung"));
+        EXPECT_EQ(controller.appVersionLabel->text(), complete ? QStringLiteral("Version 1.0.0") : QStringLiteral("Version"));
+        EXPECT_EQ(controller.appCopyrightLabel->text(), complete ? QString::fromUtf8("Copyright © 2026 LUMIVEX") : QString());
+        // The folder's icon, scaled up; without one the program's own stands in.
+        const QImage icon = controller.appIconImageView->pixmap().toImage();
+        ASSERT_FALSE(icon.isNull());
+        EXPECT_EQ(icon.pixelColor(64, 64) == QColor(Qt::darkBlue), complete);
+    }
 }
 
 TEST(AboutWindow, TheMenuItemShowsOneWindowAndBringsItBack)
 {
     ScratchFolder folder;
-    writeResources(folder, kInfo);
+    folder.write(QStringLiteral("Info.json"), kInfo);
     MainWindow window;
     AppDelegate delegate(window, Resources(folder.path()));
     window.show();
@@ -94,3 +75,5 @@ TEST(AboutWindow, TheMenuItemShowsOneWindowAndBringsItBack)
     EXPECT_TRUE(quitsTheApplication([&window] { window.close(); }));
     about->close();
 }
+
+} // namespace

@@ -18,29 +18,22 @@ TranslationFile readTranslationFile(const QString &path)
     TranslationFile file;
     file.language = QFileInfo(path).completeBaseName().section(u'_', 1);
     QFile in(path);
-    if (!in.open(QIODevice::ReadOnly)) {
+    if (!in.open(QIODevice::ReadOnly))
         file.problems.append(QStringLiteral("cannot open %1").arg(path));
-        return file;
-    }
     QXmlStreamReader xml(&in);
     QString id;
-    while (!xml.atEnd()) {
+    while (in.isOpen() && !xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
-        const auto name = xml.name();
-        if (name == u"TS") {
+        if (xml.name() == u"TS")
             file.declaredLanguage = xml.attributes().value(QLatin1String("language")).toString();
-        } else if (name == u"message") {
+        else if (xml.name() == u"message")
             id = xml.attributes().value(QLatin1String("id")).toString();
-        } else if (name == u"translation") {
+        else if (xml.name() == u"translation") {
             const QString type = xml.attributes().value(QLatin1String("type")).toString();
             const QString text = xml.readElementText();
-            if (!type.isEmpty())
-                file.problems.append(QStringLiteral("%1 is marked %2").arg(id, type));
-            if (text.isEmpty())
-                file.problems.append(QStringLiteral("%1 has no text").arg(id));
-            if (file.texts.contains(id))
-                file.problems.append(QStringLiteral("%1 appears twice").arg(id));
+            if (!type.isEmpty() || text.isEmpty() || file.texts.contains(id))
+                file.problems.append(QStringLiteral("%1 is marked \"%2\", empty or repeated").arg(id, type));
             file.texts.insert(id, text);
         }
     }
@@ -54,8 +47,7 @@ TranslationFile readTranslationFile(const QString &path)
 std::vector<TranslationFile> readTranslationFiles()
 {
     const QDir dir(QStringLiteral(LUMIVEX_TRANSLATIONS_DIR));
-    std::vector<TranslationFile> files;
-    files.push_back(readTranslationFile(dir.filePath(QStringLiteral("lumivex_en.ts"))));
+    std::vector<TranslationFile> files{readTranslationFile(dir.filePath(QStringLiteral("lumivex_en.ts")))};
     for (const QString &name : dir.entryList({QStringLiteral("lumivex_*.ts")}, QDir::Files, QDir::Name)) {
         if (name != u"lumivex_en.ts")
             files.push_back(readTranslationFile(dir.filePath(name)));
@@ -81,10 +73,7 @@ QStringList shippedLanguages()
 
 ScopedStringTables::ScopedStringTables(const QString &language)
 {
-    QStringList languages{QStringLiteral("en")};
-    if (language != u"en")
-        languages.append(language);
-    for (const QString &code : languages) {
+    for (const QString &code : {QStringLiteral("en"), language}) {
         auto translator = std::make_unique<QTranslator>();
         if (translator->load(QStringLiteral(":/translations/lumivex_%1.qm").arg(code))) {
             QCoreApplication::installTranslator(translator.get());
