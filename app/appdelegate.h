@@ -111,7 +111,9 @@ private:
     // The critical sheet of a camera pulled out while it was being written; OK ends the process.
     void showRemovedDuringUpdateAlert();
     std::optional<std::vector<uint8_t>> chosenImage() const;
-    std::unique_ptr<UpdateRun> newRun();
+    // A new run with its engine made from the chosen image, and its first step, which hides the
+    // button and switches the layout, queued.
+    UpdateRun *startRun(bool ringLayout, const std::function<void(UpdateRun &, std::vector<uint8_t>)> &engine);
     void showProgress(double percent, UpdateProgressSink::Stage stage);
     // The end of every run: the completion or the failure text, the flags and one log line.
     void finishRun(UpdateRun &run, const char *method, const std::function<void()> &showCompletion);

@@ -48,11 +48,26 @@ std::optional<std::vector<uint8_t>> AppDelegate::chosenImage() const
     return std::vector<uint8_t>(image.begin(), image.end());
 }
 
-std::unique_ptr<UpdateRun> AppDelegate::newRun()
+UpdateRun *AppDelegate::startRun(bool ringLayout, const std::function<void(UpdateRun &, std::vector<uint8_t>)> &engine)
 {
     // The previous run ended long ago: its steps are through, so dropping it waits for nothing.
     mRun.reset();
-    return std::make_unique<UpdateRun>([this](double percent, Stage stage) { showProgress(percent, stage); });
+    mRun = std::make_unique<UpdateRun>([this](double percent, Stage stage) { showProgress(percent, stage); });
+    UpdateRun *run = mRun.get();
+    if (std::optional<std::vector<uint8_t>> image = chosenImage())
+        engine(*run, std::move(*image));
+    else
+        run->refusal = "no firmware image is chosen for a camera";
+
+    // The first device step waits for the button to be gone, so that a second press cannot start
+    // a second run.
+    run->onMain(false, [this, run, ringLayout] {
+        button_update->setEnabled(false);
+        button_update->setVisible(false);
+        resize_app_window(ringLayout, true);
+        run->giveTurn();
+    });
+    return run;
 }
 
 void AppDelegate::showProgress(double percent, UpdateProgressSink::Stage stage)
@@ -83,20 +98,8 @@ void AppDelegate::showProgress(double percent, UpdateProgressSink::Stage stage)
 
 void AppDelegate::execute_qlv2()
 {
-    std::unique_ptr<UpdateRun> run = newRun();
-    if (std::optional<std::vector<uint8_t>> image = chosenImage())
-        run->flash = std::make_unique<FlashUpdate>(std::move(*image), run->sink());
-    else
-        run->refusal = "no firmware image is chosen for a camera";
-    UpdateRun *r = run.get();
-    mRun = std::move(run);
-
-    // The erase waits for the button to be gone, so that a second press cannot start a second run.
-    r->onMain(false, [this, r] {
-        button_update->setEnabled(false);
-        button_update->setVisible(false);
-        resize_app_window(false, true);
-        r->giveTurn();
+    UpdateRun *r = startRun(false, [](UpdateRun &run, std::vector<uint8_t> image) {
+        run.flash = std::make_unique<FlashUpdate>(std::move(image), run.sink());
     });
     r->onQueue(true, [this, r] {
         downloadInProgress = true;
@@ -139,19 +142,8 @@ bool AppDelegate::spi_verify_firmware()
 
 void AppDelegate::execute()
 {
-    std::unique_ptr<UpdateRun> run = newRun();
-    if (std::optional<std::vector<uint8_t>> image = chosenImage())
-        run->eeprom = std::make_unique<EepromUpdate>(*myHardware, std::move(*image), run->sink(), mEepromPause);
-    else
-        run->refusal = "no firmware image is chosen for a camera";
-    UpdateRun *r = run.get();
-    mRun = std::move(run);
-
-    r->onMain(false, [this, r] {
-        button_update->setEnabled(false);
-        button_update->setVisible(false);
-        resize_app_window(true, true);
-        r->giveTurn();
+    UpdateRun *r = startRun(true, [this](UpdateRun &run, std::vector<uint8_t> image) {
+        run.eeprom = std::make_unique<EepromUpdate>(*myHardware, std::move(image), run.sink(), mEepromPause);
     });
     // Only the first step waits for the GUI thread; the queue orders the rest.
     r->onQueue(true, [this, r] {

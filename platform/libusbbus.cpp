@@ -518,7 +518,7 @@ std::shared_ptr<void> LibusbBus::watch(QObject *context, Handler arrived, Handle
     return token;
 }
 
-std::unique_ptr<UsbDevice> LibusbBus::openDevice(uint32_t vendorId, uint32_t productId)
+std::unique_ptr<UsbDevice> LibusbBus::openFirst(const std::function<std::optional<UsbDeviceId>(libusb_device *)> &identity)
 {
     libusb_device **list = nullptr;
     const ssize_t count = libusb_get_device_list(mState->context, &list);
@@ -526,36 +526,32 @@ std::unique_ptr<UsbDevice> LibusbBus::openDevice(uint32_t vendorId, uint32_t pro
         return nullptr;
     std::unique_ptr<UsbDevice> found;
     for (ssize_t i = 0; i < count && !found; ++i) {
-        libusb_device_descriptor descriptor{};
-        if (libusb_get_device_descriptor(list[i], &descriptor) != LIBUSB_SUCCESS)
-            continue;
-        if (descriptor.idVendor == vendorId && descriptor.idProduct == productId) {
-            const UsbDeviceInfo info = mState->describe(list[i], mState->idFor(list[i]));
-            found = std::make_unique<Device>(mState, takeRef(list[i]), info);
-        }
+        if (const std::optional<UsbDeviceId> id = identity(list[i]))
+            found = std::make_unique<Device>(mState, takeRef(list[i]), mState->describe(list[i], *id));
     }
     libusb_free_device_list(list, 1);
     return found;
 }
 
+std::unique_ptr<UsbDevice> LibusbBus::openDevice(uint32_t vendorId, uint32_t productId)
+{
+    return openFirst([&](libusb_device *device) -> std::optional<UsbDeviceId> {
+        libusb_device_descriptor descriptor{};
+        if (libusb_get_device_descriptor(device, &descriptor) != LIBUSB_SUCCESS || descriptor.idVendor != vendorId
+            || descriptor.idProduct != productId)
+            return std::nullopt;
+        return mState->idFor(device);
+    });
+}
+
 std::unique_ptr<UsbDevice> LibusbBus::openDevice(UsbDeviceId id)
 {
-    libusb_device **list = nullptr;
-    const ssize_t count = libusb_get_device_list(mState->context, &list);
-    if (count < 0)
-        return nullptr;
-    std::unique_ptr<UsbDevice> found;
-    for (ssize_t i = 0; i < count && !found; ++i) {
-        // Only a device that already has this identity: a lookup never hands out a new one.
-        bool known = false;
-        {
-            std::lock_guard guard(mState->lock);
-            const auto entry = mState->ids.find(list[i]);
-            known = entry != mState->ids.end() && entry->second.first == id;
-        }
-        if (known)
-            found = std::make_unique<Device>(mState, takeRef(list[i]), mState->describe(list[i], id));
-    }
-    libusb_free_device_list(list, 1);
-    return found;
+    // Only a device that already has this identity: a lookup never hands out a new one.
+    return openFirst([&](libusb_device *device) -> std::optional<UsbDeviceId> {
+        std::lock_guard guard(mState->lock);
+        const auto entry = mState->ids.find(device);
+        if (entry == mState->ids.end() || entry->second.first != id)
+            return std::nullopt;
+        return id;
+    });
 }

@@ -6,7 +6,11 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <optional>
+
+struct libusb_device;
 
 class LibusbBus : public UsbBus
 {
@@ -26,5 +30,7 @@ public:
 
 private:
     explicit LibusbBus(std::shared_ptr<State> state);
+    // The first listed device that identity gives an identity to, opened.
+    std::unique_ptr<UsbDevice> openFirst(const std::function<std::optional<UsbDeviceId>(libusb_device *)> &identity);
     std::shared_ptr<State> mState;
 };
