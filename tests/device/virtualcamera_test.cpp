@@ -1,9 +1,9 @@
 // The virtual camera behaves like the hardware, so that a faulty driver cannot pass against it:
-// the flash's latch, AND-only programming, page wrap, busy time (status reads only), memories kept
-// across plugs or read from their files; the EEPROM's addressing; the bridge's reports and the
-// malformed requests it stalls; the fault options, the plug timeline and the trace. What the
-// driver's own tests already prove against this model (erase size, protection, identification,
-// reads across pieces, the exact trace line) is not repeated here.
+// the flash's latch, AND-only programming, block protection, page wrap, busy time (status reads
+// only), memories kept across plugs or read from their files; the bridge's reports and the
+// malformed requests it stalls; the fault options, the plug timeline and the camera description.
+// Lost programs, the EEPROM's addressing and the trace line are proven by the update and session
+// tests that rely on them.
 #include "sim/cameramodel.h"
 #include "sim/i2ceeprom.h"
 #include "sim/spiflash.h"
@@ -44,10 +44,9 @@ Bytes read(SpiFlash &flash, uint32_t address, size_t length)
     return spi(flash, {0x03, uint8_t(address >> 16), uint8_t(address >> 8), uint8_t(address)}, length);
 }
 
-void program(SpiFlash &flash, uint32_t address, const Bytes &data, bool latch = true)
+void program(SpiFlash &flash, uint32_t address, const Bytes &data)
 {
-    if (latch)
-        spi(flash, {0x06});
+    spi(flash, {0x06});
     Bytes bytes{0x02, uint8_t(address >> 16), uint8_t(address >> 8), uint8_t(address)};
     bytes.insert(bytes.end(), data.begin(), data.end());
     spi(flash, bytes);
@@ -61,16 +60,15 @@ uint32_t transfer(CameraModel &model, uint8_t type, uint8_t request, uint16_t va
     return model.controlTransfer(r, model.attachment());
 }
 
-uint32_t setReport(CameraModel &model, Bytes data, uint16_t index = 3)
+uint32_t setReport(CameraModel &model, Bytes data)
 {
-    return transfer(model, 0x21, 0x09, uint16_t(0x0300 | data[0]), index, data);
+    return transfer(model, 0x21, 0x09, uint16_t(0x0300 | data[0]), 3, data);
 }
 
-uint32_t getReport(CameraModel &model, uint16_t index = 3)
+uint32_t getReport(CameraModel &model)
 {
-    Bytes data(41, 0);
-    data[0] = 0x93;
-    return transfer(model, 0xA1, 0x01, 0x0393, index, data);
+    Bytes data(41, 0x93);
+    return transfer(model, 0xA1, 0x01, 0x0393, 3, data);
 }
 
 uint32_t i2cWrite(CameraModel &model, Bytes bytes, bool hold = false)
@@ -82,23 +80,33 @@ const Bytes kRegisterRead{0x87, 0x08, 0, 0, 4};
 
 } // namespace
 
-TEST(SpiFlashModel, ProgramNeedsTheLatchClearsBitsOnlyAndTheLatchClearsAfter)
+// Each row runs on a flash holding 0x0F at 0x1000: write-type commands need the latch and clear
+// it, program only clears bits, status writes keep bits 0 and 1, and block protection makes
+// erase and program no-ops.
+TEST(SpiFlashModel, LatchProgramEraseStatusWriteAndProtection)
 {
-    SpiFlash flash(configOf({}));
-    program(flash, 0x100, {0x00}, false);
-    EXPECT_EQ(read(flash, 0x100, 1)[0], 0xFF); // no latch: ignored
-
-    spi(flash, {0x06});
-    EXPECT_EQ(status(flash), 0x02);
-    program(flash, 0x100, {0xF0, 0x3C}, false);
-    EXPECT_EQ(status(flash), 0x00);
-    EXPECT_EQ(read(flash, 0x100, 2), (Bytes{0xF0, 0x3C}));
-    program(flash, 0x100, {0x0F, 0xFF});
-    EXPECT_EQ(read(flash, 0x100, 2), (Bytes{0x00, 0x3C})); // new = old AND data
-
-    spi(flash, {0x06});
-    spi(flash, {0x04});
-    EXPECT_EQ(status(flash), 0x00);
+    const Bytes latch{0x06}, erase{0x20, 0x00, 0x10, 0x00}, protect{0x01, 0x0C};
+    const struct { const char *name; std::vector<Bytes> commands; uint8_t byte, status; } cases[] = {
+        {"latch", {latch}, 0x0F, 0x02},
+        {"write disable", {latch, {0x04}}, 0x0F, 0x00},
+        {"program without latch", {{0x02, 0x00, 0x10, 0x00, 0x00}}, 0x0F, 0x00},
+        {"program", {latch, {0x02, 0x00, 0x10, 0x00, 0x3C}}, 0x0C, 0x00},
+        {"erase without latch", {erase}, 0x0F, 0x00},
+        {"erase", {latch, erase}, 0xFF, 0x00},
+        {"status write without latch", {protect}, 0x0F, 0x00},
+        {"status write", {latch, {0x01, 0x0F}}, 0x0F, 0x0C},
+        {"program while protected", {latch, protect, latch, {0x02, 0x00, 0x10, 0x00, 0x00}}, 0x0F, 0x0C},
+        {"erase while protected", {latch, protect, latch, erase}, 0x0F, 0x0C},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        SpiFlash flash(configOf({}));
+        program(flash, 0x1000, {0x0F});
+        for (const Bytes &command : c.commands)
+            spi(flash, command);
+        EXPECT_EQ(read(flash, 0x1000, 1)[0], c.byte);
+        EXPECT_EQ(status(flash), c.status);
+    }
 }
 
 TEST(SpiFlashModel, ProgramWrapsInsideItsPage)
@@ -110,27 +118,6 @@ TEST(SpiFlashModel, ProgramWrapsInsideItsPage)
         EXPECT_EQ(read(flash, 2 * page - 2, 2), (Bytes{0x01, 0x02}));
         EXPECT_EQ(read(flash, page, 2), (Bytes{0x03, 0x04}));
         EXPECT_EQ(read(flash, 2 * page, 1)[0], 0xFF); // the next page is untouched
-    }
-}
-
-TEST(SpiFlashModel, WriteCommandsNeedTheLatchAndStatusWritesKeepBitsZeroAndOne)
-{
-    struct Case { const char *name; bool latch; Bytes command; uint8_t flashByte /* at 0x1000 */, status; };
-    const Case cases[] = {
-        {"erase without latch", false, {0x20, 0x00, 0x10, 0x00}, 0x00, 0x00},
-        {"status write without latch", false, {0x01, 0x0C}, 0x00, 0x00},
-        {"erase", true, {0x20, 0x00, 0x10, 0x00}, 0xFF, 0x00},
-        {"status write", true, {0x01, 0x0F}, 0x00, 0x0C}, // not the latch, not write-in-progress
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        SpiFlash flash(configOf({}));
-        program(flash, 0x1000, {0x00});
-        if (c.latch)
-            spi(flash, {0x06});
-        spi(flash, c.command);
-        EXPECT_EQ(read(flash, 0x1000, 1)[0], c.flashByte);
-        EXPECT_EQ(status(flash), c.status);
     }
 }
 
@@ -160,55 +147,46 @@ TEST(SpiFlashModel, WhileBusyOnlyStatusReadsAreAnsweredUntilTheBusyTimeIsOver)
     EXPECT_EQ(status(programming), 0x02);
 }
 
-TEST(SpiFlashModel, LostProgramsAreAcknowledgedButNotStored)
-{
-    SpiFlash flash(configOf({{"lose_programs", QJsonArray{2}}}));
-    for (uint32_t page = 0; page < 3; ++page) {
-        program(flash, page * 256, {0x00});
-        EXPECT_EQ(status(flash), 0x00);
-    }
-    EXPECT_EQ(read(flash, 0, 1)[0], 0x00);
-    EXPECT_EQ(read(flash, 256, 1)[0], 0xFF);
-    EXPECT_EQ(read(flash, 512, 1)[0], 0x00);
-}
-
-TEST(SpiFlashModel, FileIsReadAtPlugAndWrittenBackOnEveryChange)
+// A memory with a file reads it at every plug (0xFF where it is short) and writes each change
+// back; one without a file keeps its content across plugs.
+TEST(SpiFlashModel, MemoriesReadTheirFileAtEveryPlugOrKeepTheirContent)
 {
     ScratchFolder folder;
-    folder.write("flash.bin", QByteArray("\x12\x34", 2)); // short: the rest reads 0xFF
-    SpiFlash flash(configOf({{"flash", "flash.bin"}, {"flash_size", 8192}}, folder.path()));
-    EXPECT_EQ(read(flash, 0, 3), (Bytes{0x12, 0x34, 0xFF}));
-    program(flash, 0x1000, {0x00, 0x11});
+    folder.write("flash.bin", QByteArray("\x12\x34", 2));
+    SpiFlash filed(configOf({{"flash", "flash.bin"}, {"flash_size", 8192}}, folder.path()));
+    SpiFlash unfiled(configOf({}));
+    EXPECT_EQ(read(filed, 0, 3), (Bytes{0x12, 0x34, 0xFF}));
+    for (SpiFlash *flash : {&filed, &unfiled})
+        program(*flash, 0x1000, {0x00, 0x11});
     QFile file(folder.filePath("flash.bin"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray content = file.readAll();
     ASSERT_EQ(content.size(), 8192);
-    EXPECT_EQ(content.left(3), QByteArray("\x12\x34\xFF", 3));
-    EXPECT_EQ(content.mid(0x1000, 3), QByteArray("\x00\x11\xFF", 3));
+    EXPECT_EQ(content.left(3) + content.mid(0x1000, 3), QByteArray("\x12\x34\xFF\x00\x11\xFF", 6));
 
-    // The next plug reads the file again, from blank.
     folder.write("flash.bin", QByteArray("\x56", 1));
-    flash.powerUp();
-    EXPECT_EQ(read(flash, 0, 2), (Bytes{0x56, 0xFF}));
-    EXPECT_EQ(read(flash, 0x1000, 1)[0], 0xFF);
+    filed.powerUp();
+    unfiled.powerUp();
+    EXPECT_EQ(read(filed, 0, 2), (Bytes{0x56, 0xFF}));
+    EXPECT_EQ(read(filed, 0x1000, 1)[0], 0xFF);
+    EXPECT_EQ(read(unfiled, 0x1000, 2), (Bytes{0x00, 0x11}));
 }
 
-TEST(VirtualMemoryFiles, AnUnusableFileIsReportedOnceEach)
+TEST(SpiFlashModel, AnUnusableFileIsReportedOnceEach)
 {
     ScratchFolder folder;
     const VirtualCameraConfig config = configOf({{"flash", "missing/flash.bin"}, {"eeprom", "missing/eeprom.bin"}}, folder.path());
     StderrCapture log;
     SpiFlash flash(config); // a missing file is a blank part: nothing to report yet
     I2cEeprom eeprom(config.eeprom);
-    for (uint32_t page = 0; page < 2; ++page) {
+    for (uint8_t page = 0; page < 2; ++page) {
         program(flash, page * 256, {0x00});
-        eeprom.write(Bytes{0x00, uint8_t(page), 0x00}, false);
+        eeprom.write(Bytes{0x00, page, 0x00}, false);
     }
     EXPECT_EQ(read(flash, 256, 1)[0], 0x00); // the memory works on without its file
     const QStringList lines = log.lines();
     ASSERT_EQ(lines.size(), 2) << qPrintable(log.text());
-    EXPECT_TRUE(lines[0].contains("missing/flash.bin")) << qPrintable(lines[0]);
-    EXPECT_TRUE(lines[1].contains("missing/eeprom.bin")) << qPrintable(lines[1]);
+    EXPECT_TRUE(lines[0].contains("missing/flash.bin") && lines[1].contains("missing/eeprom.bin")) << qPrintable(log.text());
 }
 
 TEST(Bridge, StallsWhatTheHardwareWouldNotAnswerAndMalformedRequests)
@@ -227,17 +205,13 @@ TEST(Bridge, StallsWhatTheHardwareWouldNotAnswerAndMalformedRequests)
         {"I2C read from nobody at 0x50", {}, 0xC0, 0x02, 0, 0x50, sized(4, {})},
         {"command report of 4 bytes", {}, 0x21, 0x09, 0x0387, 3, {0x87, 0x08, 0, 0}},
         {"command report of 6 bytes", {}, 0x21, 0x09, 0x0387, 3, {0x87, 0x08, 0, 0, 4, 0}},
-        {"command report of 65 bytes", {}, 0x21, 0x09, 0x0387, 3, sized(65, kRegisterRead)},
         {"command report with another id first", {}, 0x21, 0x09, 0x0387, 3, {0x93, 0x08, 0, 0, 4}},
         {"data report of 40 bytes", spiWrite, 0x21, 0x09, 0x0393, 3, sized(40, {0x93, 0, 1, 1, 0x06})},
-        {"data report of 65 bytes", spiWrite, 0x21, 0x09, 0x0393, 3, sized(65, {0x93, 0, 1, 1, 0x06})},
         {"data report with another id first", spiWrite, 0x21, 0x09, 0x0393, 3, sized(41, {0x00, 0, 1, 1, 0x06})},
-        {"data report read of 40 bytes", kRegisterRead, 0xA1, 0x01, 0x0393, 3, sized(40, {0x93})},
         {"data report read of 65 bytes", kRegisterRead, 0xA1, 0x01, 0x0393, 3, sized(65, {0x93})},
         {"I2C write with a value", {}, 0x40, 0x02, 0x0001, 0xA0, {0x00, 0x10, 0x00}},
         {"I2C write of 65 bytes", {}, 0x40, 0x02, 0, 0xA0, sized(65, {})},
         {"I2C read with a value", {}, 0xC0, 0x02, 0x0100, 0xA0, sized(4, {})},
-        {"I2C read of 65 bytes", {}, 0xC0, 0x02, 0, 0xA0, sized(65, {})},
     };
     CameraBench bench;
     CameraModel &model = bench.camera();
@@ -263,81 +237,39 @@ TEST(Bridge, StallsWhatTheHardwareWouldNotAnswerAndMalformedRequests)
     EXPECT_EQ(transfer(webcam.camera(), 0xC0, 0x02, 0, 0xA0, i2c), 0xE000404Fu);
 }
 
-TEST(Bridge, AFailedI2cTransferEndsAHeldWrite)
+// A stalled transfer takes nothing from the device and ends a held I2C write; the device leaves
+// after the transfer named, is reported gone and answers nothing more; a dropped watch hears
+// nothing of its return.
+TEST(Bridge, FaultOptionsStallEndHeldWritesAndUnplug)
 {
-    CameraBench bench(QJsonObject{{"fail_transfers", QJsonArray{2}}});
+    CameraBench bench(QJsonObject{{"fail_transfers", QJsonArray{2, 5}}, {"unplug_after_transfers", 7}});
     CameraModel &model = bench.camera();
+    int arrived = 0;
+    bool left = false;
+    QObject context;
+    auto token = bench.bus().watch(&context, [&](const UsbDeviceInfo &) { ++arrived; }, [&](const UsbDeviceInfo &) { left = true; });
+    EXPECT_EQ(setReport(model, kRegisterRead), 0u);
+    EXPECT_EQ(getReport(model), 0xE000404Fu);
+    EXPECT_EQ(getReport(model), 0u); // the stalled transfer left the announcement
     ASSERT_EQ(i2cWrite(model, {0x00, 0x10}, true), 0u); // the address of a read
     Bytes data(4);
     EXPECT_EQ(transfer(model, 0xC0, 0x02, 0, 0xA0, data), 0xE000404Fu);
     ASSERT_EQ(i2cWrite(model, {0x00, 0x20, 0xAB}), 0u); // a new write: address first
     EXPECT_EQ(model.eepromContents()[0x10], 0xFF);
     EXPECT_EQ(model.eepromContents()[0x20], 0xAB);
-}
-
-TEST(Bridge, MemoriesWithoutAFileKeepTheirContentAcrossPlugs)
-{
-    CameraBench bench;
-    CameraModel &model = bench.camera();
-    for (const Bytes &command : {Bytes{0x06}, Bytes{0x02, 0x00, 0x00, 0x10, 0x5A}}) {
-        ASSERT_EQ(setReport(model, {0x87, 0x0B, 0, 0, 0}), 0u);
-        Bytes piece{0x93, 0, uint8_t(command.size()), 1};
-        piece.insert(piece.end(), command.begin(), command.end());
-        piece.resize(41, 0);
-        ASSERT_EQ(setReport(model, piece), 0u);
-    }
-    ASSERT_EQ(i2cWrite(model, {0x00, 0x10, 0xA5}), 0u);
-    bench.bus().unplug(0);
-    bench.bus().plug(0);
-    EXPECT_EQ(model.flashContents()[0x10], 0x5A);
-    EXPECT_EQ(model.eepromContents()[0x10], 0xA5);
-}
-
-TEST(Bridge, FaultOptionsStallAndUnplug)
-{
-    CameraBench bench(QJsonObject{{"fail_transfers", QJsonArray{2}}, {"unplug_after_transfers", 3}});
-    CameraModel &model = bench.camera();
-    bool left = false;
-    QObject context;
-    auto token = bench.bus().watch(&context, [](const UsbDeviceInfo &) {}, [&](const UsbDeviceInfo &) { left = true; });
-    EXPECT_EQ(setReport(model, kRegisterRead), 0u);
-    EXPECT_EQ(getReport(model), 0xE000404Fu);
-    EXPECT_EQ(getReport(model), 0u); // the stalled transfer left the announcement
+    EXPECT_EQ(i2cWrite(model, {0x00, 0x30, 0xAB}), 0u);
     EXPECT_EQ(getReport(model), 0xE00002C0u);
     EXPECT_TRUE(processEventsUntil([&] { return left; }));
     const auto trace = bench.trace();
-    ASSERT_EQ(trace.size(), 4u);
+    ASSERT_EQ(trace.size(), 8u);
     EXPECT_EQ(trace[1].status, 0xE000404Fu);
     EXPECT_EQ(trace[1].data, ""); // nothing read when stalled
-    EXPECT_EQ(trace[3].status, 0xE00002C0u);
+    EXPECT_EQ(trace[7].status, 0xE00002C0u);
     EXPECT_EQ(bench.bus().openDevice(0xF055, 0x5201), nullptr);
-}
-
-TEST(VirtualBusTimeline, ArrivesAndLeavesOnTimeWithOneIdentity)
-{
-    CameraBench bench(QJsonArray{QJsonObject{{"product", "Webcam"}, {"vid", 0x1234}},
-                                 QJsonObject{{"plug_at_ms", 50}, {"unplug_at_ms", 150}}});
-    std::vector<UsbDeviceInfo> arrived, removed;
-    QObject context;
-    auto token = bench.bus().watch(&context, [&](const UsbDeviceInfo &i) { arrived.push_back(i); },
-                                   [&](const UsbDeviceInfo &i) { removed.push_back(i); });
-    ASSERT_EQ(arrived.size(), 1u); // present at launch: told during the watch
-    EXPECT_EQ(arrived[0].productName, "Webcam");
-    EXPECT_EQ(bench.bus().openDevice(0xF055, 0x5201), nullptr);
-    ASSERT_TRUE(processEventsUntil([&] { return arrived.size() == 2; }));
-    EXPECT_EQ(arrived[1].productName, "LUMIVEX Camera");
-    EXPECT_EQ(arrived[1].interfaces.size(), 4u);
-    auto device = bench.bus().openDevice(0xF055, 0x5201);
-    ASSERT_TRUE(device);
-    ASSERT_TRUE(processEventsUntil([&] { return removed.size() == 1; }));
-    EXPECT_EQ(removed[0].id, arrived[1].id);
-    EXPECT_NE(arrived[0].id, arrived[1].id);
-    UsbDeviceRequest request;
-    EXPECT_EQ(device->interfaces(0xFFFF).front()->controlRequest(request), 0xE00002C0u);
-
-    token.reset(); // no more notifications
-    bench.bus().plug(1);
-    EXPECT_EQ(arrived.size(), 2u);
+    token.reset();
+    bench.bus().plug(0);
+    drainMainQueue();
+    EXPECT_EQ(arrived, 1);
 }
 
 TEST(VirtualCameraConfig, ParsesNumbersHexAndArraysAndRefusesMalformedFields)
@@ -358,23 +290,18 @@ TEST(VirtualCameraConfig, ParsesNumbersHexAndArraysAndRefusesMalformedFields)
     folder.write("flash.bin", {});
     folder.write("folder/eeprom.bin", {});
     ASSERT_TRUE(QFile::link(folder.filePath("flash.bin"), folder.filePath("link.bin")));
-    struct Row { const char *json; const char *error; };
-    const Row rows[] = {
+    const struct { const char *json, *error; } rows[] = {
         {R"({"vid":70000})", R"(malformed field "vid")"},
         {R"({"chip":256})", R"("chip")"},
-        {R"({"unplug_after_transfers":18446744073709551616})", R"("unplug_after_transfers")"}, // 2^64
-        {R"({"unplug_after_transfers":"18446744073709551616"})", R"("unplug_after_transfers")"},
+        {R"({"unplug_after_transfers":"18446744073709551616"})", R"("unplug_after_transfers")"}, // 2^64
         {R"({"unplug_after_transfers":10000000000000000})", R"("unplug_after_transfers")"}, // no exact double
         {R"({"erase_ms":-1})", R"("erase_ms")"},
-        {R"({"erase_ms":"-1"})", R"("erase_ms")"},
         {R"({"latency_us":1.5})", R"("latency_us")"},
-        {R"({"latency_us":"1.5"})", R"("latency_us")"},
         {R"({"fail_transfers":[2,-3]})", R"("fail_transfers")"},
         {R"({"pid":"+5"})", R"("pid")"},
         {R"({"pid":"0x"})", R"("pid")"},
         {R"({"pid":"1F"})", R"("pid")"},
         {R"({"jedec":"C220"})", R"("jedec")"},
-        {R"({"jedec":"+C2201"})", R"("jedec")"},
         {R"({"interfaces":[[3]]})", R"("interfaces")"},
         {R"({"interfaces":[[3,-1]]})", R"("interfaces")"},
         {R"({"never_ready":1})", R"("never_ready")"},
@@ -390,7 +317,7 @@ TEST(VirtualCameraConfig, ParsesNumbersHexAndArraysAndRefusesMalformedFields)
         {R"({"flash":"folder"})", R"("flash" names something that is not a regular file)"},
         {R"({"eeprom":"/dev/null"})", R"("eeprom" names something that is not a regular file)"},
     };
-    for (const Row &row : rows) {
+    for (const auto &row : rows) {
         SCOPED_TRACE(row.json);
         error.clear();
         EXPECT_FALSE(VirtualCameraConfig::parse(row.json, folder.path(), &error));
