@@ -35,16 +35,6 @@ protected:
     AppDelegate delegate;
 };
 
-TEST(StatusLayout, FittingPicksTheLargestSizeThatFits)
-{
-    // A text 10 points per size wide and 2 per size high.
-    const auto measure = [](int s) { return Size{10.0 * s, 2.0 * s}; };
-    EXPECT_EQ(StatusLayout::fittingFontSize(16, 100, 30, measure), 10);
-    EXPECT_EQ(StatusLayout::fittingFontSize(16, 1000, 1000, measure), 16);
-    EXPECT_EQ(StatusLayout::fittingFontSize(16, 10, 2, measure), 1);
-    EXPECT_EQ(StatusLayout::fittingFontSize(16, 9, 1000, measure), 0);
-}
-
 TEST_F(StatusPresentation, EachTextIsFittedSizedToHoldItAllAndLogged)
 {
     const QString longer = QStringLiteral("firmware ").repeated(30);
@@ -122,6 +112,7 @@ TEST_F(StatusPresentation, UpdatesFromAnotherThreadAppearInCallOrder)
         for (int i = 0; i < 20; ++i)
             delegate.update_status_text(QStringLiteral("step %1").arg(i));
         delegate.update_progress_bar(95, QStringLiteral("step 20"));
+        delegate.update_status_text(QStringLiteral("step 21")); // must not overtake the progress text
     });
     worker.join();
     drainMainQueue();
@@ -132,7 +123,7 @@ TEST_F(StatusPresentation, UpdatesFromAnotherThreadAppearInCallOrder)
         if (const auto m = line.match(l); m.hasMatch())
             shown.append(m.captured(1));
     }
-    for (int i = 0; i <= 20; ++i)
+    for (int i = 0; i <= 21; ++i)
         expected.append(QStringLiteral("step %1").arg(i));
     EXPECT_EQ(shown, expected);
     EXPECT_EQ(delegate.myProgressView->progress(), 95);
