@@ -26,18 +26,6 @@ constexpr uint8_t kI2cTransfer = 0x02;
 constexpr size_t kI2cTransferMax = 64;
 constexpr uint8_t kHidClass = 3;
 
-// Waits out the transfer's time precisely: a benchmark counts on latency being what it says.
-void takeTime(std::chrono::microseconds duration)
-{
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point end = Clock::now() + duration;
-    constexpr auto kSpinMargin = std::chrono::microseconds(200);
-    if (duration > kSpinMargin)
-        std::this_thread::sleep_until(end - kSpinMargin);
-    while (Clock::now() < end) {
-    }
-}
-
 } // namespace
 
 CameraModel::CameraModel(VirtualCameraConfig config)
@@ -122,8 +110,7 @@ uint32_t CameraModel::controlTransfer(UsbDeviceRequest &request, UsbDeviceId att
     {
         std::lock_guard guard(mLock);
         const uint64_t n = ++mTransfers;
-        if (mConfig.latencyUs)
-            takeTime(std::chrono::microseconds(mConfig.latencyUs));
+        const Clock::time_point deadline = transferDeadline();
         request.wLenDone = 0;
         if (!mPlugged || attachment != mAttachment)
             status = UsbStatus::NoDevice;
@@ -143,10 +130,33 @@ uint32_t CameraModel::controlTransfer(UsbDeviceRequest &request, UsbDeviceId att
             mPlugged = false;
             leaving = mUnplugHandler;
         }
+        waitUntil(deadline);
     }
     if (leaving)
         leaving();
     return status;
+}
+
+CameraModel::Clock::time_point CameraModel::transferDeadline()
+{
+    const Clock::time_point now = Clock::now();
+    if (!mConfig.latencyUs)
+        return now;
+    // The transfer starts when the host sent it, on the camera's own clock: the time the host
+    // took since the last transfer ended counts, but not the lateness of the last wait, which is
+    // the scheduler's and would otherwise be charged to the host transfer after transfer.
+    const Clock::time_point start = mLastDeadline ? *mLastDeadline + (now - mLastReturn) : now;
+    return start + std::chrono::microseconds(mConfig.latencyUs);
+}
+
+void CameraModel::waitUntil(Clock::time_point deadline)
+{
+    if (!mConfig.latencyUs)
+        return;
+    // Sleeping, not spinning: a camera that is waited for must leave the processor to the host.
+    std::this_thread::sleep_until(deadline);
+    mLastDeadline = deadline;
+    mLastReturn = Clock::now();
 }
 
 void CameraModel::answerShort(uint64_t transfer, uint32_t length)

@@ -9,11 +9,13 @@
 #include "sim/spiflash.h"
 #include "sim/virtualcameraconfig.h"
 
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 class CameraModel
@@ -39,7 +41,8 @@ public:
     void setUnplugHandler(std::function<void()> handler);
 
     // One control transfer of the given attachment. Takes latency_us, counts toward the fault
-    // options and is traced.
+    // options and is traced. The latency is kept on a deadline per camera, so that one transfer
+    // after another take their latency each, however late the system wakes the waiting thread.
     uint32_t controlTransfer(UsbDeviceRequest &request, UsbDeviceId attachment);
 
     // For tests: the device-to-host transfer numbered `transfer` moves only `length` bytes of its
@@ -51,6 +54,11 @@ public:
     std::vector<uint8_t> eepromContents() const;
 
 private:
+    using Clock = std::chrono::steady_clock;
+
+    // When the transfer that arrives now ends, and the wait for it.
+    Clock::time_point transferDeadline();
+    void waitUntil(Clock::time_point deadline);
     uint32_t answer(UsbDeviceRequest &request);
     uint32_t answerPart(UsbDeviceRequest &request, uint32_t length);
     uint32_t answerReport(UsbDeviceRequest &request);
@@ -70,4 +78,7 @@ private:
     // The command report's payload, waiting for the data report it announces.
     std::vector<uint8_t> mPendingCommand;
     std::FILE *mTrace = nullptr;
+    // When the last transfer was due to end, and when its wait really returned.
+    std::optional<Clock::time_point> mLastDeadline;
+    Clock::time_point mLastReturn{};
 };
