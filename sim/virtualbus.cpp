@@ -3,6 +3,7 @@
 
 #include "platform/mainqueue.h"
 
+#include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
 
@@ -79,12 +80,38 @@ VirtualBus::VirtualBus(std::vector<VirtualCameraConfig> cameras)
     }
     for (size_t index = 0; index < mSlots.size(); ++index) {
         const VirtualCameraConfig &config = mSlots[index].model->config();
+        const bool cabled = !config.plugFile.isEmpty();
+        mSlots[index].plugFileSeen = cabled && QFileInfo::exists(config.plugFile);
         if (config.plugAtMs)
             QTimer::singleShot(std::chrono::milliseconds(*config.plugAtMs), &mContext, [this, index] { plug(index); });
-        else
+        else if (!cabled || mSlots[index].plugFileSeen)
             plug(index);
         if (config.unplugAtMs)
             QTimer::singleShot(std::chrono::milliseconds(*config.unplugAtMs), &mContext, [this, index] { unplug(index); });
+        if (cabled && !mPlugFilePoll.isActive()) {
+            // Polled rather than watched: a file that does not exist yet can only be watched through
+            // its folder, and fifty stat calls a second cost nothing next to a hand on a cable.
+            mPlugFilePoll.setInterval(std::chrono::milliseconds(20));
+            QObject::connect(&mPlugFilePoll, &QTimer::timeout, &mContext, [this] { followPlugFiles(); });
+            mPlugFilePoll.start();
+        }
+    }
+}
+
+void VirtualBus::followPlugFiles()
+{
+    for (size_t index = 0; index < mSlots.size(); ++index) {
+        const QString &file = mSlots[index].model->config().plugFile;
+        if (file.isEmpty())
+            continue;
+        const bool exists = QFileInfo::exists(file);
+        if (exists == mSlots[index].plugFileSeen)
+            continue;
+        mSlots[index].plugFileSeen = exists;
+        if (exists)
+            plug(index);
+        else
+            unplug(index);
     }
 }
 

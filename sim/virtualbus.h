@@ -7,6 +7,7 @@
 #include "sim/virtualcameraconfig.h"
 
 #include <QObject>
+#include <QTimer>
 
 #include <memory>
 #include <vector>
@@ -14,7 +15,8 @@
 class VirtualBus : public UsbBus
 {
 public:
-    // The timeline (plug_at_ms, unplug_at_ms) starts now; cameras without plug_at_ms are present.
+    // The timeline (plug_at_ms, unplug_at_ms) starts now; cameras without plug_at_ms are present,
+    // unless they name a plug_file that does not exist.
     explicit VirtualBus(std::vector<VirtualCameraConfig> cameras);
     ~VirtualBus() override;
 
@@ -35,13 +37,16 @@ private:
         std::shared_ptr<CameraModel> model;
         UsbDeviceId id = 0;
         bool present = false;
+        bool plugFileSeen = false;
     };
     struct Watcher;
 
     UsbDeviceInfo describe(size_t index) const;
     void notify(size_t index, bool arrival);
+    void followPlugFiles();
 
     QObject mContext; // timers and posted removals die with the bus
+    QTimer mPlugFilePoll; // runs only when a camera names a plug_file
     std::vector<Slot> mSlots;
     std::vector<std::weak_ptr<Watcher>> mWatchers;
     UsbDeviceId mNextId = 1;

@@ -309,6 +309,7 @@ std::optional<std::vector<VirtualCameraConfig>> VirtualCameraConfig::parse(const
         read.number("latency_us", config.latencyUs);
         read.optionalNumber("plug_at_ms", config.plugAtMs, uint64_t(std::numeric_limits<int32_t>::max()));
         read.optionalNumber("unplug_at_ms", config.unplugAtMs, uint64_t(std::numeric_limits<int32_t>::max()));
+        read.path("plug_file", config.plugFile);
         read.optionalNumber("unplug_after_transfers", config.unplugAfterTransfers);
         read.numbers("fail_transfers", config.failTransfers);
         read.boolean("never_ready", config.neverReady);

@@ -27,6 +27,11 @@ struct VirtualCameraConfig
     uint32_t latencyUs = 0;
     std::optional<int64_t> plugAtMs;
     std::optional<int64_t> unplugAtMs;
+    // A file standing for the cable, for whoever drives the camera from outside the process (an
+    // end-to-end test, a person at a demo): without plug_at_ms the camera is present at launch only
+    // if the file exists; afterwards the file appearing plugs the camera in and the file vanishing
+    // pulls it out, whatever else moved it meanwhile. Only its existence counts.
+    QString plugFile;
     std::optional<uint64_t> unplugAfterTransfers;
     std::set<uint64_t> failTransfers;
     bool neverReady = false;

@@ -328,3 +328,25 @@ TEST(VirtualCameraConfig, ParsesNumbersHexAndArraysAndRefusesMalformedFields)
     EXPECT_TRUE(VirtualCameraConfig::parse(R"({"flash":"flash.bin","eeprom":"folder/eeprom.bin","trace":"trace.jsonl"})",
                                            folder.path(), &error)) << qPrintable(error);
 }
+
+// A plug file is the cable: a camera whose file exists at launch is there, one whose file does not
+// waits for it; a file that vanishes pulls its camera out, and one that comes back plugs it in as
+// a new attachment.
+TEST(VirtualBus, PlugFilesAreTheCables)
+{
+    ScratchFolder folder;
+    folder.write("a", {});
+    VirtualBus bus(VirtualCameraConfig::parse(R"([{"plug_file":"a"},{"plug_file":"b"}])", folder.path(), nullptr).value());
+    QStringList events;
+    QObject context;
+    auto token = bus.watch(&context, [&](const UsbDeviceInfo &d) { events << QStringLiteral("+%1").arg(d.id); },
+                           [&](const UsbDeviceInfo &d) { events << QStringLiteral("-%1").arg(d.id); });
+    folder.write("b", {});
+    ASSERT_TRUE(processEventsUntil([&] { return events.size() == 2; }));
+    QFile::remove(folder.filePath("a"));
+    ASSERT_TRUE(processEventsUntil([&] { return events.size() == 3; }));
+    folder.write("a", {});
+    ASSERT_TRUE(processEventsUntil([&] { return events.size() == 4; }));
+    EXPECT_EQ(events, QStringList({"+1", "+2", "-1", "+3"}));
+    EXPECT_NE(bus.openDevice(3), nullptr);
+}
