@@ -1,11 +1,8 @@
-// What the update tests share: a sink that keeps every report, and a look at the virtual flash's
-// status register through the driver.
+// What the update tests share: a sink that keeps every progress report.
 #pragma once
 
 #include "device/updateprogress.h"
 
-#include <algorithm>
-#include <cstdint>
 #include <vector>
 
 struct RecordingSink : UpdateProgressSink
@@ -26,6 +23,7 @@ struct RecordingSink : UpdateProgressSink
                 list.push_back(r.percent);
         return list;
     }
+    // The stages in order, a run of reports of one stage counted once.
     std::vector<Stage> stages() const
     {
         std::vector<Stage> list;
