@@ -15,125 +15,112 @@
 
 namespace {
 
-FirmwareCatalogue catalogueOf(const QList<std::pair<QString, uint32_t>> &images)
-{
-    FirmwareCatalogue catalogue;
-    for (const auto &[name, version] : images) {
-        catalogue.UnzippedBinFileNames.append(name);
-        catalogue.UnzippedBinFileData.append(QByteArray());
-        catalogue.UnzippedBinFileByteLengths.append(0);
-        std::optional<BinFileInfo> info;
-        if (version != 0xDEAD) { // 0xDEAD: a rejected header
-            info.emplace();
-            info->setFirmwareVersion(int32_t(version));
-        }
-        catalogue.myDevicesInfo.append(info);
-    }
-    return catalogue;
-}
-
-QString table(const char *key, const QStringList &args)
-{
-    return localizedFormat(key, args);
-}
-
 const QUrl kDownload(QStringLiteral("https://www.lumivex.example/download"));
+
+// An expected argument: written as is, or "title:X" for the localised title of X, "link" for the
+// localised link text, "Title:X" for the title with a lower-case first letter.
+QString argument(const QString &a)
+{
+    if (a == u"link")
+        return localizedText("Status_Msg_Download_Link");
+    if (a.startsWith(u"title:"))
+        return localizedFormat("Application_Title", {a.mid(6)});
+    if (a.startsWith(u"Title:")) {
+        QString title = localizedFormat("Application_Title", {a.mid(6)});
+        title[0] = title[0].toLower();
+        return title;
+    }
+    return a;
+}
 
 } // namespace
 
 TEST(UpdateDecision, OneTableOfCamerasCataloguesAndLanguages)
 {
     using Outcome = UpdateDecision::Outcome;
-    const QList<std::pair<QString, uint32_t>> tCatalogue = {
-        {QStringLiteral("a_RZ52940.bin"), 0x0102}, {QStringLiteral("b_RZ52940.bin"), 0xA1B}, {QStringLiteral("c_RZ52940.bin"), 0xDEAD}};
-    const QList<std::pair<QString, uint32_t>> sCatalogue = {{QStringLiteral("x_RZ6610M.bin"), 0x00A1}};
-    const QList<std::pair<QString, uint32_t>> sWithoutS = {{QStringLiteral("other.bin"), 0x00A1}};
-    const QString T = QStringLiteral("LUMIVEX T"), S = QStringLiteral("LUMIVEX S"), cam = QStringLiteral("Cam Pro");
-    // Arguments as each language must receive them; the tables then decide what they show.
-    const auto title = [](const QString &p) { return table("Application_Title", {p}); };
-    const auto link = [] { return localizedText("Status_Msg_Download_Link"); };
+    using Images = QList<std::pair<QString, uint32_t>>;
+    // The later of two T images wins; a rejected header (0xDEAD) after them is never chosen.
+    const Images t = {{QStringLiteral("a_RZ52940.bin"), 0x0102}, {QStringLiteral("b_RZ52940.bin"), 0xA1B},
+                      {QStringLiteral("c_RZ52940.bin"), 0xDEAD}};
+    const Images s = {{QStringLiteral("x_RZ6610M.bin"), 0x00A1}};
+    const Images sWithoutS = {{QStringLiteral("other.bin"), 0x00A1}};
+    const char *mismatch = "Status_Msg_Deivce_Mismatch";
+    const char *upToDate = "Status_Msg_Already_Up_To_Date";
     struct Case
     {
         const char *language;
-        QList<std::pair<QString, uint32_t>> images;
+        Images images;
         bool catalogueT, previousT;
         int chip;
         uint32_t cameraVersion;
         Outcome outcome;
         int index;
         bool deviceT;
-        std::function<QString()> text;
+        const char *key; // null: the offer's two lines
+        QStringList args;
     };
     const std::vector<Case> cases = {
-        // The later of two T images; a rejected image after them is never chosen; versions in hex.
-        {"en", tCatalogue, true, false, 0xB3, 0x0100, Outcome::Offer, 1, true,
-         [&] { return QStringLiteral("Cam Pro is ready to update.\nFirmware 0A1B is available (installed: 0100)."); }},
-        // Offered even when the camera holds the same or a newer version.
-        {"en", tCatalogue, true, false, 0xB3, 0xFFFFFFFF, Outcome::Offer, 1, true,
-         [&] { return QStringLiteral("Cam Pro is ready to update.\nFirmware 0A1B is available (installed: FFFFFFFF)."); }},
-        {"en", sCatalogue, false, true, 0xB0, 0x0001, Outcome::Offer, 0, false,
-         [&] { return QStringLiteral("Cam Pro is ready to update.\nFirmware 00A1 is available (installed: 0001)."); }},
-        // A T camera and an S catalogue: the product mismatch, in each word order.
-        {"en", sCatalogue, false, false, 0xB3, 0x0100, Outcome::Mismatch, -1, true,
-         [&] { return table("Status_Msg_Deivce_Mismatch", {cam, S, cam, title(cam), link()}); }},
-        {"nl", sCatalogue, false, false, 0xB3, 0x0100, Outcome::Mismatch, -1, true,
-         [&] { return table("Status_Msg_Deivce_Mismatch", {cam, S, cam, title(cam), link()}); }},
-        {"ja", sCatalogue, false, false, 0xB3, 0x0100, Outcome::Mismatch, -1, true,
-         [&] { return table("Status_Msg_Deivce_Mismatch", {cam, S, cam, link(), title(cam)}); }},
-        {"fr", sCatalogue, false, false, 0xB3, 0x0100, Outcome::Mismatch, -1, true,
-         [&] { return table("Status_Msg_Deivce_Mismatch", {cam, S, cam, QStringLiteral("outil de mise à jour pour LUMIVEX S"), link()}); }},
-        {"de", sCatalogue, false, false, 0xB3, 0x0100, Outcome::Mismatch, -1, true,
-         [&] { return table("Status_Msg_Deivce_Mismatch", {cam, S, cam, QStringLiteral("Cam Pro Firmware Aktualisierung"), link()}); }},
-        {"it", sCatalogue, false, false, 0xB3, 0x0100, Outcome::Mismatch, -1, true,
-         [&] { return table("Status_Msg_Deivce_Mismatch", {cam, S, cam, QStringLiteral("aggiornamento del firmware di Cam Pro"), link()}); }},
-        // An S camera and an S catalogue without an S image: up to date, with the camera's version.
-        {"en", sWithoutS, false, true, 0xB0, 0x00A1, Outcome::UpToDate, -1, false,
-         [&] { return QStringLiteral("Your LUMIVEX S firmware (version 00A1) is up to date."); }},
-        {"ja", sWithoutS, false, true, 0xB0, 0x00A1, Outcome::UpToDate, -1, false,
-         [&] { return table("Status_Msg_Already_Up_To_Date", {S, QStringLiteral("00A1"), title(S)}); }},
-        {"fr", sWithoutS, false, true, 0xB0, 0x00A1, Outcome::UpToDate, -1, false,
-         [&] { QString t = title(S); t[0] = t[0].toLower(); return table("Status_Msg_Already_Up_To_Date", {S, QStringLiteral("00A1"), t}); }},
-        {"de", sWithoutS, false, true, 0xB0, 0x00A1, Outcome::UpToDate, -1, false,
-         [&] { return table("Status_Msg_Already_Up_To_Date", {S, QStringLiteral("00A1"), QStringLiteral("LUMIVEX S Firmware Aktualisierung")}); }},
-        {"it", sWithoutS, false, true, 0xB0, 0x00A1, Outcome::UpToDate, -1, false,
-         [&] { return table("Status_Msg_Already_Up_To_Date", {S, QStringLiteral("00A1"), S}); }},
-        // An unknown chip is never offered; the kind an earlier camera left decides the message.
-        {"en", tCatalogue, true, true, 0x42, 0x0100, Outcome::UpToDate, -1, true,
-         [&] { return QStringLiteral("Your LUMIVEX T firmware (version 0100) is up to date."); }},
-        {"en", tCatalogue, true, false, 0x42, 0x0100, Outcome::Mismatch, -1, false,
-         [&] { return table("Status_Msg_Deivce_Mismatch", {cam, T, cam, title(cam), link()}); }},
-        // Nothing in the catalogue: it counts as the S kind.
-        {"en", {}, false, false, 0xB3, 0x0100, Outcome::Mismatch, -1, true,
-         [&] { return table("Status_Msg_Deivce_Mismatch", {cam, S, cam, title(cam), link()}); }},
-        {"en", {}, false, true, 0xB0, 0x0100, Outcome::UpToDate, -1, false,
-         [&] { return QStringLiteral("Your LUMIVEX S firmware (version 0100) is up to date."); }},
+        // Offered, also over the same or a newer version; versions in upper-case hex of four digits or more.
+        {"en", t, true, false, 0xB3, 0x0100, Outcome::Offer, 1, true, nullptr, {"0A1B", "0100"}},
+        {"en", t, true, false, 0xB3, 0xFFFFFFFF, Outcome::Offer, 1, true, nullptr, {"0A1B", "FFFFFFFF"}},
+        {"en", s, false, true, 0xB0, 0x0001, Outcome::Offer, 0, false, nullptr, {"00A1", "0001"}},
+        // A T camera and an S catalogue: the mismatch, its arguments in each language's order.
+        {"en", s, false, false, 0xB3, 0x0100, Outcome::Mismatch, -1, true, mismatch, {"Cam", "LUMIVEX S", "Cam", "title:Cam", "link"}},
+        {"nl", s, false, false, 0xB3, 0x0100, Outcome::Mismatch, -1, true, mismatch, {"Cam", "LUMIVEX S", "Cam", "title:Cam", "link"}},
+        {"ja", s, false, false, 0xB3, 0x0100, Outcome::Mismatch, -1, true, mismatch, {"Cam", "LUMIVEX S", "Cam", "link", "title:Cam"}},
+        {"fr", s, false, false, 0xB3, 0x0100, Outcome::Mismatch, -1, true, mismatch, {"Cam", "LUMIVEX S", "Cam", "outil de mise à jour pour LUMIVEX S", "link"}},
+        {"de", s, false, false, 0xB3, 0x0100, Outcome::Mismatch, -1, true, mismatch, {"Cam", "LUMIVEX S", "Cam", "Cam Firmware Aktualisierung", "link"}},
+        {"it", s, false, false, 0xB3, 0x0100, Outcome::Mismatch, -1, true, mismatch, {"Cam", "LUMIVEX S", "Cam", "aggiornamento del firmware di Cam", "link"}},
+        // An S camera, an S catalogue without an S image: up to date, with the camera's version.
+        {"en", sWithoutS, false, true, 0xB0, 0x00A1, Outcome::UpToDate, -1, false, upToDate, {"LUMIVEX S", "00A1", "title:LUMIVEX S"}},
+        {"ja", sWithoutS, false, true, 0xB0, 0x00A1, Outcome::UpToDate, -1, false, upToDate, {"LUMIVEX S", "00A1", "title:LUMIVEX S"}},
+        {"fr", sWithoutS, false, true, 0xB0, 0x00A1, Outcome::UpToDate, -1, false, upToDate, {"LUMIVEX S", "00A1", "Title:LUMIVEX S"}},
+        {"de", sWithoutS, false, true, 0xB0, 0x00A1, Outcome::UpToDate, -1, false, upToDate, {"LUMIVEX S", "00A1", "LUMIVEX S Firmware Aktualisierung"}},
+        {"it", sWithoutS, false, true, 0xB0, 0x00A1, Outcome::UpToDate, -1, false, upToDate, {"LUMIVEX S", "00A1", "LUMIVEX S"}},
+        // An unknown chip is never offered: the kind an earlier camera left decides the message.
+        {"en", t, true, true, 0x42, 0x0100, Outcome::UpToDate, -1, true, upToDate, {"LUMIVEX T", "0100", "title:LUMIVEX T"}},
+        {"en", t, true, false, 0x42, 0x0100, Outcome::Mismatch, -1, false, mismatch, {"Cam", "LUMIVEX T", "Cam", "title:Cam", "link"}},
+        // No catalogue counts as the S kind.
+        {"en", {}, false, false, 0xB3, 0x0100, Outcome::Mismatch, -1, true, mismatch, {"Cam", "LUMIVEX S", "Cam", "title:Cam", "link"}},
+        {"en", {}, false, true, 0xB0, 0x0100, Outcome::UpToDate, -1, false, upToDate, {"LUMIVEX S", "0100", "title:LUMIVEX S"}},
     };
     for (const Case &c : cases) {
-        const QString language = QString::fromLatin1(c.language);
         SCOPED_TRACE(testing::Message() << c.language << " chip " << c.chip << " images " << c.images.size());
-        const ScopedStringTables tables(language);
+        const ScopedStringTables tables(QString::fromLatin1(c.language));
+        FirmwareCatalogue catalogue;
+        for (const auto &[name, version] : c.images) {
+            catalogue.UnzippedBinFileNames.append(name);
+            catalogue.myDevicesInfo.append(version == 0xDEAD ? std::nullopt : std::optional<BinFileInfo>(BinFileInfo()));
+            if (catalogue.myDevicesInfo.last())
+                catalogue.myDevicesInfo.last()->setFirmwareVersion(int32_t(version));
+        }
         // The product the window names follows the catalogue's kind, as the launch sets it.
-        const UpdateFacts facts{uint8_t(c.chip), c.cameraVersion, cam, c.catalogueT, c.previousT,
-                                c.catalogueT ? T : S, language, kDownload};
-        const UpdateDecision d = decideUpdate(catalogueOf(c.images), facts);
+        const UpdateFacts facts{uint8_t(c.chip), c.cameraVersion, QStringLiteral("Cam"), c.catalogueT, c.previousT,
+                                QString::fromLatin1(c.catalogueT ? "LUMIVEX T" : "LUMIVEX S"), QString::fromLatin1(c.language),
+                                kDownload};
+        const UpdateDecision d = decideUpdate(catalogue, facts);
         EXPECT_EQ(d.outcome, c.outcome);
         EXPECT_EQ(d.binIndex, c.index);
         EXPECT_EQ(d.deviceTKind, c.deviceT);
-        EXPECT_EQ(d.text.plainText(), c.text());
-        if (c.outcome == Outcome::Offer) {
+        QStringList args;
+        for (const QString &a : c.args)
+            args.append(argument(a));
+        if (!c.key) {
+            EXPECT_EQ(d.text.plainText(), QStringLiteral("Cam is ready to update.\nFirmware %1 is available (installed: %2).").arg(args[0], args[1]));
             EXPECT_EQ(d.logLines.join(u'\n'), d.text.plainText());
-            EXPECT_EQ(d.binVersion, catalogueOf(c.images).myDevicesInfo.at(c.index)->firmwareVersion());
+            EXPECT_EQ(versionText(d.binVersion), args[0]);
+        } else {
+            EXPECT_EQ(d.text.plainText(), localizedFormat(c.key, args));
         }
         // The mismatch links its first mention of the download page, and only that.
-        if (c.outcome == Outcome::Mismatch) {
-            ASSERT_EQ(d.text.links().size(), 1);
-            const StatusText::Link &l = d.text.links().first();
-            EXPECT_EQ(l.start, d.text.plainText().indexOf(link()));
-            EXPECT_EQ(l.length, link().size());
-            EXPECT_EQ(l.url, kDownload);
-        } else {
-            EXPECT_TRUE(d.text.links().isEmpty());
-        }
+        const QString link = localizedText("Status_Msg_Download_Link");
+        const QList<StatusText::Link> expected = c.outcome == Outcome::Mismatch
+            ? QList<StatusText::Link>{{d.text.plainText().indexOf(link), link.size(), kDownload}}
+            : QList<StatusText::Link>{};
+        ASSERT_EQ(d.text.links().size(), expected.size());
+        for (qsizetype i = 0; i < expected.size(); ++i)
+            EXPECT_TRUE(d.text.links()[i].start == expected[i].start && d.text.links()[i].length == expected[i].length
+                        && d.text.links()[i].url == expected[i].url);
     }
 }
 
