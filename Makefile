@@ -5,7 +5,7 @@ GENERATOR ?= Ninja
 WERROR := $(if $(CI),ON,OFF)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run demo test asan tsan fuzz clean
+.PHONY: all deps configure build run demo test sweep asan tsan fuzz clean
 
 all: build
 
@@ -31,6 +31,12 @@ demo: build
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300 -j2
 
+# make sweep: the fault sweep alone (a full update through the window once per fault; also part
+# of make test), writing its table to docs/fault-sweep.md.
+sweep: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen LUMIVEX_SWEEP_REPORT=$(CURDIR)/docs/fault-sweep.md \
+		ctest --output-on-failure -L sweep
+
 # Sanitizer builds: the whole tree in a folder of its own, built with -O1 so that reports point at
 # the right lines and the suite stays quick. Warnings are the plain build's business.
 JOBS ?= 2
@@ -52,7 +58,7 @@ TSAN_TESTS ?= ^(usb_e2e|presentation|device_session|spiflash|update|arrival|cont
 asan: deps
 	@cmake -S . -B build-asan $(SANITIZER_CMAKE_ARGS) -DLUMIVEX_SANITIZE=address,undefined > build-asan.configure.log || { cat build-asan.configure.log; exit 1; }
 	@cmake --build build-asan -j$(JOBS)
-	cd build-asan && $(SANITIZER_ENV) ctest --output-on-failure --timeout 600 -j$(JOBS)
+	cd build-asan && $(SANITIZER_ENV) LUMIVEX_SWEEP_STRIDE=7 ctest --output-on-failure --timeout 600 -j$(JOBS)
 
 # make tsan: the tests that run code on more than one thread, under ThreadSanitizer.
 tsan: deps
