@@ -35,15 +35,10 @@ std::vector<TracedTransfer> CameraBench::trace(size_t index) const
         if (line.isEmpty())
             continue;
         const QJsonObject o = QJsonDocument::fromJson(line).object();
-        TracedTransfer t;
-        t.n = o[QStringLiteral("n")].toInt();
-        t.bmRequestType = o[QStringLiteral("bmRequestType")].toInt();
-        t.bRequest = o[QStringLiteral("bRequest")].toInt();
-        t.wValue = o[QStringLiteral("wValue")].toInt();
-        t.wIndex = o[QStringLiteral("wIndex")].toInt();
-        t.wLength = o[QStringLiteral("wLength")].toInt();
-        t.data = o[QStringLiteral("data")].toString();
-        t.status = uint32_t(o[QStringLiteral("status")].toDouble());
+        const auto field = [&](const char *name) { return o[QLatin1String(name)].toInt(); };
+        const TracedTransfer t{field("n"), field("bmRequestType"), field("bRequest"), field("wValue"), field("wIndex"),
+                               field("wLength"), o[QStringLiteral("data")].toString(),
+                               uint32_t(o[QStringLiteral("status")].toDouble())};
         result.push_back(t);
     }
     return result;
