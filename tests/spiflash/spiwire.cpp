@@ -87,8 +87,7 @@ std::vector<TracedTransfer> FlashSession::sent() const
 
 std::vector<SpiTransaction> FlashSession::transactions() const
 {
-    std::vector<SpiTransaction> transactions;
-    SpiTransaction open;
+    std::vector<SpiTransaction> transactions(1);
     QByteArray command;
     for (const TracedTransfer &t : sent()) {
         const QByteArray data = QByteArray::fromHex(t.data.toLatin1());
@@ -96,25 +95,20 @@ std::vector<SpiTransaction> FlashSession::transactions() const
             command = t.status == 0 ? data.mid(1) : QByteArray();
             continue;
         }
-        if (t.wValue != kDataReport || command.size() < 4 || t.status != 0) {
-            command.clear();
-            continue;
-        }
         // Out: channel, count and end flag lead the data report; in: the command report gave them.
-        const bool out = t.bmRequestType == kSetReport && command[0] == 0x0B;
-        const bool in = t.bmRequestType == kGetReport && command[0] == 0x0A;
-        const int count = uint8_t(out ? data[2] : command[2]);
-        const int end = uint8_t(out ? data[3] : command[3]);
-        command.clear();
-        if (!out && !in)
-            continue;
-        (out ? open.out : open.in) += QString::fromLatin1(data.mid(out ? 4 : 0, count).toHex());
-        open.pieces += QStringLiteral("%1/%2 ").arg(count).arg(end);
-        if (end) {
-            transactions.push_back(open);
-            open = {};
+        const bool out = t.bmRequestType == kSetReport && command.startsWith(0x0B);
+        const bool in = t.bmRequestType == kGetReport && command.startsWith(0x0A);
+        if (t.wValue == kDataReport && t.status == 0 && command.size() >= 4 && (out || in)) {
+            const int count = uint8_t(out ? data[2] : command[2]), end = uint8_t(out ? data[3] : command[3]);
+            SpiTransaction &open = transactions.back();
+            (out ? open.out : open.in) += QString::fromLatin1(data.mid(out ? 4 : 0, count).toHex());
+            open.pieces += QStringLiteral("%1/%2 ").arg(count).arg(end);
+            if (end)
+                transactions.emplace_back();
         }
+        command.clear();
     }
+    transactions.pop_back(); // the one still open
     return transactions;
 }
 
