@@ -1,5 +1,8 @@
 // Times opening a 16 MiB encrypted firmware catalogue file (read, decrypt, unarchive) against
 // `openssl enc -d` decrypting the same bytes, and says whether we stay within 1.5 times of it.
+// The updater opens its catalogue once, at launch, in a fresh process, where the first touch of
+// every page it fills costs more than the decryption itself; so the figure that counts is one open
+// in a fresh process (this program run again with --open-once), not a repeat in a warm one.
 #include "payload/aescodec.h"
 #include "payload/encryptedcatalogue.h"
 #include "tools/firmwareimagebuilder.h"
@@ -23,6 +26,12 @@ constexpr uint32_t kImageBytes = 1 << 16;
 constexpr int kRuns = 9;
 constexpr double kGoal = 1.5;
 
+double median(std::vector<double> times)
+{
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
 double medianMilliseconds(const std::function<bool()> &run)
 {
     std::vector<double> times;
@@ -32,8 +41,25 @@ double medianMilliseconds(const std::function<bool()> &run)
             return -1;
         times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return median(std::move(times));
+}
+
+bool openCatalogue(const QString &path)
+{
+    QString reason;
+    std::optional<QList<ArchiveValue>> values = EncryptedCatalogue::openPath(path, &reason);
+    std::optional<QList<QByteArray>> opened = values ? KeyedArchive::dataElements(std::move(*values)) : std::nullopt;
+    return opened && opened->size() == kImages;
+}
+
+// One open in this fresh process: prints the milliseconds it took.
+int openOnce(const QString &path)
+{
+    const auto start = std::chrono::steady_clock::now();
+    if (!openCatalogue(path))
+        return 2;
+    std::printf("%.3f\n", std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    return 0;
 }
 
 } // namespace
@@ -41,6 +67,8 @@ double medianMilliseconds(const std::function<bool()> &run)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    if (argc == 3 && QByteArray(argv[1]) == "--open-once")
+        return openOnce(QString::fromLocal8Bit(argv[2]));
     QTemporaryDir scratch;
 
     QList<QByteArray> images;
@@ -57,12 +85,20 @@ int main(int argc, char *argv[])
         return std::fprintf(stderr, "cannot write %s\n", qPrintable(path)), 1;
     out.close();
 
-    const double ours = medianMilliseconds([&] {
-        QString reason;
-        std::optional<QList<ArchiveValue>> values = EncryptedCatalogue::openPath(path, &reason);
-        std::optional<QList<QByteArray>> opened = values ? KeyedArchive::dataElements(std::move(*values)) : std::nullopt;
-        return opened && opened->size() == kImages;
-    });
+    std::vector<double> fresh;
+    for (int i = 0; i < kRuns; ++i) {
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--open-once"), path});
+        bool parsed = false;
+        const double ms = child.waitForFinished(60000) && child.exitCode() == 0
+            ? child.readAllStandardOutput().trimmed().toDouble(&parsed)
+            : -1;
+        if (!parsed)
+            return std::fprintf(stderr, "opening the catalogue in a fresh process failed\n"), 2;
+        fresh.push_back(ms);
+    }
+    const double ours = median(fresh);
+    const double warm = medianMilliseconds([&] { return openCatalogue(path); });
 
     const QString keyHex = QString::fromLatin1(aes_sha256(EncryptedCatalogue::keyString().toUtf8()).toHex());
     auto opensslTime = [&](const QString &output) {
@@ -80,6 +116,20 @@ int main(int argc, char *argv[])
     };
     const double openssl = opensslTime(scratch.filePath(QStringLiteral("plain.bplist")));
     const double discarded = opensslTime(QStringLiteral("/dev/null"));
+    // What openssl takes to start and stop, decrypting one block.
+    const QString tiny = scratch.filePath(QStringLiteral("tiny.resource"));
+    QFile tinyFile(tiny);
+    if (!tinyFile.open(QIODevice::WriteOnly) || tinyFile.write(sealed.first(kAESBlockSize)) != kAESBlockSize)
+        return std::fprintf(stderr, "cannot write %s\n", qPrintable(tiny)), 2;
+    tinyFile.close();
+    const double startup = medianMilliseconds([&] {
+        QProcess process;
+        process.start(QStringLiteral("openssl"), {QStringLiteral("enc"), QStringLiteral("-d"), QStringLiteral("-aes-256-cbc"),
+                                                  QStringLiteral("-nopad"), QStringLiteral("-K"), keyHex, QStringLiteral("-iv"),
+                                                  QString(32, QLatin1Char('0')), QStringLiteral("-in"), tiny,
+                                                  QStringLiteral("-out"), QStringLiteral("/dev/null")});
+        return process.waitForFinished(60000) && process.exitCode() == 0;
+    });
 
     // 70,000 names: the archive's object table must be walked once, not item by item.
     QStringList names;
@@ -93,20 +143,23 @@ int main(int argc, char *argv[])
         return values && values->size() == names.size();
     });
 
-    if (ours < 0 || openssl < 0 || discarded < 0 || manyNames < 0)
-        return std::fprintf(stderr, "a benchmark run failed\n"), 1;
+    if (warm < 0 || openssl < 0 || discarded < 0 || startup < 0 || manyNames < 0)
+        return std::fprintf(stderr, "a benchmark run failed\n"), 2;
     // Like the catalogue loader, `openssl enc -d -out file` keeps all the plaintext (in the page
-    // cache); with -out /dev/null it throws it away and never needs 16 MiB of fresh memory.
-    const double ratio = ours / openssl;
+    // cache); with -out /dev/null it throws it away and never needs 16 MiB of fresh memory, which
+    // makes it the harder mark. openssl's times are whole runs, its own start included.
+    const double ratio = ours / discarded;
     std::printf("catalogue file: %lld bytes (%d images of %u bytes), median of %d runs\n",
                 static_cast<long long>(sealed.size()), kImages, kImageBytes, kRuns);
-    std::printf("read + decrypt + unarchive:      %8.2f ms\n", ours);
-    std::printf("openssl enc -d -out file:        %8.2f ms   ratio %.2f\n", openssl, ratio);
-    std::printf("openssl enc -d -out /dev/null:   %8.2f ms   ratio %.2f\n", discarded, ours / discarded);
-    std::printf("unarchive 70,000 names:          %8.2f ms\n", manyNames);
-    // openssl streams through a small buffer; the loader keeps every byte it decrypts, so against
-    // /dev/null the first touch of ~48 MiB of fresh memory is most of the difference.
-    std::printf("goal: at most %.1f times openssl: %s writing a file, %s writing to /dev/null\n", kGoal,
-                ratio <= kGoal ? "met" : "NOT MET", ours / discarded <= kGoal ? "met" : "NOT MET");
-    return ratio <= kGoal ? 0 : 1;
+    std::printf("read + decrypt + unarchive, fresh process: %8.2f ms\n", ours);
+    std::printf("read + decrypt + unarchive, warm process:  %8.2f ms\n", warm);
+    std::printf("openssl enc -d -out /dev/null:             %8.2f ms   ratio %.2f\n", discarded, ratio);
+    std::printf("openssl enc -d -out file:                  %8.2f ms   ratio %.2f\n", openssl, ours / openssl);
+    std::printf("openssl start and stop (one block):        %8.2f ms\n", startup);
+    std::printf("unarchive 70,000 names:                    %8.2f ms\n", manyNames);
+    const bool met = ratio <= kGoal;
+    std::printf("summary: 16 MiB catalogue opened in a fresh process / openssl enc -d to /dev/null|%.2f (%.1f ms / "
+                "%.1f ms)|at most %.1f|%s\n",
+                ratio, ours, discarded, kGoal, met ? "met" : "not met");
+    return met ? 0 : 1;
 }

@@ -8,19 +8,12 @@
 #include <QFile>
 #include <QSaveFile>
 
-#include <span>
-
 namespace EncryptedCatalogue {
 namespace {
 
 constexpr char kPassPhrase[] = "quillomar_51903748";
 // The codec handles buffers well below 2 GiB; a larger file is no catalogue of ours.
 constexpr qint64 kMaxFileSize = qint64(1) << 30;
-
-std::span<const uint8_t> asBytes(const QByteArray &data)
-{
-    return {reinterpret_cast<const uint8_t *>(data.constData()), static_cast<size_t>(data.size())};
-}
 
 std::optional<Contents> openChecked(const QStringList &paths, Failure *failure)
 {
@@ -93,7 +86,8 @@ std::optional<QList<ArchiveValue>> openFile(const QByteArray &encrypted, QString
         *reason = QStringLiteral("the cipher failed");
         return std::nullopt;
     }
-    return KeyedArchive::readRootArray(asBytes(*plain), reason);
+    // Handed over whole: the images stay slices of the one decrypted buffer.
+    return KeyedArchive::readRootArray(std::move(*plain), reason);
 }
 
 std::optional<QList<ArchiveValue>> openPath(const QString &path, QString *reason)

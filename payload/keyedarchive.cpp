@@ -6,6 +6,14 @@
 // every level of nesting checks the whole path above it. A small file of shared arrays thus
 // becomes millions of nodes, and deep nesting takes seconds, so the object graph is measured on
 // the raw bytes first and such a file never reaches the library.
+//
+// libplist also copies every data object it reads, and a catalogue is almost all data: 16 MiB of
+// images would be decrypted once and then copied twice more into fresh memory, whose first touch
+// costs more than the decryption. So when the archive is handed over as a buffer of its own, its
+// data elements become slices of that buffer, and before libplist reads it their markers are
+// rewritten to say "empty data": the library builds the same tree with nothing to copy. This is
+// done only when the bytes show without doubt which object each element is (objects that lie
+// apart, unique keys); otherwise the archive is read the ordinary way.
 #include "payload/keyedarchive.h"
 
 #include "payload/bytereader.h"
@@ -16,6 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace KeyedArchive {
@@ -33,6 +42,9 @@ constexpr uint64_t kNodesPerReference = 2;
 constexpr uint64_t kPayloadFactor = 16;
 constexpr uint64_t kPayloadSlack = 64 * 1024;
 constexpr size_t kTrailerSize = 32;
+constexpr size_t kMagicSize = sizeof(kBinaryMagic) - 1;
+// A data object's marker with a length of zero.
+constexpr uint8_t kEmptyDataMarker = 0x40;
 
 struct PlistDeleter
 {
@@ -157,7 +169,61 @@ std::optional<ArchiveValue> textElement(plist_t node, qsizetype index, QString *
     return text;
 }
 
-std::optional<ArchiveValue> element(const Objects &objects, plist_t reference, qsizetype index, QString *reason)
+// Where the data elements lie in an archive buffer, so that they can be handed out as slices of it.
+class DataSlices
+{
+public:
+    // table[k]: the object number of $objects[k]; inlineData[k]: the object number of the data
+    // that the dictionary $objects[k] holds inline under NS.data.
+    DataSlices(QByteArray &buffer, std::vector<uint64_t> table, std::vector<std::optional<uint64_t>> inlineData,
+               std::vector<std::pair<size_t, size_t>> payloads)
+        : mBuffer(buffer)
+        , mTable(std::move(table))
+        , mInlineData(std::move(inlineData))
+        , mPayloads(std::move(payloads))
+    {
+    }
+
+    // The element $objects[k] when it is data (node, as libplist read it, must be its emptied form).
+    std::optional<QByteArray> entry(uint64_t k, plist_t node) const
+    {
+        return k < mTable.size() ? slice(mTable[size_t(k)], node) : std::nullopt;
+    }
+    // The data the dictionary $objects[k] holds inline.
+    std::optional<QByteArray> inlineOf(uint64_t k, plist_t node) const
+    {
+        return k < mInlineData.size() && mInlineData[size_t(k)] ? slice(*mInlineData[size_t(k)], node) : std::nullopt;
+    }
+
+private:
+    std::optional<QByteArray> slice(uint64_t object, plist_t node) const
+    {
+        const auto &[offset, length] = mPayloads[size_t(object)];
+        uint64_t held = 0;
+        plist_get_data_ptr(node, &held);
+        if (length == 0 || held != 0)
+            return std::nullopt; // not emptied: libplist's copy is the value
+        // The piece shares the buffer's storage, which lives while any piece of it does; writing
+        // to a piece copies it first, as for any shared QByteArray.
+        QByteArray::DataPointer piece = mBuffer.data_ptr();
+        piece.setBegin(piece.data() + offset);
+        piece.size = qsizetype(length);
+        return QByteArray(std::move(piece));
+    }
+
+    QByteArray &mBuffer;
+    std::vector<uint64_t> mTable;
+    std::vector<std::optional<uint64_t>> mInlineData;
+    std::vector<std::pair<size_t, size_t>> mPayloads; // by object number: offset and length of data
+};
+
+QByteArray dataOf(plist_t node, std::optional<QByteArray> slice)
+{
+    return slice ? std::move(*slice) : dataValue(node);
+}
+
+std::optional<ArchiveValue> element(const Objects &objects, const DataSlices *slices, plist_t reference, qsizetype index,
+                                    QString *reason)
 {
     uint64_t uid = 0;
     plist_t object = objects.resolve(reference, &uid);
@@ -172,7 +238,7 @@ std::optional<ArchiveValue> element(const Objects &objects, plist_t reference, q
     }
     switch (plist_get_node_type(object)) {
     case PLIST_DATA:
-        return dataValue(object);
+        return dataOf(object, slices ? slices->entry(uid, object) : std::nullopt);
     case PLIST_STRING:
         return textElement(object, index, reason);
     case PLIST_UINT: {
@@ -183,9 +249,15 @@ std::optional<ArchiveValue> element(const Objects &objects, plist_t reference, q
     case PLIST_DICT: {
         const std::optional<QString> name = objects.className(object);
         if (name == QLatin1String("NSMutableData") || name == QLatin1String("NSData")) {
-            plist_t bytes = objects.member(object, "NS.data");
-            if (isType(bytes, PLIST_DATA))
-                return dataValue(bytes);
+            plist_t item = plist_dict_get_item(object, "NS.data");
+            uint64_t dataUid = 0;
+            const bool byReference = isType(item, PLIST_UID);
+            plist_t bytes = byReference ? objects.resolve(item, &dataUid) : item;
+            if (isType(bytes, PLIST_DATA)) {
+                if (!slices)
+                    return dataValue(bytes);
+                return dataOf(bytes, byReference ? slices->entry(dataUid, bytes) : slices->inlineOf(uid, bytes));
+            }
         } else if (name == QLatin1String("NSMutableString") || name == QLatin1String("NSString")) {
             plist_t text = objects.member(object, "NS.string");
             if (isType(text, PLIST_STRING))
@@ -236,7 +308,8 @@ plist_t newStringArray(std::initializer_list<const char *> strings)
 }
 
 // The object graph of a binary property list, measured before libplist builds it: the nesting
-// depth, cycles, and how many nodes and bytes of data and text the tree it would build holds.
+// depth, cycles, and how many nodes and bytes of data and text the tree it would build holds;
+// and, for the objects it reaches, where each lies.
 class GraphCheck
 {
 public:
@@ -266,7 +339,44 @@ public:
         mState.assign(size_t(count), {});
         mMaxNodes = kNodesPerReference * (body / mRefSize) + 1;
         mMaxPayload = kPayloadFactor * mBytes.size() + kPayloadSlack;
+        mTop = top;
         return visit(top, 1);
+    }
+
+    // After run(): the data elements of the archive as slices of buffer (whose bytes these are),
+    // their markers rewritten to empty data; nothing, and the bytes untouched, when there is no
+    // data or an element's object is in any doubt.
+    std::optional<DataSlices> sliceData(QByteArray &buffer) const
+    {
+        if (!mDataSeen || !mLayoutKnown || !objectsApart())
+            return std::nullopt;
+        bool ambiguous = false;
+        const std::optional<uint64_t> tableObject = dictValue(mTop, "$objects", ambiguous);
+        const std::optional<std::vector<uint64_t>> table = tableObject ? arrayItems(*tableObject) : std::nullopt;
+        if (ambiguous || !table)
+            return std::nullopt;
+        std::vector<std::optional<uint64_t>> inlineData(table->size());
+        std::vector<uint64_t> sliced;
+        for (size_t k = 0; k < table->size(); ++k) {
+            const uint64_t object = (*table)[k];
+            if (mState[size_t(object)].dataLength) {
+                sliced.push_back(object);
+            } else if (const auto held = dictValue(object, "NS.data", ambiguous);
+                       held && mState[size_t(*held)].dataLength) {
+                inlineData[k] = held;
+                sliced.push_back(*held);
+            }
+            if (ambiguous)
+                return std::nullopt;
+        }
+        std::vector<std::pair<size_t, size_t>> payloads(mState.size());
+        char *bytes = buffer.data();
+        for (const uint64_t object : sliced) {
+            const Object &data = mState[size_t(object)];
+            payloads[size_t(object)] = {data.dataOffset, data.dataLength};
+            bytes[data.start] = char(kEmptyDataMarker);
+        }
+        return DataSlices(buffer, *table, std::move(inlineData), std::move(payloads));
     }
 
 private:
@@ -276,6 +386,10 @@ private:
         Mark mark = Mark::Unseen;
         uint64_t nodes = 0;   // nodes of the tree built from this object
         uint64_t payload = 0; // bytes of data and text in that tree
+        size_t start = 0;     // the object's bytes, marker first
+        size_t end = 0;
+        size_t dataOffset = 0; // a data object's bytes, when it holds any
+        size_t dataLength = 0;
     };
 
     static std::optional<uint64_t> bigEndian(const ByteReader &reader, size_t offset, size_t width)
@@ -305,6 +419,111 @@ private:
         return value;
     }
 
+    std::optional<size_t> objectStart(uint64_t index) const
+    {
+        const auto start = index < mState.size() ? bigEndian(mBytes, mTable + size_t(index) * mOffsetSize, mOffsetSize)
+                                                 : std::nullopt;
+        return start && *start < mObjectsEnd ? std::optional<size_t>(size_t(*start)) : std::nullopt;
+    }
+
+    // A reference list (array or dictionary) of a reached object: where it starts and how many
+    // references it holds (a dictionary: its keys, then as many values).
+    std::optional<std::pair<size_t, uint64_t>> referenceList(uint64_t index, uint8_t type) const
+    {
+        const auto start = objectStart(index);
+        const auto marker = start ? mBytes.u8(*start) : std::nullopt;
+        if (!marker || (*marker >> 4) != type || mState[size_t(index)].mark != Mark::Done)
+            return std::nullopt;
+        size_t offset = *start + 1;
+        const auto count = length(*marker, offset);
+        return count ? std::optional(std::pair(offset, *count)) : std::nullopt;
+    }
+
+    uint64_t reference(size_t offset) const { return *bigEndian(mBytes, offset, mRefSize); }
+
+    std::optional<std::vector<uint64_t>> arrayItems(uint64_t index) const
+    {
+        const auto list = referenceList(index, 0xA);
+        if (!list)
+            return std::nullopt;
+        std::vector<uint64_t> items(size_t(list->second));
+        for (size_t i = 0; i < items.size(); ++i)
+            items[i] = reference(list->first + i * mRefSize);
+        return items;
+    }
+
+    // The value a dictionary holds under key. Ambiguous: the key appears twice, or a key is no
+    // ASCII text, where which value libplist would take is not for this reader to guess.
+    std::optional<uint64_t> dictValue(uint64_t index, std::string_view key, bool &ambiguous) const
+    {
+        const auto list = referenceList(index, 0xD);
+        if (!list)
+            return std::nullopt;
+        const auto [offset, count] = *list;
+        std::optional<uint64_t> value;
+        for (uint64_t i = 0; i < count; ++i) {
+            const auto text = asciiText(reference(offset + size_t(i) * mRefSize));
+            if (!text) {
+                ambiguous = true;
+                return std::nullopt;
+            }
+            if (*text != key)
+                continue;
+            if (value) {
+                ambiguous = true;
+                return std::nullopt;
+            }
+            value = reference(offset + size_t(count + i) * mRefSize);
+        }
+        return value;
+    }
+
+    std::optional<std::string_view> asciiText(uint64_t index) const
+    {
+        const auto start = objectStart(index);
+        const auto marker = start ? mBytes.u8(*start) : std::nullopt;
+        if (!marker || (*marker >> 4) != 0x5)
+            return std::nullopt;
+        size_t offset = *start + 1;
+        const auto count = length(*marker, offset);
+        const auto text = count ? mBytes.bytes(offset, size_t(*count)) : std::nullopt;
+        if (!text)
+            return std::nullopt;
+        return std::string_view(reinterpret_cast<const char *>(text->data()), text->size());
+    }
+
+    // Whether the reached objects lie apart, after the header: rewriting one's marker then
+    // changes nothing else. Well-made files always do.
+    bool objectsApart() const
+    {
+        std::vector<std::pair<size_t, size_t>> extents;
+        for (const Object &object : mState) {
+            if (object.mark == Mark::Done)
+                extents.emplace_back(object.start, object.end);
+        }
+        std::sort(extents.begin(), extents.end());
+        extents.erase(std::unique(extents.begin(), extents.end()), extents.end());
+        for (size_t i = 0; i < extents.size(); ++i) {
+            if (extents[i].first < kMagicSize || (i > 0 && extents[i].first < extents[i - 1].second))
+                return false;
+        }
+        return true;
+    }
+
+    // Where the bytes of an object of a fixed-size type end; nothing for a type whose size this
+    // reader does not know.
+    static std::optional<size_t> fixedEnd(uint8_t marker, size_t offset)
+    {
+        switch (marker >> 4) {
+        case 0x0: return offset;
+        case 0x1:
+        case 0x2: return (marker & 0x0F) < 5 ? std::optional<size_t>(offset + (size_t(1) << (marker & 0x0F))) : std::nullopt;
+        case 0x3: return marker == 0x33 ? std::optional<size_t>(offset + 8) : std::nullopt;
+        case 0x8: return offset + (marker & 0x0F) + 1;
+        default: return std::nullopt;
+        }
+    }
+
     bool visit(uint64_t index, int depth)
     {
         if (depth > kMaxDepth)
@@ -323,6 +542,8 @@ private:
         size_t offset = size_t(*start) + 1;
         uint64_t nodes = 1;
         uint64_t payload = 0;
+        size_t end = 0;
+        size_t dataLength = 0;
         const uint8_t type = *marker >> 4;
         if (type == 0xA || type == 0xC || type == 0xD) { // array, set, dictionary: references follow
             const auto count = length(*marker, offset);
@@ -342,14 +563,25 @@ private:
                     return refuse(QStringLiteral("the archive expands to more than its size can hold: "
                                                  "objects are shared too often"));
             }
+            end = offset + size_t(references) * mRefSize;
         } else if (type == 0x4 || type == 0x5 || type == 0x6) { // data, ASCII text, UTF-16 text
             const auto count = length(*marker, offset);
             const uint64_t bytes = count && *count <= mObjectsEnd ? *count * (type == 0x6 ? 2 : 1) : UINT64_MAX;
             if (offset > mObjectsEnd || bytes > mObjectsEnd - offset)
                 return refuse(QStringLiteral("object %1 runs past the end of the property list").arg(index));
             payload = bytes;
+            end = offset + size_t(bytes);
+            if (type == 0x4 && bytes > 0) {
+                dataLength = size_t(bytes);
+                mDataSeen = true;
+            }
+        } else if (const auto fixed = fixedEnd(*marker, offset); fixed && *fixed <= mObjectsEnd) {
+            end = *fixed;
+        } else {
+            mLayoutKnown = false;
         }
-        mState[size_t(index)] = {Mark::Done, nodes, payload};
+        Object &done = mState[size_t(index)];
+        done = {Mark::Done, nodes, payload, size_t(*start), end, dataLength ? offset : 0, dataLength};
         return true;
     }
 
@@ -361,21 +593,29 @@ private:
     size_t mObjectsEnd = 0;
     uint64_t mMaxNodes = 0;
     uint64_t mMaxPayload = 0;
+    uint64_t mTop = 0;
+    bool mDataSeen = false;
+    bool mLayoutKnown = true;
     std::vector<Object> mState;
 };
 
 } // namespace
 
-std::optional<QList<ArchiveValue>> readRootArray(std::span<const uint8_t> archive, QString *reason)
+namespace {
+
+bool isBinaryPlist(std::span<const uint8_t> archive, QString *reason)
 {
-    const size_t magicLength = sizeof(kBinaryMagic) - 1;
-    if (archive.size() < magicLength || std::memcmp(archive.data(), kBinaryMagic, magicLength) != 0
-        || archive.size() > UINT32_MAX) {
-        fail(reason, QStringLiteral("not a binary property list"));
-        return std::nullopt;
-    }
-    if (!GraphCheck(archive).run(reason))
-        return std::nullopt;
+    if (archive.size() < kMagicSize || std::memcmp(archive.data(), kBinaryMagic, kMagicSize) != 0
+        || archive.size() > UINT32_MAX)
+        return fail(reason, QStringLiteral("not a binary property list"));
+    return true;
+}
+
+// The root array of an archive that has passed the graph check; slices, when given, supply the
+// data elements.
+std::optional<QList<ArchiveValue>> readChecked(std::span<const uint8_t> archive, const DataSlices *slices,
+                                               QString *reason)
+{
     plist_t parsed = nullptr;
     plist_from_bin(reinterpret_cast<const char *>(archive.data()), static_cast<uint32_t>(archive.size()), &parsed);
     const PlistPtr root(parsed);
@@ -416,12 +656,36 @@ std::optional<QList<ArchiveValue>> readRootArray(std::span<const uint8_t> archiv
     QList<ArchiveValue> values;
     values.reserve(static_cast<qsizetype>(items.size()));
     for (size_t i = 0; i < items.size(); ++i) {
-        std::optional<ArchiveValue> value = element(objects, items[i], static_cast<qsizetype>(i), reason);
+        std::optional<ArchiveValue> value = element(objects, slices, items[i], static_cast<qsizetype>(i), reason);
         if (!value)
             return std::nullopt;
         values.append(std::move(*value));
     }
     return values;
+}
+
+} // namespace
+
+std::optional<QList<ArchiveValue>> readRootArray(std::span<const uint8_t> archive, QString *reason)
+{
+    if (!isBinaryPlist(archive, reason) || !GraphCheck(archive).run(reason))
+        return std::nullopt;
+    return readChecked(archive, nullptr, reason);
+}
+
+std::optional<QList<ArchiveValue>> readRootArray(QByteArray archive, QString *reason)
+{
+    // Ours alone from here: its data markers may be rewritten, and the slices share it.
+    archive.detach();
+    const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t *>(archive.constData()),
+                                         static_cast<size_t>(archive.size()));
+    if (!isBinaryPlist(bytes, reason))
+        return std::nullopt;
+    GraphCheck graph(bytes);
+    if (!graph.run(reason))
+        return std::nullopt;
+    const std::optional<DataSlices> slices = graph.sliceData(archive);
+    return readChecked(bytes, slices ? &*slices : nullptr, reason);
 }
 
 std::optional<QByteArray> writeRootArray(const QList<ArchiveValue> &values)

@@ -22,6 +22,9 @@ namespace KeyedArchive {
 // the bytes are not such an archive or a string holds U+0000 (no file name does); reading never
 // goes beyond the bytes given.
 std::optional<QList<ArchiveValue>> readRootArray(std::span<const uint8_t> archive, QString *reason = nullptr);
+// The same from a buffer that the data elements may then share instead of copying it: the
+// buffer's data markers are rewritten (a shared buffer is copied first).
+std::optional<QList<ArchiveValue>> readRootArray(QByteArray archive, QString *reason = nullptr);
 
 // The archive of a root array, in the form the archiver writes; nothing when a string holds U+0000,
 // which the property-list library cannot store.
