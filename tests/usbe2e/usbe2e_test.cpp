@@ -14,49 +14,52 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QObject>
 #include <QPushButton>
 #include <QRegularExpression>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <deque>
 #include <linux/ioctl.h>
 #include <linux/usbdevice_fs.h>
 #include <mutex>
 #include <set>
-#include <string>
 #include <thread>
 #include <umockdev.h>
-#include <vector>
 
 namespace {
 
 constexpr uint16_t kVid = 0xF055;
 constexpr uint16_t kPid = 0x5201;
 
-VirtualCameraConfig cameraConfig(const QString &json)
+// The cameras' interfaces, and the sysfs "descriptors" attribute that matches them: the device
+// descriptor, then the configuration with a video control, a video streaming and a HID interface
+// (no endpoints: only the default pipe is used).
+constexpr char kInterfaces[] = R"("interfaces":[[14,1],[14,2],[3,0]])";
+constexpr char kDescriptors[] = "12010002ef02014055f00152000101020301"
+                                "0902240003010080fa"
+                                "09040000000e01000009040100000e020000090402000003000000";
+
+// An ioctl's data in the client's memory, let go when done with.
+using Data = std::unique_ptr<UMockdevIoctlData, decltype(&umockdev_ioctl_data_unref)>;
+
+Data resolve(UMockdevIoctlData *data, gsize offset, gsize size)
 {
-    return VirtualCameraConfig::parse(json.toUtf8(), QStringLiteral("/tmp"), nullptr).value().front();
+    return Data(umockdev_ioctl_data_resolve(data, offset, size, nullptr), &umockdev_ioctl_data_unref);
 }
 
-// The sysfs "descriptors" attribute: device descriptor, then the configuration with one
-// interface descriptor per interface of the model (no endpoints: only the default pipe is used).
-std::string descriptorsHex(const VirtualCameraConfig &config)
+template<typename T>
+T as(const Data &data)
 {
-    const auto interfaces = config.interfaceInfos();
-    std::vector<uint8_t> d = {18, 1, 0x00, 0x02, 0xEF, 0x02, 0x01, 64,
-                              uint8_t(config.vid), uint8_t(config.vid >> 8), uint8_t(config.pid), uint8_t(config.pid >> 8),
-                              0x00, 0x01, 1, 2, 3, 1};
-    const uint16_t total = uint16_t(9 + 9 * interfaces.size());
-    const std::vector<uint8_t> configuration = {9, 2, uint8_t(total), uint8_t(total >> 8), uint8_t(interfaces.size()), 1, 0, 0x80, 250};
-    d.insert(d.end(), configuration.begin(), configuration.end());
-    for (const UsbInterfaceInfo &i : interfaces) {
-        const std::vector<uint8_t> interface = {9, 4, i.number, 0, 0, i.interfaceClass, i.interfaceSubClass, 0, 0};
-        d.insert(d.end(), interface.begin(), interface.end());
-    }
-    return QByteArray(reinterpret_cast<const char *>(d.data()), qsizetype(d.size())).toHex().toStdString();
+    T value{};
+    std::memcpy(&value, data->data, sizeof(T));
+    return value;
+}
+
+gboolean complete(UMockdevIoctlClient *client, int error)
+{
+    umockdev_ioctl_client_complete(client, error ? -1 : 0, error);
+    return TRUE;
 }
 
 // One emulated usbfs node: control URBs go to the model and wait to be reaped; claims and the
@@ -72,12 +75,7 @@ public:
         g_signal_connect(mHandler, "handle-ioctl", G_CALLBACK(&UsbfsNode::handle), this);
     }
 
-    ~UsbfsNode()
-    {
-        for (UMockdevIoctlData *urb : mDone)
-            umockdev_ioctl_data_unref(urb);
-        g_object_unref(mHandler);
-    }
+    ~UsbfsNode() { g_object_unref(mHandler); }
 
     UMockdevIoctlBase *handler() const { return mHandler; }
 
@@ -93,145 +91,90 @@ private:
         return static_cast<UsbfsNode *>(self)->answer(client);
     }
 
-    void record(const std::string &event)
-    {
-        std::lock_guard guard(mLock);
-        mEvents.push_back(event);
-    }
-
-    template<typename T>
-    T argument(UMockdevIoctlClient *client, UMockdevIoctlData **data = nullptr)
-    {
-        UMockdevIoctlData *resolved = umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0, sizeof(T), nullptr);
-        T value{};
-        std::memcpy(&value, resolved->data, sizeof(T));
-        if (data)
-            *data = resolved;
-        else
-            umockdev_ioctl_data_unref(resolved);
-        return value;
-    }
-
     gboolean answer(UMockdevIoctlClient *client)
     {
         const gulong request = umockdev_ioctl_client_get_request(client);
+        if (request == USBDEVFS_DISCARDURB) // every URB completes as it is submitted: nothing to discard
+            return complete(client, EINVAL);
+        if (request == USBDEVFS_GETDRIVER)
+            return complete(client, ENODATA);
+        // Each usbfs request states its argument's size.
+        const Data arg = resolve(umockdev_ioctl_client_get_arg(client), 0, _IOC_SIZE(request));
+        std::lock_guard guard(mLock);
         switch (request) {
         case USBDEVFS_GET_CAPABILITIES: {
-            UMockdevIoctlData *caps = nullptr;
-            argument<uint32_t>(client, &caps);
-            const uint32_t value = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION
-                                 | USBDEVFS_CAP_NO_PACKET_SIZE_LIM | USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
-            std::memcpy(caps->data, &value, sizeof(value));
-            umockdev_ioctl_data_unref(caps);
-            umockdev_ioctl_client_complete(client, 0, 0);
-            return TRUE;
+            const uint32_t caps = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION | USBDEVFS_CAP_NO_PACKET_SIZE_LIM
+                                | USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
+            std::memcpy(arg->data, &caps, sizeof caps);
+            return complete(client, 0);
         }
         case USBDEVFS_CLAIMINTERFACE:
         case USBDEVFS_RELEASEINTERFACE:
-            record((request == USBDEVFS_CLAIMINTERFACE ? "claim " : "release ") + std::to_string(argument<unsigned int>(client)));
-            umockdev_ioctl_client_complete(client, 0, 0);
-            return TRUE;
-        case USBDEVFS_DISCONNECT_CLAIM: {
-            const auto claim = argument<usbdevfs_disconnect_claim>(client);
-            record("detach " + std::to_string(claim.interface));
-            record("claim " + std::to_string(claim.interface));
-            umockdev_ioctl_client_complete(client, 0, 0);
-            return TRUE;
-        }
+            mEvents.push_back((request == USBDEVFS_CLAIMINTERFACE ? "claim " : "release ") + std::to_string(as<unsigned>(arg)));
+            return complete(client, 0);
+        case USBDEVFS_DISCONNECT_CLAIM:
+            mEvents.push_back("detach " + std::to_string(as<usbdevfs_disconnect_claim>(arg).interface));
+            mEvents.push_back("claim " + std::to_string(as<usbdevfs_disconnect_claim>(arg).interface));
+            return complete(client, 0);
         case USBDEVFS_IOCTL: {
-            const auto command = argument<usbdevfs_ioctl>(client);
-            if (command.ioctl_code == int(USBDEVFS_CONNECT))
-                record("attach " + std::to_string(command.ifno));
-            else if (command.ioctl_code == int(USBDEVFS_DISCONNECT))
-                record("detach " + std::to_string(command.ifno));
-            umockdev_ioctl_client_complete(client, 0, 0);
-            return TRUE;
+            const auto command = as<usbdevfs_ioctl>(arg);
+            mEvents.push_back((command.ioctl_code == int(USBDEVFS_CONNECT) ? "attach " : "detach ") + std::to_string(command.ifno));
+            return complete(client, 0);
         }
-        case USBDEVFS_GETDRIVER:
-            umockdev_ioctl_client_complete(client, -1, ENODATA);
-            return TRUE;
         case USBDEVFS_SUBMITURB:
-            return submit(client);
+            return complete(client, submit(arg));
         case USBDEVFS_REAPURB:
         case USBDEVFS_REAPURBNDELAY:
-            return reap(client);
-        case USBDEVFS_DISCARDURB:
-            // Every URB completes as it is submitted: nothing is left to discard.
-            umockdev_ioctl_client_complete(client, -1, EINVAL);
+            if (mDone.empty())
+                return complete(client, mModel.plugged() ? EAGAIN : ENODEV);
+            umockdev_ioctl_data_set_ptr(arg.get(), 0, mDone.front().get());
+            complete(client, 0);
+            mDone.pop_front();
             return TRUE;
         default:
             return FALSE;
         }
     }
 
-    gboolean submit(UMockdevIoctlClient *client)
+    // The URB's setup packet goes to the model; the URB waits to be reaped. Returns the errno.
+    int submit(const Data &urbData)
     {
-        UMockdevIoctlData *urbData = nullptr;
-        const usbdevfs_urb urb = argument<usbdevfs_urb>(client, &urbData);
-        if (urb.type != USBDEVFS_URB_TYPE_CONTROL || urb.buffer_length < 8 || !mModel.plugged()) {
-            umockdev_ioctl_data_unref(urbData);
-            umockdev_ioctl_client_complete(client, -1, mModel.plugged() ? EINVAL : ENODEV);
-            return TRUE;
-        }
-        UMockdevIoctlData *buffer = umockdev_ioctl_data_resolve(urbData, G_STRUCT_OFFSET(usbdevfs_urb, buffer),
-                                                                gsize(urb.buffer_length), nullptr);
-        uint8_t *bytes = buffer->data;
-        UsbDeviceRequest request{.bmRequestType = bytes[0], .bRequest = bytes[1],
-                                 .wValue = uint16_t(bytes[2] | (bytes[3] << 8)), .wIndex = uint16_t(bytes[4] | (bytes[5] << 8)),
-                                 .wLength = uint16_t(std::min<int>(bytes[6] | (bytes[7] << 8), urb.buffer_length - 8)),
-                                 .pData = bytes + 8};
+        const auto urb = as<usbdevfs_urb>(urbData);
+        if (urb.type != USBDEVFS_URB_TYPE_CONTROL || urb.buffer_length < 8 || !mModel.plugged())
+            return mModel.plugged() ? EINVAL : ENODEV;
+        const Data buffer = resolve(urbData.get(), G_STRUCT_OFFSET(usbdevfs_urb, buffer), gsize(urb.buffer_length));
+        uint8_t *b = buffer->data;
+        UsbDeviceRequest request{.bmRequestType = b[0], .bRequest = b[1], .wValue = uint16_t(b[2] | b[3] << 8),
+                                 .wIndex = uint16_t(b[4] | b[5] << 8),
+                                 .wLength = uint16_t(std::min<int>(b[6] | b[7] << 8, urb.buffer_length - 8)), .pData = b + 8};
         const uint32_t status = mModel.controlTransfer(request, mAttachment);
-        umockdev_ioctl_data_unref(buffer);
-        if (status == UsbStatus::NoDevice) {
-            umockdev_ioctl_data_unref(urbData);
-            umockdev_ioctl_client_complete(client, -1, ENODEV);
-            return TRUE;
-        }
+        if (status == UsbStatus::NoDevice)
+            return ENODEV;
         auto *done = reinterpret_cast<usbdevfs_urb *>(urbData->data);
         done->status = status == UsbStatus::Success ? 0 : -EPIPE;
         done->actual_length = int(request.wLenDone);
-        {
-            std::lock_guard guard(mLock);
-            mDone.push_back(urbData);
-        }
-        umockdev_ioctl_client_complete(client, 0, 0);
-        return TRUE;
-    }
-
-    gboolean reap(UMockdevIoctlClient *client)
-    {
-        UMockdevIoctlData *urbData = nullptr;
-        {
-            std::lock_guard guard(mLock);
-            if (!mDone.empty()) {
-                urbData = mDone.front();
-                mDone.pop_front();
-            }
-        }
-        if (!urbData) {
-            umockdev_ioctl_client_complete(client, -1, mModel.plugged() ? EAGAIN : ENODEV);
-            return TRUE;
-        }
-        UMockdevIoctlData *pointer = umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0,
-                                                                 sizeof(gpointer), nullptr);
-        umockdev_ioctl_data_set_ptr(pointer, 0, urbData);
-        umockdev_ioctl_client_complete(client, 0, 0);
-        umockdev_ioctl_data_unref(pointer);
-        umockdev_ioctl_data_unref(urbData);
-        return TRUE;
+        mDone.emplace_back(umockdev_ioctl_data_ref(urbData.get()), &umockdev_ioctl_data_unref);
+        return 0;
     }
 
     CameraModel &mModel;
     UsbDeviceId mAttachment;
     UMockdevIoctlBase *mHandler;
     std::mutex mLock;
-    std::deque<UMockdevIoctlData *> mDone;
+    std::deque<Data> mDone;
     std::vector<std::string> mEvents;
 };
 
+// The emulated bus: cameras put on it by device number, the libusb bus over it, and watches that
+// record what they are told.
 class UsbEndToEnd : public ::testing::Test
 {
 protected:
+    struct Heard
+    {
+        std::vector<UsbDeviceInfo> arrived, removed;
+    };
+
     void SetUp() override
     {
         testbed = umockdev_testbed_new();
@@ -242,30 +185,36 @@ protected:
     {
         bus.reset();
         nodes.clear();
-        if (testbed)
-            g_object_unref(testbed);
+        g_object_unref(testbed);
     }
 
-    // Puts a camera on the emulated bus: its usbfs node answered by the model, then its sysfs
-    // device, which udev announces.
-    void addCamera(CameraModel &model, int devnum, const char *product)
+    // A camera with a video and a HID interface at /sys/devices/usb<devnum>: its usbfs node answered
+    // by the model, then its sysfs device, which udev announces. `more` adds to its description.
+    CameraModel &addCamera(int devnum, const char *product, const QString &more = {})
     {
+        const QString json = QStringLiteral("{%1%2}").arg(QLatin1String(kInterfaces), more);
+        CameraModel &model = *cameras.emplace_back(std::make_unique<CameraModel>(
+            VirtualCameraConfig::parse(json.toUtf8(), QStringLiteral("/tmp"), nullptr).value().front()));
         model.plug(UsbDeviceId(devnum));
-        const QString node = QStringLiteral("/dev/bus/usb/001/%1").arg(devnum, 3, 10, QLatin1Char('0'));
+        const std::string number = QStringLiteral("%1").arg(devnum, 3, 10, QLatin1Char('0')).toStdString();
+        const std::string node = "/dev/bus/usb/001/" + number;
         nodes.push_back(std::make_unique<UsbfsNode>(model, UsbDeviceId(devnum)));
         GError *error = nullptr;
-        ASSERT_TRUE(umockdev_testbed_attach_ioctl(testbed, node.toUtf8().constData(), nodes.back()->handler(), &error));
+        EXPECT_TRUE(umockdev_testbed_attach_ioctl(testbed, node.c_str(), nodes.back()->handler(), &error));
         const std::string description =
-            "P: /devices/usb" + std::to_string(devnum) + "\n"
-            "N: bus/usb/001/" + node.right(3).toStdString() + "\n"
-            "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\n"
-            "E: BUSNUM=001\nE: DEVNUM=" + node.right(3).toStdString() + "\n"
-            "E: DEVNAME=" + node.toStdString() + "\n"
-            "A: busnum=1\\n\nA: devnum=" + std::to_string(devnum) + "\\n\nA: speed=480\\n\n"
-            "A: bConfigurationValue=1\\n\nA: product=" + product + "\\n\n"
-            "H: descriptors=" + descriptorsHex(model.config()) + "\n";
-        ASSERT_TRUE(umockdev_testbed_add_from_string(testbed, description.c_str(), &error))
-            << (error ? error->message : "");
+            "P: /devices/usb" + std::to_string(devnum) + "\nN: bus/usb/001/" + number + "\n"
+            "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\nE: BUSNUM=001\nE: DEVNUM=" + number + "\n"
+            "E: DEVNAME=" + node + "\nA: busnum=1\\n\nA: devnum=" + std::to_string(devnum) + "\\n\nA: speed=480\\n\n"
+            "A: bConfigurationValue=1\\n\nA: product=" + product + "\\n\nH: descriptors=" + kDescriptors + "\n";
+        EXPECT_TRUE(umockdev_testbed_add_from_string(testbed, description.c_str(), &error)) << (error ? error->message : "");
+        return model;
+    }
+
+    // The kernel tells udev first; the sysfs device goes later, when the test says so.
+    void unplug(CameraModel &model, int devnum)
+    {
+        model.unplug();
+        umockdev_testbed_uevent(testbed, ("/sys/devices/usb" + std::to_string(devnum)).c_str(), "remove");
     }
 
     void startBus()
@@ -275,47 +224,59 @@ protected:
         ASSERT_TRUE(bus) << qPrintable(error);
     }
 
+    // A watch that records into heard, then calls also on each arrival.
+    std::shared_ptr<void> watch(Heard &heard, std::function<void(const UsbDeviceInfo &)> also = {})
+    {
+        return bus->watch(
+            &context,
+            [&heard, also](const UsbDeviceInfo &info) {
+                heard.arrived.push_back(info);
+                if (also)
+                    also(info);
+            },
+            [&heard](const UsbDeviceInfo &info) { heard.removed.push_back(info); });
+    }
+
     UMockdevTestbed *testbed = nullptr;
+    std::vector<std::unique_ptr<CameraModel>> cameras;
     std::vector<std::unique_ptr<UsbfsNode>> nodes;
     std::unique_ptr<LibusbBus> bus;
+    QObject context;
 };
 
 } // namespace
 
-// Discovery at start is shown by the watch test below; here the camera arrives by hotplug.
-TEST_F(UsbEndToEnd, ArrivalOpenRegisterReadEepromReleaseRemovalThenNoDevice)
+// A camera arriving by hotplug (the watch tests start on cameras already present) is opened by
+// the identity its arrival reported, over usbfs, its HID interface alone taken from the kernel
+// driver and handed back. Once it is removed nothing opens it, and every request fails as "no
+// device", on a device opened before the removal too.
+TEST_F(UsbEndToEnd, ArrivalOpenRequestsReleaseRemovalThenNoDevice)
 {
     startBus();
-    std::vector<UsbDeviceInfo> arrived, removed;
-    QObject context;
-    auto token = bus->watch(&context, [&](const UsbDeviceInfo &info) { arrived.push_back(info); },
-                            [&](const UsbDeviceInfo &info) { removed.push_back(info); });
-    EXPECT_TRUE(arrived.empty());
-
+    Heard heard;
+    auto token = watch(heard);
+    EXPECT_TRUE(heard.arrived.empty());
     ScratchFolder folder;
     const QString trace = folder.filePath(QStringLiteral("trace.jsonl"));
-    CameraModel camera(cameraConfig(QStringLiteral(R"({"interfaces":[[14,1],[14,2],[3,0]],"trace":"%1"})").arg(trace)));
-    addCamera(camera, 2, "LUMIVEX T");
-    ASSERT_TRUE(processEventsUntil([&] { return !arrived.empty(); }));
-    EXPECT_EQ(arrived[0].vendorId << 16 | arrived[0].productId, uint32_t(kVid) << 16 | kPid);
-    EXPECT_EQ(arrived[0].productName, "LUMIVEX T");
-    EXPECT_EQ(arrived[0].interfaces.size(), 3u);
-    // Opened by the identity the arrival reported; an identity never reported opens nothing.
-    const std::unique_ptr<UsbDevice> byId = bus->openDevice(arrived[0].id);
+    CameraModel &camera = addCamera(2, "LUMIVEX T", QStringLiteral(R"(,"trace":"%1")").arg(trace));
+    ASSERT_TRUE(processEventsUntil([&] { return !heard.arrived.empty(); }));
+    const UsbDeviceInfo info = heard.arrived[0];
+    EXPECT_EQ(info.vendorId << 16 | info.productId, uint32_t(kVid) << 16 | kPid);
+    EXPECT_EQ(info.productName, "LUMIVEX T");
+    EXPECT_EQ(info.interfaces.size(), 3u);
+    const std::unique_ptr<UsbDevice> byId = bus->openDevice(info.id);
     ASSERT_TRUE(byId);
-    EXPECT_EQ(byId->info().productName, "LUMIVEX T");
-    EXPECT_EQ(bus->openDevice(arrived[0].id + 1), nullptr);
+    EXPECT_EQ(bus->openDevice(info.id + 1), nullptr);
 
     bxHardwareLib hardware(*bus);
     ASSERT_TRUE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass));
-    EXPECT_EQ(gHIDInterfaceNumber.load(), 2);
-    EXPECT_EQ(hardware.GetUSBInterfaceInterfaceHandle()->deviceId(), arrived[0].id);
     uint8_t chip = 0;
     ASSERT_EQ(usbreq_readChipId(&chip), 0u);
     EXPECT_EQ(chip, 0xB3);
+    // Vendor requests both ways: an EEPROM piece written and read back.
     const std::vector<uint8_t> data(32, 0x3C);
-    ASSERT_EQ(hardware.fEEPROMWrite(0x0164, 32, data.data()), 0u);
     std::vector<uint8_t> back(32);
+    ASSERT_EQ(hardware.fEEPROMWrite(0x0164, 32, data.data()), 0u);
     ASSERT_EQ(hardware.fEEPROMRead(0x0164, 32, back.data()), 0u);
     EXPECT_EQ(back, data);
     EXPECT_EQ(camera.transferCount(), 10u + 3u); // the open reads the flash header too
@@ -327,22 +288,18 @@ TEST_F(UsbEndToEnd, ArrivalOpenRegisterReadEepromReleaseRemovalThenNoDevice)
                                  "\"data\":\"8708000004\",\"status\":0}\n");
     EXPECT_TRUE(traced.readLine().startsWith("{\"n\":2,\"bmRequestType\":161,\"bRequest\":1,\"wValue\":915,\"wIndex\":2,"
                                              "\"wLength\":41,\"data\":\"b3"));
-    // Only the HID interface was taken from its driver, and it was handed back.
     EXPECT_EQ(nodes[0]->events(), (std::vector<std::string>{"detach 2", "claim 2", "release 2", "attach 2"}));
 
-    // The kernel tells udev first, then the device is gone.
     ASSERT_TRUE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass));
-    camera.unplug();
-    umockdev_testbed_uevent(testbed, "/sys/devices/usb2", "remove");
-    ASSERT_TRUE(processEventsUntil([&] { return !removed.empty(); }));
-    EXPECT_EQ(removed[0].id, hardware.GetUSBInterfaceInterfaceHandle()->deviceId());
-    EXPECT_EQ(bus->openDevice(arrived[0].id), nullptr);
+    unplug(camera, 2);
+    ASSERT_TRUE(processEventsUntil([&] { return !heard.removed.empty(); }));
+    EXPECT_EQ(heard.removed[0].id, info.id);
+    EXPECT_EQ(bus->openDevice(info.id), nullptr);
     umockdev_testbed_remove_device(testbed, "/sys/devices/usb2");
-    EXPECT_EQ(usbreq_readChipId(&chip), 0xE00002C0u);
+    EXPECT_EQ(usbreq_readChipId(&chip), UsbStatus::NoDevice);
     hardware.custom_dealloc();
-    // A device opened before the removal fails the same way, and its interfaces with it.
     UsbDeviceRequest request{.bmRequestType = 0x80, .bRequest = 0x00, .wLength = 2, .pData = back.data()};
-    EXPECT_EQ(byId->interfaces(UsbDevice::kAnyInterfaceClass).front()->controlRequest(request), 0xE00002C0u);
+    EXPECT_EQ(byId->interfaces(UsbDevice::kAnyInterfaceClass).front()->controlRequest(request), UsbStatus::NoDevice);
 }
 
 // A camera that leaves while a new watch is still telling what is present leaves with the
@@ -350,39 +307,30 @@ TEST_F(UsbEndToEnd, ArrivalOpenRegisterReadEepromReleaseRemovalThenNoDevice)
 // runs, before the watch has told the second camera's arrival.
 TEST_F(UsbEndToEnd, ACameraLeavingWhileAWatchStartsLeavesWithItsIdentity)
 {
-    CameraModel a(cameraConfig(R"({"interfaces":[[14,1],[3,0]]})"));
-    CameraModel b(cameraConfig(R"({"interfaces":[[14,1],[3,0]]})"));
-    addCamera(a, 4, "LUMIVEX A");
-    addCamera(b, 5, "LUMIVEX B");
+    CameraModel &a = addCamera(4, "LUMIVEX A");
+    CameraModel &b = addCamera(5, "LUMIVEX B");
     startBus();
-
-    QObject context;
-    std::vector<UsbDeviceInfo> arrived;
-    std::vector<UsbDeviceId> removed;
+    Heard heard;
     QString leaving;
-    auto token = bus->watch(
-        &context,
-        [&](const UsbDeviceInfo &info) {
-            arrived.push_back(info);
-            if (arrived.size() > 1)
-                return;
-            const bool first = info.productName == "LUMIVEX A";
-            leaving = first ? QStringLiteral("LUMIVEX B") : QStringLiteral("LUMIVEX A");
-            (first ? b : a).unplug();
-            umockdev_testbed_uevent(testbed, first ? "/sys/devices/usb5" : "/sys/devices/usb4", "remove");
-            // Time for the event thread to handle the removal; on a slow machine it comes later,
-            // which this test then does not tell apart from the ordinary case.
-            std::this_thread::sleep_for(std::chrono::milliseconds(500));
-        },
-        [&](const UsbDeviceInfo &info) { removed.push_back(info.id); });
-    ASSERT_EQ(arrived.size(), 2u);
-    EXPECT_EQ(arrived[1].productName, leaving);
-    ASSERT_TRUE(processEventsUntil([&] { return !removed.empty(); }));
+    auto token = watch(heard, [&](const UsbDeviceInfo &info) {
+        if (heard.arrived.size() > 1)
+            return;
+        const bool first = info.productName == "LUMIVEX A";
+        leaving = first ? QStringLiteral("LUMIVEX B") : QStringLiteral("LUMIVEX A");
+        unplug(first ? b : a, first ? 5 : 4);
+        // Time for the event thread to handle the removal; on a slow machine it comes later,
+        // which this test then does not tell apart from the ordinary case.
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    });
+    ASSERT_EQ(heard.arrived.size(), 2u);
+    EXPECT_EQ(heard.arrived[1].productName, leaving);
+    ASSERT_TRUE(processEventsUntil([&] { return !heard.removed.empty(); }));
     drainMainQueue();
-    EXPECT_EQ(removed, std::vector<UsbDeviceId>{arrived[1].id});
-    EXPECT_NE(arrived[0].id, arrived[1].id);
-    EXPECT_TRUE(bus->openDevice(arrived[0].id));
-    EXPECT_EQ(bus->openDevice(arrived[1].id), nullptr);
+    ASSERT_EQ(heard.removed.size(), 1u);
+    EXPECT_EQ(heard.removed[0].id, heard.arrived[1].id);
+    EXPECT_NE(heard.arrived[0].id, heard.arrived[1].id);
+    EXPECT_TRUE(bus->openDevice(heard.arrived[0].id));
+    EXPECT_EQ(bus->openDevice(heard.arrived[1].id), nullptr);
 }
 
 // Watches taken and dropped while the event thread reports a camera leaving and coming back: a
@@ -392,136 +340,106 @@ TEST_F(UsbEndToEnd, ACameraLeavingWhileAWatchStartsLeavesWithItsIdentity)
 // still reads it.
 TEST_F(UsbEndToEnd, WatchesDroppedDuringHotplugStaySilent)
 {
-    CameraModel camera(cameraConfig(R"({"interfaces":[[14,1],[3,0]]})"));
-    addCamera(camera, 3, "LUMIVEX T");
+    addCamera(3, "LUMIVEX T");
     startBus();
-
-    QObject context;
-    std::vector<UsbDeviceId> arrivals, removals;
-    auto steady = bus->watch(&context, [&](const UsbDeviceInfo &info) { arrivals.push_back(info.id); },
-                             [&](const UsbDeviceInfo &info) { removals.push_back(info.id); });
-    ASSERT_EQ(arrivals.size(), 1u);
+    Heard steady;
+    auto steadyToken = watch(steady);
+    ASSERT_EQ(steady.arrived.size(), 1u);
 
     // Each event is awaited (the emulated uevent socket is small), with watches taken and dropped
     // all the while, so that drops fall while the event thread runs the callbacks.
     constexpr size_t kCycles = 200; // even: the camera ends attached
-    struct Heard
+    struct Transient
     {
         std::set<UsbDeviceId> present;
         bool dropped = false;
         int lateCalls = 0, outOfOrder = 0;
     };
-    std::deque<Heard> transient;
+    std::deque<Transient> transient;
     for (size_t cycle = 0; cycle < kCycles; ++cycle) {
         umockdev_testbed_uevent(testbed, "/sys/devices/usb3", cycle % 2 ? "add" : "remove");
-        const auto seen = [&] { return arrivals.size() + removals.size() == cycle + 2; };
+        const auto seen = [&] { return steady.arrived.size() + steady.removed.size() == cycle + 2; };
         const QDeadlineTimer deadline(5000);
         while (!seen() && !deadline.hasExpired()) {
-            Heard &heard = transient.emplace_back();
+            Transient &t = transient.emplace_back();
             auto token = bus->watch(
                 &context,
-                [&heard](const UsbDeviceInfo &info) {
-                    heard.lateCalls += heard.dropped;
-                    heard.outOfOrder += !heard.present.insert(info.id).second;
-                },
-                [&heard](const UsbDeviceInfo &info) {
-                    heard.lateCalls += heard.dropped;
-                    heard.outOfOrder += !heard.present.erase(info.id);
-                });
+                [&t](const UsbDeviceInfo &info) { t.lateCalls += t.dropped, t.outOfOrder += !t.present.insert(info.id).second; },
+                [&t](const UsbDeviceInfo &info) { t.lateCalls += t.dropped, t.outOfOrder += !t.present.erase(info.id); });
             QCoreApplication::processEvents();
             token.reset();
-            heard.dropped = true;
+            t.dropped = true;
         }
         ASSERT_TRUE(seen()) << "cycle " << cycle;
     }
     QCoreApplication::processEvents();
-    ASSERT_EQ(removals.size(), kCycles / 2);
+    ASSERT_EQ(steady.removed.size(), kCycles / 2);
     int lateCalls = 0, outOfOrder = 0;
-    for (const Heard &heard : transient) {
-        lateCalls += heard.lateCalls;
-        outOfOrder += heard.outOfOrder;
-    }
+    for (const Transient &t : transient)
+        lateCalls += t.lateCalls, outOfOrder += t.outOfOrder;
     EXPECT_EQ(lateCalls, 0);
     EXPECT_EQ(outOfOrder, 0) << "of " << transient.size() << " watches";
-    for (size_t i = 0; i < removals.size(); ++i)
-        ASSERT_EQ(removals[i], arrivals[i]) << "attachment " << i;
-    EXPECT_EQ(std::set<UsbDeviceId>(arrivals.begin(), arrivals.end()).size(), arrivals.size());
+    std::set<UsbDeviceId> identities;
+    for (size_t i = 0; i < steady.arrived.size(); ++i) {
+        EXPECT_TRUE(identities.insert(steady.arrived[i].id).second) << "attachment " << i << " reuses an identity";
+        if (i < steady.removed.size()) {
+            ASSERT_EQ(steady.removed[i].id, steady.arrived[i].id) << "attachment " << i;
+        }
+    }
 
     // The bus goes while events are still coming in and a watch is still held.
     for (int cycle = 0; cycle < 4; ++cycle)
         umockdev_testbed_uevent(testbed, "/sys/devices/usb3", cycle % 2 ? "add" : "remove");
-    const size_t told = arrivals.size() + removals.size();
+    const size_t told = steady.arrived.size() + steady.removed.size();
     bus.reset();
-    steady.reset();
+    steadyToken.reset();
     QCoreApplication::processEvents();
-    EXPECT_EQ(arrivals.size() + removals.size(), told);
+    EXPECT_EQ(steady.arrived.size() + steady.removed.size(), told);
 }
-
-namespace {
-
-// The status texts shown so far, from the status lines on standard error; a text may span lines.
-QStringList statusTexts(const QString &log)
-{
-    static const QRegularExpression line(QStringLiteral("progressText\\.frame text: (.*?)\\. rect: \\{\\{"),
-                                         QRegularExpression::DotMatchesEverythingOption);
-    QStringList texts;
-    for (auto it = line.globalMatch(log); it.hasNext();)
-        texts.append(it.next().captured(1));
-    return texts;
-}
-
-} // namespace
 
 // The launched controller on the real backend: a T camera plugged in after launch is opened over
-// usbfs, identified and offered the catalogue's image; its removal brings the connect prompt back.
+// usbfs, identified and offered the catalogue's image; its removal brings the connect prompt back
+// and closes the session.
 TEST_F(UsbEndToEnd, ControllerOffersAHotpluggedCameraAndPromptsAgainWhenItLeaves)
 {
     ScratchFolder folder;
     folder.write(QStringLiteral("Info.json"), R"({"Device Name": "LUMIVEX"})");
     folder.write(QStringLiteral("Opt/cam_RZ52940.bin"), FirmwareImageBuilder().version(0x0102).build());
     // The camera's flash holds the image without its 4-byte prefix, as an updated camera's does.
-    folder.write(QStringLiteral("flash.bin"),
-                 FirmwareImageBuilder().version(0x0100).product(QStringLiteral("LUMIVEX T")).build().mid(4));
-    CameraModel camera(cameraConfig(QStringLiteral(R"({"interfaces":[[14,1],[14,2],[3,0]],"flash":"%1"})")
-                                        .arg(folder.filePath(QStringLiteral("flash.bin")))));
+    folder.write(QStringLiteral("flash.bin"), FirmwareImageBuilder().version(0x0100).product(QStringLiteral("LUMIVEX T")).build().mid(4));
     startBus();
-
-    StdoutCapture out;
     StderrCapture log;
+    // The status texts shown so far, from the status lines on standard error; a text may span lines.
+    const auto shown = [&log] {
+        static const QRegularExpression line(QStringLiteral("progressText\\.frame text: (.*?)\\. rect: \\{\\{"),
+                                             QRegularExpression::DotMatchesEverythingOption);
+        QStringList texts;
+        for (auto it = line.globalMatch(log.text()); it.hasNext();)
+            texts.append(it.next().captured(1));
+        return texts;
+    };
     MainWindow window;
     AppDelegate delegate(window, Resources(folder.path()), bus.get());
     window.show();
     delegate.applicationDidFinishLaunching();
     drainMainQueue();
     const QString prompt = QStringLiteral("Please connect your LUMIVEX T camera.");
-    ASSERT_EQ(statusTexts(log.text()), QStringList{prompt});
-    ASSERT_TRUE(delegate._runLoopSource);
+    ASSERT_EQ(shown(), QStringList{prompt});
 
-    addCamera(camera, 6, "LUMIVEX T");
-    const QString offer = QStringLiteral("LUMIVEX T is ready to update.\nFirmware 0102 is available (installed: 0100).");
-    ASSERT_TRUE(processEventsUntil([&] { return statusTexts(log.text()).size() == 2; }))
-        << qPrintable(log.text()) << qPrintable(out.text());
-    EXPECT_EQ(statusTexts(log.text()), (QStringList{prompt, offer}));
-    EXPECT_TRUE(out.lines().contains(QStringLiteral("Device: LUMIVEX T"))) << qPrintable(out.text());
-    EXPECT_TRUE(delegate.deviceEstablished);
-    EXPECT_EQ(delegate.binIndex, 0);
-    EXPECT_EQ(delegate.binVersion, 0x0102u);
-    EXPECT_TRUE(delegate.button_update->isVisible());
-    EXPECT_TRUE(delegate.button_update->isEnabled());
+    CameraModel &camera = addCamera(6, "LUMIVEX T", QStringLiteral(R"(,"flash":"%1")").arg(folder.filePath(QStringLiteral("flash.bin"))));
+    ASSERT_TRUE(processEventsUntil([&] { return shown().size() == 2; })) << qPrintable(log.text());
+    EXPECT_EQ(shown().last(), QStringLiteral("LUMIVEX T is ready to update.\nFirmware 0102 is available (installed: 0100)."));
+    EXPECT_TRUE(delegate.button_update->isVisible() && delegate.button_update->isEnabled());
     // The offered session stays open for the update.
     ASSERT_TRUE(delegate.myHardware->GetUSBInterfaceInterfaceHandle());
     const UsbDeviceId session = delegate.myHardware->GetUSBInterfaceInterfaceHandle()->deviceId();
 
-    camera.unplug();
-    umockdev_testbed_uevent(testbed, "/sys/devices/usb6", "remove");
-    ASSERT_TRUE(processEventsUntil([&] { return statusTexts(log.text()).size() == 3; })) << qPrintable(log.text());
+    unplug(camera, 6);
+    ASSERT_TRUE(processEventsUntil([&] { return shown().size() == 3; })) << qPrintable(log.text());
     umockdev_testbed_remove_device(testbed, "/sys/devices/usb6");
     drainMainQueue();
-    EXPECT_EQ(statusTexts(log.text()).last(), prompt);
-    EXPECT_FALSE(delegate.deviceEstablished);
-    EXPECT_EQ(delegate.binIndex, -1);
-    EXPECT_FALSE(delegate.button_update->isVisible());
-    EXPECT_FALSE(delegate.button_update->isEnabled());
+    EXPECT_EQ(shown().last(), prompt);
+    EXPECT_FALSE(delegate.button_update->isVisible() || delegate.button_update->isEnabled());
     EXPECT_EQ(delegate.myHardware->GetUSBInterfaceInterfaceHandle(), nullptr);
     EXPECT_EQ(bus->openDevice(session), nullptr);
 }
