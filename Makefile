@@ -5,7 +5,7 @@ GENERATOR ?= Ninja
 WERROR := $(if $(CI),ON,OFF)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run demo test sweep asan tsan fuzz clean
+.PHONY: all deps configure build run demo test sweep asan tsan fuzz clean bench
 
 all: build
 
@@ -78,3 +78,9 @@ fuzz: deps
 
 clean:
 	rm -rf $(BUILD) $(BUILD).configure.log build-asan build-tsan build-fuzz build-*.configure.log
+
+# make bench: builds the benchmarks and the programs they start, runs them all and writes their
+# figures, goals and the machine they ran on to docs/benchmarks.md. Quietest on an idle machine.
+bench: configure
+	@cmake --build $(BUILD) --target lumivex_benchmarks
+	bench/run-benchmarks $(BUILD) docs/benchmarks.md
