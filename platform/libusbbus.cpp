@@ -369,8 +369,10 @@ std::unique_ptr<LibusbBus> LibusbBus::create(QString *error)
     state->gui = std::make_unique<QObject>();
     State *raw = state.get();
     state->events = std::thread([raw] {
+        // Idle while nothing happens: hotplug events and the bus's teardown (which interrupts the
+        // handler) wake the thread, so the timeout is only a backstop.
         while (!raw->stopping) {
-            timeval interval{0, 200000};
+            timeval interval{60, 0};
             libusb_handle_events_timeout_completed(raw->context, &interval, nullptr);
         }
     });
