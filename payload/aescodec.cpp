@@ -2,6 +2,8 @@
 // library's failures mapped onto the cipher statuses the callers know.
 #include "payload/aescodec.h"
 
+#include "platform/memoryadvice.h"
+
 #include <openssl/evp.h>
 
 #include <climits>
@@ -124,6 +126,9 @@ std::optional<QByteArray> aes_crypt(const QByteArray &key, const QByteArray &inp
 
     // Only the bytes the cipher produces are kept, so the buffer need not be cleared first.
     QByteArray output(aesOutputCapacity(input.size()), Qt::Uninitialized);
+    // A catalogue decrypts into fresh memory from end to end: in huge pages that costs a few page
+    // faults instead of one every 4 KiB, which is most of a large catalogue's opening time.
+    adviseHugePages(output.data(), size_t(output.size()));
     qsizetype produced = 0;
     const AESStatus status = runCipher(cipherKey, cipherIV, input, operation, options, output, produced);
     if (status == AESStatus::Success) {
