@@ -152,8 +152,9 @@ TEST(SpiFlashFailures, OversizedPiecesFailBeforeAnythingIsSent)
     EXPECT_TRUE(spi_sendBytes(0, 1, bytes.data(), 4, bytes.data(), 33));
 }
 
-// Two threads at once, each reading the EEPROM, the flash and the chip's register in turn: every
-// exchange comes back whole and right, and reading never writes.
+// Two threads at once, each reading the flash and the chip's register, and every eighth round the
+// EEPROM: every exchange comes back whole and right, and reading never writes. (The EEPROM's
+// pauses are long; the flash reads need many rounds of their own to overlap.)
 TEST(DeviceLock, ExchangesOfTwoThreadsNeverMix)
 {
     const std::vector<uint8_t> content = flashContent();
@@ -162,20 +163,20 @@ TEST(DeviceLock, ExchangesOfTwoThreadsNeverMix)
     for (const uint32_t address : {0x0100, 0x0800})
         ASSERT_EQ(hardware.fEEPROMWrite(address, 32, content.data() + address), 0u);
     const std::vector<uint8_t> eeprom = session.bench.camera().eepromContents();
-    const auto exchanges = [&](uint32_t address) {
+    const auto exchanges = [&](uint32_t address, int round) {
         std::vector<uint8_t> fromEeprom(32), fromFlash(70);
         uint8_t chip = 0;
-        return hardware.fEEPROMRead(address, 32, fromEeprom.data()) == 0 && spi_readData(address, 70, fromFlash.data())
-               && usbreq_readChipId(&chip) == 0 && chip == 0xB3
-               && std::equal(fromEeprom.begin(), fromEeprom.end(), content.begin() + address)
-               && std::equal(fromFlash.begin(), fromFlash.end(), content.begin() + address);
+        const bool eepromRight = round % 8 || (hardware.fEEPROMRead(address, 32, fromEeprom.data()) == 0
+                                               && std::equal(fromEeprom.begin(), fromEeprom.end(), content.begin() + address));
+        return eepromRight && spi_readData(address, 70, fromFlash.data()) && usbreq_readChipId(&chip) == 0
+               && chip == 0xB3 && std::equal(fromFlash.begin(), fromFlash.end(), content.begin() + address);
     };
     // Each side goes on until both have made their rounds, so that they overlap throughout.
-    constexpr int kRounds = 15;
+    constexpr int kRounds = 200;
     std::atomic<int> done = 0, wrong = 0;
     const auto hammer = [&](uint32_t address) {
         for (int round = 1; round <= 100 * kRounds; ++round) {
-            if (!exchanges(address))
+            if (!exchanges(address, round))
                 ++wrong;
             if (round == kRounds)
                 ++done;
