@@ -114,8 +114,8 @@ last_status_read() {
 }
 flash_protected() { local s; s=$(last_status_read); [[ -n $s ]] && (((0x$s & 0x0C) == 0x0C)); }
 
-# Commands that change the flash, from the trace: page program (02), sector erase (20), status
-# write (01) as the first byte of a transaction.
+# Commands that change the flash, from the trace: page program (02), status write (01), sector,
+# block and chip erase (20, d8, c7, 60) as the first byte of a piece.
 flash_commands() { grep -cE '"data":"9300..0[01](02|20|01|d8|c7|60)' "$dir/trace.jsonl"; }
 
 # --- the cases ----------------------------------------------------------------------------------
