@@ -170,10 +170,13 @@ uint32_t usbreq_i2cWrite(bxHardwareLib *hardware, int address, int count, const 
             std::array<uint8_t, kMaxI2cChunk> data{};
             std::copy_n(bytes + offset, chunk, data.begin());
             UsbDeviceRequest request = i2cRequest(0x40, more ? 0x03 : 0x02, address, uint16_t(chunk), data.data());
-            status = interface.controlRequest(request);
-            if (status != UsbStatus::Success)
-                stdoutLine("CameraControl Error: usbreq_i2cWrite (%08x)\n", status);
-            pauseAfterI2c(status);
+            const uint32_t sent = interface.controlRequest(request);
+            if (sent != UsbStatus::Success)
+                stdoutLine("CameraControl Error: usbreq_i2cWrite (%08x)\n", sent);
+            pauseAfterI2c(sent);
+            // A chunk that failed fails the write, whatever the later chunks did.
+            if (status == UsbStatus::Success)
+                status = sent;
             offset += chunk;
         }
     });

@@ -129,7 +129,7 @@ TEST(DeviceSession, EachOpenReachesTheCameraItNamesAndAFailedOneLeavesNothing)
 }
 
 // Writes longer than 64 bytes go in chunks, the continued chunk carrying data and not a new
-// address.
+// address; any chunk that fails fails the write.
 TEST(DeviceSession, I2cWritesGoInChunksOf64)
 {
     FlashSession session;
@@ -141,6 +141,12 @@ TEST(DeviceSession, I2cWritesGoInChunksOf64)
     EXPECT_EQ(wire[1].wire(), "40 02 0000 00a0 36 " + hexOf({bytes.begin() + 64, bytes.end()}));
     const std::vector<uint8_t> eeprom = session.bench.camera().eepromContents();
     EXPECT_TRUE(std::equal(bytes.begin() + 2, bytes.end(), eeprom.begin() + 7));
+
+    // A first chunk that fails fails the write, though the last one went through.
+    const qint64 firstChunk = qint64(session.bench.camera().transferCount() - wire.size() + 1);
+    FlashSession stalled({{"fail_transfers", QJsonArray{firstChunk}}});
+    EXPECT_EQ(usbreq_i2cWrite(&stalled.hardware, 0xA0, 100, bytes.data(), false), 0xE000404Fu);
+    EXPECT_EQ(stalled.sent().size(), 2u);
 }
 
 // An EEPROM piece is one write of address and data; a read is a held address write and the read.
