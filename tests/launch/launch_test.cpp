@@ -3,9 +3,6 @@
 #include "app/appdelegate.h"
 #include "tests/support/testsupport.h"
 #include "tools/firmwareimagebuilder.h"
-#include "ui/progressview.h"
-
-#include <QPushButton>
 
 #include <gtest/gtest.h>
 
@@ -75,29 +72,6 @@ TEST(Launch, TheCatalogueNamesTheProduct)
         EXPECT_EQ(launched.window.windowTitle(), product + QStringLiteral(" Firmware Updater"));
         EXPECT_EQ(launched.delegate.forceUpdate, c.forceUpdate);
     }
-}
-
-TEST(Launch, WaitsForACameraInTheCompactLayout)
-{
-    ScratchFolder folder;
-    folder.write(QStringLiteral("Info.json"), R"({"Device Name": "LUMIVEX"})");
-    folder.write(QStringLiteral("Opt/cam_RZ52940.bin"), image());
-    const Launched launched(folder);
-    const AppDelegate &d = launched.delegate;
-
-    EXPECT_FALSE(d.button_update->isVisible());
-    EXPECT_FALSE(d.button_update->isEnabled());
-    EXPECT_EQ(d.button_update->text(), QStringLiteral("Update"));
-    EXPECT_EQ(d.binIndex, -1);
-    EXPECT_FALSE(d.deviceEstablished);
-    EXPECT_FALSE(d.downloadInProgress);
-    EXPECT_FALSE(d.b_needsButton || d.b_needProgressBar);
-    EXPECT_EQ(d.myProgressView->progress(), 0);
-    EXPECT_EQ(launched.window.frameGeometry().size(), QSize(440, 160));
-    EXPECT_EQ(d.deviceName, QStringLiteral("LUMIVEX"));
-    EXPECT_EQ(d.localizedAppName, QStringLiteral("LUMIVEX Firmware Updater"));
-    ASSERT_EQ(d.myCatalogue.count(), 1);
-    EXPECT_TRUE(d.myCatalogue.myDevicesInfo.value(0).has_value());
 }
 
 TEST(Launch, AMissingInformationFileStillLaunches)
