@@ -2,16 +2,15 @@
 #include "tests/app/appbench.h"
 
 #include "tools/firmwareimagebuilder.h"
-
 #include "ui/localization.h"
 
 #include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <QPushButton>
-#include <QRegularExpression>
 
 QJsonObject cameraWithFirmware(const ScratchFolder &folder, const QString &name, std::optional<uint16_t> version,
                                const QString &product, int chip)
