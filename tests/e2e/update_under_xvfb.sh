@@ -13,9 +13,15 @@ MKIMAGE=$2
 source "$(dirname "$0")/xvfb_session.sh"
 e2e_under_xvfb "$@"
 
-E2E_WORK=$(mktemp -d)
-# E2E_KEEP=1 keeps the cases' folders (logs, flash files, traces) for a look afterwards.
-trap 'e2e_stop; rm -rf "$E2E_SCREEN"; [[ -n ${E2E_KEEP:-} ]] && echo "kept: $E2E_WORK" || rm -rf "$E2E_WORK"' EXIT
+# E2E_KEEP=1 keeps the cases' folders (logs, flash files, traces) for a look afterwards, outside
+# the run's temporary folder.
+if [[ -n ${E2E_KEEP:-} ]]; then
+    E2E_WORK=$(mktemp -d /tmp/lumivex-e2e-kept.XXXXXX)
+    trap 'e2e_stop; echo "kept: $E2E_WORK"' EXIT
+else
+    E2E_WORK=$(mktemp -d)
+    trap 'e2e_stop; rm -rf "$E2E_WORK"' EXIT
+fi
 
 PROMPT='Please connect your LUMIVEX T camera.'
 OFFER='LUMIVEX T is ready to update.\nFirmware 0102 is available (installed: 0100).'

@@ -3,24 +3,33 @@
 # click or type into it. Sourced by the scripts that need them; defines functions and a few
 # globals, runs nothing by itself.
 #
-# Globals: E2E_SCREEN (the folder Xvfb keeps its screen file in), pid (the running updater),
+# Globals: E2E_SCREEN (the folder Xvfb keeps its screen file in), TMPDIR (a folder of the run's
+# own, removed with everything in it when the run ends), pid (the running updater),
 # logs (the folder of its stdout.log and stderr.log), win, win_x, win_y, win_w, win_h (its main
 # window, once main_window has found it).
 
-# e2e_under_xvfb <script arguments…>: the first call re-runs the calling script inside xvfb-run
-# and never returns; inside, it returns at once. Exits 77 (skipped) without xvfb-run or xdotool.
+# e2e_under_xvfb <script arguments…>: the first call runs the calling script again inside xvfb-run
+# and exits with its status; inside, it returns at once. Exits 77 (skipped) without xvfb-run,
+# xdotool or perl.
 e2e_under_xvfb() {
     [[ -n ${E2E_SCREEN:-} ]] && return 0
     if ! command -v xvfb-run >/dev/null || ! command -v xdotool >/dev/null || ! command -v perl >/dev/null; then
         echo "xvfb-run, xdotool or perl missing"
         exit 77
     fi
+    # Every temporary file of the run, xvfb-run's own included, lives in one folder of ours that
+    # goes when the run ends: a sweep of /tmp by someone else cannot take a piece of it away
+    # half-way (xvfb-run then fails its clean-up and leaves its server running).
+    local own status=0
+    own=$(mktemp -d "${TMPDIR:-/tmp}/lumivex-e2e.XXXXXX") || exit 1
     # The screen also lives in a file, so that what a window drew can be read back. Searching for
     # a free display from a number of the script's own keeps two scripts that ctest starts
     # together from racing for the same one.
-    E2E_SCREEN=$(mktemp -d)
-    export E2E_SCREEN
-    exec xvfb-run -a -n $((100 + $$ % 800)) -s "-screen 0 1024x768x24 -fbdir $E2E_SCREEN" "$0" "$@"
+    mkdir "$own/screen"
+    E2E_SCREEN=$own/screen TMPDIR=$own xvfb-run -a -n $((100 + $$ % 800)) \
+        -s "-screen 0 1024x768x24 -fbdir $own/screen" "$0" "$@" || status=$?
+    rm -rf "$own"
+    exit "$status"
 }
 
 pid=
