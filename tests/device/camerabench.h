@@ -36,7 +36,6 @@ public:
 
     VirtualBus &bus() { return *mBus; }
     CameraModel &camera(size_t index = 0) { return mBus->camera(index); }
-    const ScratchFolder &folder() const { return mFolder; }
 
     std::vector<TracedTransfer> trace(size_t index = 0) const;
 

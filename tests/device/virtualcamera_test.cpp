@@ -282,41 +282,21 @@ TEST(VirtualCameraConfig, ParsesNumbersHexAndArraysAndRefusesMalformedFields)
     folder.write("flash.bin", {});
     folder.write("folder/eeprom.bin", {});
     ASSERT_TRUE(QFile::link(folder.filePath("flash.bin"), folder.filePath("link.bin")));
-    const struct { const char *json, *error; } rows[] = {
-        {R"({"vid":70000})", R"(malformed field "vid")"},
-        {R"({"unplug_after_transfers":"18446744073709551616"})", R"("unplug_after_transfers")"}, // 2^64
-        {R"({"unplug_after_transfers":10000000000000000})", R"("unplug_after_transfers")"}, // no exact double
-        {R"({"erase_ms":-1})", R"("erase_ms")"},
-        {R"({"latency_us":1.5})", R"("latency_us")"},
-        {R"({"fail_transfers":[2,-3]})", R"("fail_transfers")"},
-        {R"({"pid":"+5"})", R"("pid")"},
-        {R"({"pid":"0x"})", R"("pid")"},
-        {R"({"pid":"1F"})", R"("pid")"},
-        {R"({"jedec":"C220"})", R"("jedec")"},
-        {R"({"interfaces":[[3]]})", R"("interfaces")"},
-        {R"({"never_ready":1})", R"("never_ready")"},
-        {R"({"flash_size":0})", R"("flash_size")"},
-        {R"([1])", "JSON object"},
-        {"not json", ""},
-        // A trace is truncated when the camera starts: never over a memory's file, under any name.
-        {R"({"flash":"flash.bin","trace":"./flash.bin"})", R"("trace" names the file of field "flash")"},
-        {R"({"eeprom":"link.bin","trace":"flash.bin"})", R"("trace" names the file of field "eeprom")"},
-        {R"([{"flash":"flash.bin"},{"trace":"link.bin"}])", R"("trace" names the file of field "flash")"},
-        {R"({"eeprom":"new.bin","trace":"folder/../new.bin"})", R"("trace" names the file of field "eeprom")"},
-        {R"({"flash":"new.bin","eeprom":"./new.bin"})", "the same file"},
-        {R"({"flash":"folder"})", R"("flash" names something that is not a regular file)"},
-        {R"({"eeprom":"/dev/null"})", R"("eeprom" names something that is not a regular file)"},
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.json);
+    // Each row: a description (its text when it is a string), and the reason it is refused, if it is.
+    QFile file(QStringLiteral(CAMERA_DESCRIPTIONS));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonArray rows = QJsonDocument::fromJson(file.readAll()).array();
+    ASSERT_GT(rows.size(), 20);
+    for (const QJsonValue &value : rows) {
+        const QJsonValue camera = value[QLatin1String("camera")], refused = value[QLatin1String("refused")];
+        const QByteArray text = camera.isString() ? camera.toString().toUtf8()
+                              : camera.isArray()  ? QJsonDocument(camera.toArray()).toJson()
+                                                  : QJsonDocument(camera.toObject()).toJson();
+        SCOPED_TRACE(text.toStdString());
         error.clear();
-        EXPECT_FALSE(VirtualCameraConfig::parse(row.json, folder.path(), &error));
-        EXPECT_FALSE(error.isEmpty());
-        EXPECT_TRUE(error.contains(QLatin1String(row.error))) << qPrintable(error);
+        EXPECT_EQ(bool(VirtualCameraConfig::parse(text, folder.path(), &error)), refused.isUndefined()) << qPrintable(error);
+        EXPECT_TRUE(refused.isUndefined() ? error.isEmpty() : !error.isEmpty() && error.contains(refused.toString())) << qPrintable(error);
     }
-    // Separate files, one of them reached through a folder: accepted.
-    EXPECT_TRUE(VirtualCameraConfig::parse(R"({"flash":"flash.bin","eeprom":"folder/eeprom.bin","trace":"trace.jsonl"})",
-                                           folder.path(), &error)) << qPrintable(error);
 }
 
 // A plug file is the cable: a camera whose file exists at launch is there, one whose file does not

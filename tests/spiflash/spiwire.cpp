@@ -64,14 +64,12 @@ uint64_t ScriptedClock::now() const
     return gNow;
 }
 
-FlashSession::FlashSession(const QJsonObject &camera, const std::vector<uint8_t> &flash, Mode mode)
+FlashSession::FlashSession(const QJsonObject &camera, const std::vector<uint8_t> &flash)
     : bench(withFlash(camera, flashFolder, flash))
     , hardware(bench.bus())
 {
-    if (mode == Opened) {
-        EXPECT_TRUE(open()) << "the virtual camera did not open";
-        mark();
-    }
+    EXPECT_TRUE(open()) << "the virtual camera did not open";
+    mark();
 }
 
 bool FlashSession::open()

@@ -39,8 +39,7 @@ public:
 class FlashSession
 {
 public:
-    enum Mode { Opened, Unopened };
-    explicit FlashSession(const QJsonObject &camera = {}, const std::vector<uint8_t> &flash = {}, Mode mode = Opened);
+    explicit FlashSession(const QJsonObject &camera = {}, const std::vector<uint8_t> &flash = {});
 
     // Opens the session (again); what the open sends counts as sent.
     bool open();
