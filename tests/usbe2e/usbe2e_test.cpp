@@ -346,29 +346,38 @@ TEST_F(UsbEndToEnd, WatchesDroppedDuringHotplugStaySilent)
     auto steadyToken = watch(steady);
     ASSERT_EQ(steady.arrived.size(), 1u);
 
-    // Each event is awaited (the emulated uevent socket is small), with watches taken and dropped
-    // all the while, so that drops fall while the event thread runs the callbacks.
     constexpr size_t kCycles = 200; // even: the camera ends attached
     struct Transient
     {
         std::set<UsbDeviceId> present;
+        std::shared_ptr<void> token;
         bool dropped = false;
         int lateCalls = 0, outOfOrder = 0;
+        void drop() { token.reset(), dropped = true; }
     };
     std::deque<Transient> transient;
+    const auto take = [&]() -> Transient & {
+        Transient &t = transient.emplace_back();
+        t.token = bus->watch(
+            &context, [&t](const UsbDeviceInfo &info) { t.lateCalls += t.dropped, t.outOfOrder += !t.present.insert(info.id).second; },
+            [&t](const UsbDeviceInfo &info) { t.lateCalls += t.dropped, t.outOfOrder += !t.present.erase(info.id); });
+        return t;
+    };
     for (size_t cycle = 0; cycle < kCycles; ++cycle) {
+        // One watch is taken before the event and dropped up to 1.75 ms after it: before the
+        // event thread reports it, while it runs the callbacks, or with their reports queued for
+        // the GUI thread. More come and go while the event is awaited (the emulated uevent socket
+        // is small).
+        Transient &before = take();
         umockdev_testbed_uevent(testbed, "/sys/devices/usb3", cycle % 2 ? "add" : "remove");
+        std::this_thread::sleep_for(std::chrono::microseconds(cycle % 8 * 250));
+        before.drop();
         const auto seen = [&] { return steady.arrived.size() + steady.removed.size() == cycle + 2; };
         const QDeadlineTimer deadline(5000);
         while (!seen() && !deadline.hasExpired()) {
-            Transient &t = transient.emplace_back();
-            auto token = bus->watch(
-                &context,
-                [&t](const UsbDeviceInfo &info) { t.lateCalls += t.dropped, t.outOfOrder += !t.present.insert(info.id).second; },
-                [&t](const UsbDeviceInfo &info) { t.lateCalls += t.dropped, t.outOfOrder += !t.present.erase(info.id); });
+            Transient &t = take();
             QCoreApplication::processEvents();
-            token.reset();
-            t.dropped = true;
+            t.drop();
         }
         ASSERT_TRUE(seen()) << "cycle " << cycle;
     }
