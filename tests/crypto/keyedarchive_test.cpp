@@ -2,14 +2,14 @@
 // anything else is refused with a reason, never read past its end; property lists that would
 // expand without bound are refused before the library builds them.
 #include "payload/keyedarchive.h"
-#include "tests/crypto/handmadearchive.h"
+
+#include <QFile>
 
 #include <plist/plist.h>
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <vector>
 
 namespace {
 
@@ -17,6 +17,16 @@ std::span<const uint8_t> span(const QByteArray &bytes)
 {
     return {reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size())};
 }
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(path);
+    return file.readAll();
+}
+
+// Archives another maker wrote, checked in under data/.
+QByteArray data(const char *name) { return fileBytes(QStringLiteral(LUMIVEX_CRYPTO_DATA "/") + QLatin1String(name)); }
 
 struct Refusal { const char *what; QByteArray bytes; const char *reason; };
 
@@ -33,48 +43,17 @@ QByteArray edited(const QByteArray &archive, const std::function<void(plist_t)> 
     plist_t root = nullptr;
     plist_from_bin(archive.constData(), uint32_t(archive.size()), &root);
     edit(root);
-    return HandMade::toBinary(root);
+    char *bytes = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(root, &bytes, &length);
+    const QByteArray out(bytes, qsizetype(length));
+    plist_to_bin_free(bytes);
+    plist_free(root);
+    return out;
 }
 
 plist_t objects(plist_t root) { return plist_dict_get_item(root, "$objects"); }
 plist_t elements(plist_t root) { return plist_dict_get_item(plist_array_get_item(objects(root), 1), "NS.objects"); }
-
-// A binary property list laid out object by object, so that arrays can be shared and nested at
-// will; object 0 is the top. An object is an array of references or, when data is set, data.
-struct Laid { std::vector<uint64_t> refs; QByteArray data; };
-
-QByteArray laidOut(const std::vector<Laid> &objects)
-{
-    const int refSize = objects.size() < 256 ? 1 : 4;
-    QByteArray out("bplist00");
-    const auto big = [&out](uint64_t value, int width) {
-        for (int shift = 8 * (width - 1); shift >= 0; shift -= 8)
-            out.append(char(value >> shift));
-    };
-    const auto marker = [&](int kind, size_t count) {
-        out.append(char(kind << 4 | int(std::min<size_t>(count, 15))));
-        if (count >= 15) {
-            out.append(char(0x13));
-            big(count, 8);
-        }
-    };
-    std::vector<uint64_t> offsets;
-    for (const Laid &object : objects) {
-        offsets.push_back(uint64_t(out.size()));
-        marker(object.data.isNull() ? 0xA : 0x4, object.data.isNull() ? object.refs.size() : size_t(object.data.size()));
-        out.append(object.data);
-        for (const uint64_t ref : object.refs)
-            big(ref, refSize);
-    }
-    const uint64_t table = uint64_t(out.size());
-    for (const uint64_t offset : offsets)
-        big(offset, 8);
-    out.append(QByteArray(6, '\0')).append(char(8)).append(char(refSize));
-    big(objects.size(), 8);
-    big(0, 8);
-    big(table, 8);
-    return out;
-}
 
 const QList<ArchiveValue> kMixed = {
     QByteArray("\x00\x01\xff", 3), QByteArray(), QStringLiteral("LUMIVEX_RZ52940_0102.bin"),
@@ -87,10 +66,10 @@ TEST(KeyedArchive, OursAndArchivesOfAnotherMakerReadBack)
     EXPECT_EQ(KeyedArchive::readRootArray(span(*KeyedArchive::writeRootArray(kMixed)), &reason), kMixed) << qPrintable(reason);
     EXPECT_EQ(KeyedArchive::readRootArray(span(*KeyedArchive::writeRootArray({}))), QList<ArchiveValue>());
 
-    using namespace HandMade;
-    const QByteArray archive = HandMade::archive({MutableData{QByteArray("image one")}, QByteArray("image two"),
-                                                  MutableString{QStringLiteral("name")}, QStringLiteral("plain"), quint64(42)});
-    EXPECT_EQ(KeyedArchive::readRootArray(span(archive), &reason),
+    // Made once with libplist node by node, as a platform archiver may write it: the root an
+    // NSMutableArray, elements stored last to first, one class description shared per class, and
+    // NSMutableData, plain data, NSMutableString, a plain string and a number as the elements.
+    EXPECT_EQ(KeyedArchive::readRootArray(span(data("anothermaker.bplist")), &reason),
               (QList<ArchiveValue>{QByteArray("image one"), QByteArray("image two"), QStringLiteral("name"),
                                    QStringLiteral("plain"), quint64(42)})) << qPrintable(reason);
 }
@@ -144,31 +123,21 @@ TEST(KeyedArchive, ACutOrDamagedArchiveNeverReadsBeyondTheBuffer)
     }
 }
 
-// Each is refused at once; handed to the library, the first two would build 2^26 nodes and take
-// seconds, the data bomb a few gigabytes.
+// Each is refused at once; handed to the library, the array bombs would build 2^26 nodes or nest
+// 100000 deep and take seconds, the data bomb (plistlib: one 4 KiB data object in an array 40
+// times) would copy far more than its size.
 TEST(KeyedArchive, GraphsThatWouldExpandBeyondTheirSizeAreRefusedBeforeParsing)
 {
-    std::vector<Laid> shared, deep, cyclic = {{{1}, {}}, {{0}, {}}};
-    for (uint64_t level = 0; level < 26; ++level)
-        shared.push_back({{level + 1, level + 1}, {}});
-    for (uint64_t level = 0; level < 100000; ++level)
-        deep.push_back({{level + 1}, {}});
-    shared.push_back({});
-    deep.push_back({});
-    for (const Refusal &row : {Refusal{"26 levels of shared arrays", laidOut(shared), "shared too often"},
-                               Refusal{"100000 nested arrays", laidOut(deep), "more than 64 deep"},
-                               Refusal{"an array holding itself", laidOut(cyclic), "contains itself"},
-                               Refusal{"64 KiB of data 200 times",
-                                       laidOut({{std::vector<uint64_t>(200, 1), {}}, {{}, QByteArray(64 * 1024, 'x')}}),
-                                       "shared too often"}})
+    const QString corpus = QStringLiteral(LUMIVEX_KEYEDARCHIVE_CORPUS "/");
+    for (const Refusal &row : {Refusal{"shared arrays", fileBytes(corpus + "bomb-shared-arrays.bplist"), "shared too often"},
+                               Refusal{"nested arrays", fileBytes(corpus + "bomb-nested-arrays.bplist"), "more than 64 deep"},
+                               Refusal{"an array holding itself", fileBytes(corpus + "bomb-cycle.bplist"), "contains itself"},
+                               Refusal{"shared data", data("bomb-shared-data.bplist"), "shared too often"}})
         expectRefused(row);
 
-    // What real archives share stays within bounds: thousands of elements naming the same keys and
-    // class, and one image stored for three elements.
-    QList<HandMade::Element> names;
-    for (int i = 0; i < 3000; ++i)
-        names.append(HandMade::MutableString{QStringLiteral("LUMIVEX_%1.bin").arg(i)});
-    EXPECT_EQ(KeyedArchive::readRootArray(span(HandMade::archive(names))).value_or(QList<ArchiveValue>()).size(), 3000);
+    // What real archives share stays within bounds: hundreds of NSMutableStrings naming the same
+    // keys and class (made like anothermaker.bplist), and one image stored for three elements.
+    EXPECT_EQ(KeyedArchive::readRootArray(span(data("anothermaker-300-names.bplist"))).value_or(QList<ArchiveValue>()).size(), 300);
     const QByteArray image(64 * 1024, '\x5a');
     EXPECT_TRUE(KeyedArchive::readRootArray(span(*KeyedArchive::writeRootArray({image, image, image}))));
 }
