@@ -1,9 +1,9 @@
 // The virtual camera behaves like the hardware, so that a faulty driver cannot pass against it:
 // the flash's latch, AND-only programming, block protection, page wrap, busy time (status reads
 // only), memories kept across plugs or read from their files; the bridge's reports and the
-// malformed requests it stalls; the fault options, the plug timeline and the camera description.
-// Lost programs, the EEPROM's addressing and the trace line are proven by the update and session
-// tests that rely on them.
+// malformed requests it stalls; the fault options and the camera description.
+// Lost programs, the EEPROM's addressing, the trace line, a program's busy time and the plug files
+// are proven by the update, session and end-to-end tests that rely on them.
 #include "sim/cameramodel.h"
 #include "sim/spiflash.h"
 #include "tests/device/camerabench.h"
@@ -14,8 +14,6 @@
 #include <QJsonDocument>
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 namespace {
 
@@ -120,7 +118,7 @@ TEST(SpiFlashModel, ProgramWrapsInsideItsPage)
     }
 }
 
-TEST(SpiFlashModel, WhileBusyOnlyStatusReadsAreAnsweredUntilTheBusyTimeIsOver)
+TEST(SpiFlashModel, WhileBusyOnlyStatusReadsAreAnswered)
 {
     // A long erase, so that the part is still busy on a loaded machine; nothing waits it out.
     SpiFlash erasing(configOf({{"erase_ms", 2000}, {"jedec", "EF3014"}}));
@@ -136,14 +134,6 @@ TEST(SpiFlashModel, WhileBusyOnlyStatusReadsAreAnsweredUntilTheBusyTimeIsOver)
         EXPECT_EQ(read(*flash, 0, 2), (Bytes{0xFF, 0xFF})); // byte 0 holds 0x00 in `stuck`
     }
 
-    SpiFlash programming(configOf({{"program_us", 1000}}));
-    program(programming, 0, {0x5A});
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (status(programming) != 0x00 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_EQ(read(programming, 0, 1)[0], 0x5A);
-    spi(programming, {0x06});
-    EXPECT_EQ(status(programming), 0x02);
 }
 
 // A memory with a file reads it at every plug (0xFF where it is short) and writes each change
@@ -169,19 +159,6 @@ TEST(SpiFlashModel, MemoriesReadTheirFileAtEveryPlugOrKeepTheirContent)
     EXPECT_EQ(read(filed, 0, 2), (Bytes{0x56, 0xFF}));
     EXPECT_EQ(read(filed, 0x1000, 1)[0], 0xFF);
     EXPECT_EQ(read(unfiled, 0x1000, 2), (Bytes{0x00, 0x11}));
-}
-
-// A file that cannot be written is reported once, and the memory works on without it.
-TEST(SpiFlashModel, AnUnusableFileIsReportedOnce)
-{
-    ScratchFolder folder;
-    StderrCapture log;
-    SpiFlash flash(configOf({{"flash", "missing/flash.bin"}}, folder.path())); // a blank part so far
-    for (uint32_t page = 0; page < 2; ++page)
-        program(flash, page * 256, {0x00});
-    EXPECT_EQ(read(flash, 256, 1)[0], 0x00);
-    ASSERT_EQ(log.lines().size(), 1) << qPrintable(log.text());
-    EXPECT_TRUE(log.text().contains("missing/flash.bin")) << qPrintable(log.text());
 }
 
 TEST(Bridge, StallsWhatTheHardwareWouldNotAnswerAndMalformedRequests)
@@ -297,26 +274,4 @@ TEST(VirtualCameraConfig, ParsesNumbersHexAndArraysAndRefusesMalformedFields)
         EXPECT_EQ(bool(VirtualCameraConfig::parse(text, folder.path(), &error)), refused.isUndefined()) << qPrintable(error);
         EXPECT_TRUE(refused.isUndefined() ? error.isEmpty() : !error.isEmpty() && error.contains(refused.toString())) << qPrintable(error);
     }
-}
-
-// A plug file is the cable: a camera whose file exists at launch is there, one whose file does not
-// waits for it; a file that vanishes pulls its camera out, and one that comes back plugs it in as
-// a new attachment.
-TEST(VirtualBus, PlugFilesAreTheCables)
-{
-    ScratchFolder folder;
-    folder.write("a", {});
-    VirtualBus bus(VirtualCameraConfig::parse(R"([{"plug_file":"a"},{"plug_file":"b"}])", folder.path(), nullptr).value());
-    QStringList events;
-    QObject context;
-    auto token = bus.watch(&context, [&](const UsbDeviceInfo &d) { events << QStringLiteral("+%1").arg(d.id); },
-                           [&](const UsbDeviceInfo &d) { events << QStringLiteral("-%1").arg(d.id); });
-    folder.write("b", {});
-    ASSERT_TRUE(processEventsUntil([&] { return events.size() == 2; }));
-    QFile::remove(folder.filePath("a"));
-    ASSERT_TRUE(processEventsUntil([&] { return events.size() == 3; }));
-    folder.write("a", {});
-    ASSERT_TRUE(processEventsUntil([&] { return events.size() == 4; }));
-    EXPECT_EQ(events, QStringList({"+1", "+2", "-1", "+3"}));
-    EXPECT_NE(bus.openDevice(3), nullptr);
 }
