@@ -12,9 +12,8 @@
 
 inline void sendMouse(QWidget *widget, QEvent::Type type, QPointF at, Qt::MouseButton button = Qt::LeftButton)
 {
-    const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::NoButton;
-    QMouseEvent event(type, at, widget->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : button, held,
-                      Qt::NoModifier);
+    QMouseEvent event(type, at, widget->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : button,
+                      type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(widget, &event);
 }
 
@@ -29,10 +28,7 @@ struct OpenedUrls
 {
     explicit OpenedUrls(HyperlinkTextField &field)
     {
-        field.setUrlOpener([urls = urls](const QUrl &url) {
-            urls->append(url);
-            return true;
-        });
+        field.setUrlOpener([urls = urls](const QUrl &url) { return urls->append(url), true; });
     }
     std::shared_ptr<QList<QUrl>> urls = std::make_shared<QList<QUrl>>();
 };
