@@ -16,7 +16,7 @@ std::span<const uint8_t> flashOf(const QByteArray &file)
 }
 
 // Little-endian at a file offset.
-void put(QByteArray &file, qsizetype offset, uint32_t value, int bytes)
+void put(QByteArray &file, qsizetype offset, uint64_t value, int bytes)
 {
     for (int i = 0; i < bytes; ++i)
         file[offset + i] = char(value >> (8 * i));
@@ -26,40 +26,30 @@ TEST(FirmwareHeader, BaseAddressZeroReadsIdentityRightAfterThePrefixAndTwoSector
 {
     // Built by hand at file offsets, so the record layout is not checked against itself.
     QByteArray file(4 + 0x3000, '\0');
-    put(file, 4 + 0x2000 + 4, 0x0102, 2);
-    put(file, 4 + 0x2000 + 6, 0x1234, 2);
-    put(file, 4 + 0x2000 + 8, 0xABCD, 2);
+    put(file, 4 + 0x2000 + 4, 0xABCD'1234'0102, 6); // version, VID, PID
     file[4 + 0x2000 + 72] = 4; // product string: two UTF-16 units
     file[4 + 0x2000 + 74] = 'T';
-
     _QLV2_FW_INFO info{};
     ASSERT_TRUE(parseQLV2FirmwareInfo(info, flashOf(file)));
-    EXPECT_EQ(info.ChipType, 1);
-    EXPECT_EQ(info.UserFreeSpaceAddr, 0x1000u);
-    EXPECT_EQ(info.UserSpaceAddr, 0x2000u);
-    EXPECT_EQ(info.SectorAddr, 0x2000u);
-    EXPECT_EQ(info.DefaultUVCPropertyAddr, 256u);
-    EXPECT_EQ(info.UserSpaceData.FirmwareVersion, 258);
-    EXPECT_EQ(info.UserSpaceData.VID, 0x1234);
-    EXPECT_EQ(info.UserSpaceData.PID, 0xABCD);
-    EXPECT_EQ(info.UserSpaceData.ProductString.StringLen, 4);
-    EXPECT_EQ(info.UserSpaceData.ProductString.StringData[0], 'T');
+    const auto &user = info.UserSpaceData;
+    EXPECT_TRUE(info.ChipType == 1 && info.UserFreeSpaceAddr == 0x1000u && info.DefaultUVCPropertyAddr == 256u);
+    EXPECT_TRUE(user.FirmwareVersion == 258 && user.VID == 0x1234 && user.PID == 0xABCD);
+    EXPECT_TRUE(user.ProductString.StringLen == 4 && user.ProductString.StringData[0] == 'T');
 }
 
 TEST(FirmwareHeader, BaseAddressLimits)
 {
     struct Row { uint32_t base; bool accepted; uint32_t userSpace, sector, uvcOffset; };
-    for (const Row r : {Row{0x0F00, true, 0x2F00, 0x2000, 0xF00 + 256}, Row{0xE000, true, 0x10000, 0x10000, 256},
-                        Row{0xE001, false, 0x10001, 0, 0}, Row{0xFFFFFF, false, 0x1001FFF, 0, 0}}) {
+    for (const Row r : {Row{0, true, 0x2000, 0x2000, 256}, Row{0x0F00, true, 0x2F00, 0x2000, 0xF00 + 256},
+                        Row{0xE000, true, 0x10000, 0x10000, 256}, Row{0xE001, false, 0x10001, 0, 0},
+                        Row{0xFFFFFF, false, 0x1001FFF, 0, 0}}) {
         SCOPED_TRACE(r.base);
         // The builder cannot lay out a rejected base; give it a valid one and patch the address.
         QByteArray file = FirmwareImageBuilder().baseAddress(r.accepted ? r.base : 0).flashLength(0x11000).build();
         put(file, 4 + 2, r.base, 3);
         _QLV2_FW_INFO info{};
         EXPECT_EQ(parseQLV2FirmwareInfo(info, flashOf(file)), r.accepted);
-        EXPECT_EQ(info.UserSpaceAddr, r.userSpace);
-        EXPECT_EQ(info.SectorAddr, r.sector);
-        EXPECT_EQ(info.DefaultUVCPropertyAddr, r.uvcOffset);
+        EXPECT_TRUE(info.UserSpaceAddr == r.userSpace && info.SectorAddr == r.sector && info.DefaultUVCPropertyAddr == r.uvcOffset);
         EXPECT_EQ(info.UserSpaceData.FirmwareVersion, r.accepted ? 0x0100 : 0) << "a rejected parse leaves the user space zero";
     }
 }
