@@ -183,21 +183,24 @@ bool AppDelegate::finalizing_firmware()
 void AppDelegate::finishRun(UpdateRun &run, const char *method, const std::function<void()> &showCompletion)
 {
     executionTime = run.secondsSinceStart();
+    const QString took = QString::number(executionTime.load(), 'f', 1);
     if (run.success) {
         showCompletion();
         downloadCompleted = true;
         downloadInProgress = false;
-        systemLog(QStringLiteral("%1 - update completed in %2 s").arg(QLatin1String(method)).arg(executionTime.load(), 0, 'f', 1));
+        // Logged from the GUI thread, so that it follows the status lines queued before it.
+        MainQueue::async(this, [line = QStringLiteral("%1 - update completed in %2 s").arg(QLatin1String(method), took)] {
+            systemLog(line);
+        });
         return;
     }
-    systemLog(QStringLiteral("%1 - update failed after %2 s: %3")
-                  .arg(QLatin1String(method))
-                  .arg(executionTime.load(), 0, 'f', 1)
-                  .arg(QString::fromStdString(run.failureReason())));
     // Decided on the GUI thread, behind a removal that the failing request may have queued: a
     // camera pulled out keeps its alert. Otherwise the ring stays where it stopped, the camera's
     // removal brings the connect prompt, and plugging it in again offers the update again.
-    MainQueue::async(this, [this] {
+    const QString line = QStringLiteral("%1 - update failed after %2 s: %3")
+                             .arg(QLatin1String(method), took, QString::fromStdString(run.failureReason()));
+    MainQueue::async(this, [this, line] {
+        systemLog(line);
         if (mRemovedDuringUpdate)
             return;
         showStatusText(localizedText("Status_Msg_Update_Failed"));

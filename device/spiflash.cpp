@@ -93,6 +93,9 @@ bool waitForStatus(uint8_t mask, uint8_t value)
         uint8_t status = 0;
         if (readStatus(&status) && (status & mask) == value)
             return true;
+        // The camera has gone: no status will ever come.
+        if (!gUSBInterface.load())
+            return false;
     }
     return false;
 }

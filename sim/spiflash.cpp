@@ -47,13 +47,15 @@ SpiFlash::SpiFlash(const VirtualCameraConfig &config)
     , mNeverReady(config.neverReady)
     , mLosePrograms(config.losePrograms)
 {
+    // The protection bits are non-volatile, like the memory: they start as described and then
+    // keep what was written to them across unplugging.
+    mProtectionBits = mInitialStatus & 0xFC;
     powerUp();
 }
 
 void SpiFlash::powerUp()
 {
     mMemory.load();
-    mProtectionBits = mInitialStatus & 0xFC;
     mLatch = false;
     mStuck = false;
     mBusyUntil = {};
