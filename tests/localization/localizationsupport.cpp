@@ -11,64 +11,36 @@
 #include <QTranslator>
 #include <QXmlStreamReader>
 
-namespace {
-
-TranslationFile readTranslationFile(const QString &path)
+std::map<QString, TranslationFile> readTranslationFiles()
 {
-    TranslationFile file;
-    file.language = QFileInfo(path).completeBaseName().section(u'_', 1);
-    QFile in(path);
-    if (!in.open(QIODevice::ReadOnly))
-        file.problems.append(QStringLiteral("cannot open %1").arg(path));
-    QXmlStreamReader xml(&in);
-    QString id;
-    while (in.isOpen() && !xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        if (xml.name() == u"TS")
-            file.declaredLanguage = xml.attributes().value(QLatin1String("language")).toString();
-        else if (xml.name() == u"message")
-            id = xml.attributes().value(QLatin1String("id")).toString();
-        else if (xml.name() == u"translation") {
-            const QString type = xml.attributes().value(QLatin1String("type")).toString();
-            const QString text = xml.readElementText();
-            if (!type.isEmpty() || text.isEmpty() || file.texts.contains(id))
-                file.problems.append(QStringLiteral("%1 is marked \"%2\", empty or repeated").arg(id, type));
-            file.texts.insert(id, text);
-        }
-    }
-    if (xml.hasError())
-        file.problems.append(xml.errorString());
-    return file;
-}
-
-} // namespace
-
-std::vector<TranslationFile> readTranslationFiles()
-{
+    std::map<QString, TranslationFile> files;
     const QDir dir(QStringLiteral(LUMIVEX_TRANSLATIONS_DIR));
-    std::vector<TranslationFile> files{readTranslationFile(dir.filePath(QStringLiteral("lumivex_en.ts")))};
-    for (const QString &name : dir.entryList({QStringLiteral("lumivex_*.ts")}, QDir::Files, QDir::Name)) {
-        if (name != u"lumivex_en.ts")
-            files.push_back(readTranslationFile(dir.filePath(name)));
+    for (const QString &name : dir.entryList({QStringLiteral("lumivex_*.ts")}, QDir::Files)) {
+        TranslationFile &file = files[QFileInfo(name).completeBaseName().section(u'_', 1)];
+        QFile in(dir.filePath(name));
+        if (!in.open(QIODevice::ReadOnly))
+            file.problems.append(QStringLiteral("cannot open %1").arg(name));
+        QXmlStreamReader xml(&in);
+        QString id;
+        while (in.isOpen() && !xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            if (xml.name() == u"TS")
+                file.declaredLanguage = xml.attributes().value(QLatin1String("language")).toString();
+            else if (xml.name() == u"message")
+                id = xml.attributes().value(QLatin1String("id")).toString();
+            else if (xml.name() == u"translation") {
+                const QString type = xml.attributes().value(QLatin1String("type")).toString();
+                const QString text = xml.readElementText();
+                if (!type.isEmpty() || text.isEmpty() || file.texts.contains(id))
+                    file.problems.append(QStringLiteral("%1 is marked \"%2\", empty or repeated").arg(id, type));
+                file.texts.insert(id, text);
+            }
+        }
+        if (xml.hasError())
+            file.problems.append(xml.errorString());
     }
     return files;
-}
-
-const TranslationFile &translationFile(const std::vector<TranslationFile> &files, const QString &language)
-{
-    for (const TranslationFile &file : files) {
-        if (file.language == language)
-            return file;
-    }
-    static const TranslationFile none;
-    return none;
-}
-
-QStringList shippedLanguages()
-{
-    return {QStringLiteral("en"), QStringLiteral("fr"), QStringLiteral("de"),
-            QStringLiteral("it"), QStringLiteral("nl"), QStringLiteral("ja")};
 }
 
 ScopedStringTables::ScopedStringTables(const QString &language)

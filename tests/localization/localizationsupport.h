@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -14,18 +15,16 @@ class QTranslator;
 
 struct TranslationFile
 {
-    QString language;            // from the file name: lumivex_<language>.ts
     QString declaredLanguage;    // the TS element's language attribute
     QMap<QString, QString> texts; // message id → translation
     QStringList problems;        // unfinished, empty or repeated messages, XML errors
 };
 
-// Every lumivex_*.ts of the source tree, English first.
-std::vector<TranslationFile> readTranslationFiles();
-const TranslationFile &translationFile(const std::vector<TranslationFile> &files, const QString &language);
+// Every lumivex_<language>.ts of the source tree, by language.
+std::map<QString, TranslationFile> readTranslationFiles();
 
 // The languages the updater ships.
-QStringList shippedLanguages();
+inline QStringList shippedLanguages() { return {"en", "fr", "de", "it", "nl", "ja"}; }
 
 // Installs the embedded English table and, above it, the one of language, as the application does
 // at start; removes both again when it goes.
@@ -34,8 +33,6 @@ class ScopedStringTables
 public:
     explicit ScopedStringTables(const QString &language);
     ~ScopedStringTables();
-    ScopedStringTables(const ScopedStringTables &) = delete;
-    ScopedStringTables &operator=(const ScopedStringTables &) = delete;
 
 private:
     std::vector<std::unique_ptr<QTranslator>> mTranslators;

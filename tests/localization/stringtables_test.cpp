@@ -26,51 +26,42 @@ struct KeyArguments
 };
 
 const std::map<QString, KeyArguments> kKeyArguments = {
-    {"MainMenu_Application_Name", {1, {1}}},
-    {"MainMenu_About", {1, {1}}},
-    {"MainMenu_HideApplication", {1, {1}}},
-    {"MainMenu_QuitApplication", {1, {1}}},
-    {"Application_Title", {1, {1}}},
-    {"Status_Msg_Proceed_To_Update_Warning", {1, {1}}},
-    {"Status_Msg_Please_Connect_Your_Cam", {1, {1}}},
-    {"Status_Msg_Ready_To_Update", {1, {1}}},
-    {"Status_Msg_New_Firmware_Available", {2, {1, 2}}},
-    {"Status_Msg_Already_Up_To_Date", {3, {1, 2}}},
-    {"Status_Msg_Deivce_Mismatch", {5, {1}}},
-    {"Status_Msg_Update_Completed", {2, {1, 2}}},
+    {"MainMenu_Application_Name", {1, {1}}}, {"MainMenu_About", {1, {1}}}, {"MainMenu_HideApplication", {1, {1}}},
+    {"MainMenu_QuitApplication", {1, {1}}}, {"Application_Title", {1, {1}}}, {"Status_Msg_Proceed_To_Update_Warning", {1, {1}}},
+    {"Status_Msg_Please_Connect_Your_Cam", {1, {1}}}, {"Status_Msg_Ready_To_Update", {1, {1}}},
+    {"Status_Msg_New_Firmware_Available", {2, {1, 2}}}, {"Status_Msg_Already_Up_To_Date", {3, {1, 2}}},
+    {"Status_Msg_Deivce_Mismatch", {5, {1}}}, {"Status_Msg_Update_Completed", {2, {1, 2}}},
 };
 
 } // namespace
 
 TEST(StringTables, EveryLanguageHoldsEveryKeyAndTheCompiledTablesAnswerWithIt)
 {
-    const std::vector<TranslationFile> files = readTranslationFiles();
-    const TranslationFile &english = translationFile(files, QStringLiteral("en"));
-    ASSERT_FALSE(english.texts.isEmpty());
-    QStringList found;
-    for (const TranslationFile &file : files) {
-        SCOPED_TRACE(file.language.toStdString());
-        found.append(file.language);
-        EXPECT_EQ(file.declaredLanguage, file.language);
+    const auto files = readTranslationFiles();
+    const QMap<QString, QString> &english = files.at(QStringLiteral("en")).texts;
+    ASSERT_FALSE(english.isEmpty());
+    for (const QString &language : shippedLanguages())
+        EXPECT_TRUE(files.count(language)) << "no table for " << language.toStdString();
+    for (const auto &[language, file] : files) {
+        SCOPED_TRACE(language.toStdString());
+        EXPECT_EQ(file.declaredLanguage, language);
         EXPECT_TRUE(file.problems.isEmpty()) << file.problems.join(u"; ").toStdString();
-        EXPECT_EQ(file.texts.keys(), english.texts.keys());
-        const ScopedStringTables tables(file.language);
+        EXPECT_EQ(file.texts.keys(), english.keys());
+        const ScopedStringTables tables(language);
         for (auto it = file.texts.cbegin(); it != file.texts.cend(); ++it)
             EXPECT_EQ(localizedText(it.key().toUtf8().constData()), it.value()) << it.key().toStdString();
         // A key that no table holds reads as itself, in every language.
         EXPECT_EQ(localizedFormat("Status_Msg_No_Such_Key", {QStringLiteral("LUMIVEX T")}), QStringLiteral("Status_Msg_No_Such_Key"));
     }
-    for (const QString &language : shippedLanguages())
-        EXPECT_TRUE(found.contains(language)) << "no table for " << language.toStdString();
 }
 
 TEST(StringTables, NoTranslationReadsAnArgumentTheCodeDoesNotPass)
 {
     // "%@" takes the next argument, "%N$@" the Nth, "%%" is a percent sign; any other % is a stray.
     static const QRegularExpression placeholder(QStringLiteral("%(?:(@)|(\\d+)\\$@|%)?"));
-    for (const TranslationFile &file : readTranslationFiles()) {
+    for (const auto &[language, file] : readTranslationFiles()) {
         for (auto it = file.texts.cbegin(); it != file.texts.cend(); ++it) {
-            SCOPED_TRACE(QStringLiteral("%1 %2: %3").arg(file.language, it.key(), it.value()).toStdString());
+            SCOPED_TRACE(QStringLiteral("%1 %2: %3").arg(language, it.key(), it.value()).toStdString());
             const KeyArguments k = kKeyArguments.count(it.key()) ? kKeyArguments.at(it.key()) : KeyArguments{0, {}};
             std::set<int> used;
             int next = 0;
@@ -103,12 +94,12 @@ TEST(StringTables, EveryCharacterHasAGlyphInAnInstalledFont)
     for (const QString &family : japanese)
         fonts.emplace_back(QFont(family));
 
-    for (const TranslationFile &file : readTranslationFiles()) {
+    for (const auto &[language, file] : readTranslationFiles()) {
         for (const QString &text : file.texts) {
             for (const char32_t c : text.toUcs4()) {
                 const bool covered = std::any_of(fonts.begin(), fonts.end(),
                                                  [c](const QFontMetrics &m) { return m.inFontUcs4(c); });
-                EXPECT_TRUE(covered) << file.language.toStdString() << ": U+" << std::hex << unsigned(c)
+                EXPECT_TRUE(covered) << language.toStdString() << ": U+" << std::hex << unsigned(c)
                                      << " in " << text.toStdString();
             }
         }
