@@ -69,7 +69,7 @@ TEST(AESCodec, KeysOfOtherLengthsAndIVsOfOtherLengthsAreHashed)
     }
 }
 
-TEST(AESCodec, NamedFailuresAndWrongKeys)
+TEST(AESCodec, NamedFailures)
 {
     const QByteArray sealed = *AESData(kPlain).encrypt(kKey32);
     using Failure = std::pair<std::string, std::string>;
@@ -86,16 +86,6 @@ TEST(AESCodec, NamedFailuresAndWrongKeys)
     for (size_t i = 0; i < std::size(rows); ++i)
         EXPECT_EQ(failureOf(rows[i].first), rows[i].second) << "row " << i;
     EXPECT_EQ(AESData(QByteArray()).encrypt(kKey32, 0), QByteArray());
-
-    // A wrong key mostly fails the padding check; when it passes, it opens to garbage.
-    int raised = 0;
-    for (int i = 0; i < 200; ++i) {
-        std::optional<QByteArray> opened;
-        const auto failure = failureOf([&] { opened = AESData(sealed).decryptWithString(QStringLiteral("wrong %1").arg(i)); });
-        raised += failure == decryption;
-        EXPECT_TRUE(failure == decryption || opened.value_or(kPlain) != kPlain);
-    }
-    EXPECT_GT(raised, 150);
 }
 
 TEST(AESCodec, ValueMembersSwapReceiverAndInPlaceMembersReplaceTheContent)

@@ -70,10 +70,9 @@ TEST(ProgressView, AGrabIsGreenOnlyOnTheArcWithTheTextInBlack)
                 ASSERT_TRUE(a <= row.arcDegrees + 2 || a >= 358) << "green at " << a << " degrees";
             }
         }
-        for (int degrees = 10; degrees < 360; degrees += 30) {
-            const QRgb p = image.pixel(int(cx + r * std::sin(degrees * kDegree)), int(cy - r * std::cos(degrees * kDegree)));
-            EXPECT_EQ(isGreen(p), degrees < row.arcDegrees) << degrees << " degrees";
-        }
+        for (int degrees = 10; degrees < 360; degrees += 30)
+            EXPECT_EQ(isGreen(image.pixel(int(cx + r * std::sin(degrees * kDegree)), int(cy - r * std::cos(degrees * kDegree)))),
+                      degrees < row.arcDegrees) << degrees << " degrees";
         bool dark = false;
         for (int y = int(cy - 20 * scale); y < int(cy + 20 * scale); ++y)
             for (int x = int(cx - 40 * scale); x < int(cx + 40 * scale); ++x)
@@ -101,12 +100,7 @@ TEST(ProgressView, ZeroHidesARedrawAtAValueShowsAndANewWindowStartsAtZero)
     for (const Row &row : steps) {
         SCOPED_TRACE(testing::Message() << row.progress << " step " << row.step);
         view->setProgress(row.progress);
-        if (row.step == Update)
-            view->update();
-        else if (row.step == Repaint)
-            view->repaint();
-        else if (row.step == OwnerHides)
-            view->hide();
+        row.step == Update ? view->update() : row.step == Repaint ? view->repaint() : row.step == OwnerHides ? view->hide() : void();
         EXPECT_EQ(view->isHidden(), row.hidden);
     }
     view->setParent(&other);
