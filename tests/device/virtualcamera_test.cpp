@@ -138,7 +138,7 @@ TEST(SpiFlashModel, WhileBusyOnlyStatusReadsAreAnswered)
 
 // A memory with a file reads it at every plug (0xFF where it is short) and writes each change
 // back; one without a file keeps its content across plugs.
-TEST(SpiFlashModel, MemoriesReadTheirFileAtEveryPlugOrKeepTheirContent)
+TEST(SpiFlashModel, MemoriesReadTheirFileAtEveryPlugOrKeepTheirContentAndProtection)
 {
     ScratchFolder folder;
     folder.write("flash.bin", QByteArray("\x12\x34", 2));
@@ -159,6 +159,12 @@ TEST(SpiFlashModel, MemoriesReadTheirFileAtEveryPlugOrKeepTheirContent)
     EXPECT_EQ(read(filed, 0, 2), (Bytes{0x56, 0xFF}));
     EXPECT_EQ(read(filed, 0x1000, 1)[0], 0xFF);
     EXPECT_EQ(read(unfiled, 0x1000, 2), (Bytes{0x00, 0x11}));
+
+    // Block protection is non-volatile too: plugged in again, the part is still protected.
+    spi(unfiled, {0x06});
+    spi(unfiled, {0x01, 0x0C});
+    unfiled.powerUp();
+    EXPECT_EQ(status(unfiled), 0x0C);
 }
 
 TEST(Bridge, StallsWhatTheHardwareWouldNotAnswerAndMalformedRequests)

@@ -81,6 +81,14 @@ TEST(SpiFlashTime, LimitsOnTheDriversClock)
         EXPECT_EQ(commands(session.transactions()), QStringList({"05", "010c", "05", "05", "05", "05"}));
         EXPECT_EQ(clock.now(), 3500u);
     }
+    {
+        // A camera that has gone answers no status: the wait ends at once instead of running out.
+        FlashSession session;
+        session.hardware.custom_dealloc();
+        ScriptedClock clock(25);
+        EXPECT_FALSE(spi_writeEnable());
+        EXPECT_EQ(clock.now(), 5u * 2u * 25u); // five tries, each a start and one look
+    }
     using namespace std::chrono;
     const auto steady = [] { return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count()); };
     const uint64_t before = steady(), now = currentMilliseconds();
