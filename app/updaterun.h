@@ -59,7 +59,7 @@ public:
 private:
     struct Sink : UpdateProgressSink
     {
-        explicit Sink(ProgressHandler handler) : handler(std::move(handler)) {}
+        explicit Sink(ProgressHandler onProgress) : handler(std::move(onProgress)) {}
         void progress(double percent, Stage stage) override { handler(percent, stage); }
         ProgressHandler handler;
     };

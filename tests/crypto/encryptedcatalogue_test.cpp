@@ -67,7 +67,7 @@ TEST_F(EncryptedCatalogueTest, PackedAndHandMadeFilesLoadAtLaunchAndNameTheProdu
     for (const Made made : {Packed, ByAnotherTool, Damaged}) {
         SCOPED_TRACE(made);
         const ScratchFolder scratch;
-        const QString resources = scratch.filePath(QStringLiteral("res"));
+        const QString madeHere = scratch.filePath(QStringLiteral("res"));
         const QList<Image> wanted = images("RZ52940");
         if (made == ByAnotherTool) {
             // Made once from these images: archived node by node with libplist (mutable and plain
@@ -80,7 +80,7 @@ TEST_F(EncryptedCatalogueTest, PackedAndHandMadeFilesLoadAtLaunchAndNameTheProdu
             }
         } else {
             pack(scratch, wanted);
-            EXPECT_EQ(QDir(resources).entryList(QDir::Files),
+            EXPECT_EQ(QDir(madeHere).entryList(QDir::Files),
                       (QStringList{EncryptedCatalogue::kFileNames.begin(), EncryptedCatalogue::kFileNames.end()}));
         }
         if (made == Damaged)
@@ -88,7 +88,7 @@ TEST_F(EncryptedCatalogueTest, PackedAndHandMadeFilesLoadAtLaunchAndNameTheProdu
 
         StderrCapture capture;
         MainWindow window;
-        AppDelegate delegate(window, Resources(resources));
+        AppDelegate delegate(window, Resources(madeHere));
         delegate.applicationDidFinishLaunching();
         drainMainQueue();
 

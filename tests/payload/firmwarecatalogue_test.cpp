@@ -78,8 +78,9 @@ TEST(FirmwareCatalogue, RejectedImagesKeepTheirPlaceAndDoNotDecideTheKind)
         for (qsizetype i = 0; i < row.names.size(); ++i) {
             const auto &record = catalogue.myDevicesInfo[i];
             EXPECT_EQ(record.has_value(), !row.names[i].startsWith(u'!')) << i;
-            if (record)
+            if (record) {
                 EXPECT_EQ(record->firmwareVersion(), 0x0100 + i);
+            }
         }
         EXPECT_TRUE(catalogue.lastImageNamed(kTKindToken) == row.lastT && catalogue.lastImageNamed(kSKindToken) == row.lastS);
     }

@@ -76,7 +76,7 @@ TEST(FirmwareHeader, CodeSizeBytesSwitchTheLayout)
 TEST(FirmwareHeader, ShortFilesAreRejectedWithoutReadingPastTheirEnd)
 {
     // The sector end decides, except where the default UVC block runs past it.
-    for (const auto [base, needed] : {std::pair<uint32_t, uint32_t>{0x0000, 0x3000}, {0x0F00, 0x3028}, {0xE000, 0x11000}}) {
+    for (const auto &[base, needed] : {std::pair<uint32_t, uint32_t>{0x0000, 0x3000}, {0x0F00, 0x3028}, {0xE000, 0x11000}}) {
         SCOPED_TRACE(base);
         const QByteArray full = FirmwareImageBuilder().baseAddress(base).build();
         ASSERT_EQ(full.size(), qsizetype(4 + needed));

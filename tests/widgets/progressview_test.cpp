@@ -36,8 +36,9 @@ TEST(RingGeometry, ArcTextAndRadiusInWideAndTallViews)
         // The shorter side decides, times the single-precision 0.4.
         EXPECT_DOUBLE_EQ(g.radius, 0.4000000059604645 * std::min(row.bounds.width, row.bounds.height));
         EXPECT_NEAR(g.sweep / kDegree, row.sweepDegrees, 1e-3);
-        if (row.sweepDegrees > 0)
+        if (row.sweepDegrees > 0) {
             EXPECT_NEAR(g.startAngle / kDegree, row.startDegrees, 1e-3);
+        }
         EXPECT_EQ(g.text, QString::fromLatin1(row.text));
         // The text is centred on the ring and as wide as its font makes it.
         EXPECT_DOUBLE_EQ(g.textRect.x + g.textRect.width / 2, row.bounds.width / 2);
