@@ -3,6 +3,7 @@
 // the same decision and texts, so the whole table can be tested without a window or a camera.
 #pragma once
 
+#include "device/bxhardwarelib.h"
 #include "ui/statustext.h"
 
 #include <QString>
@@ -13,10 +14,6 @@
 #include <optional>
 
 class FirmwareCatalogue;
-
-// Bridge chip identifiers, as register 0x00 reads them.
-inline constexpr uint8_t kChipTKind = 0xB3;
-inline constexpr uint8_t kChipSKind = 0xB0;
 
 struct UpdateFacts
 {

@@ -19,8 +19,6 @@ namespace {
 constexpr uint8_t kVideoClass = 14;
 constexpr uint8_t kVideoControlSubClass = 1;
 constexpr uint8_t kHidClass = 3;
-constexpr uint8_t kChipS = 0xB0;
-constexpr uint8_t kChipT = 0xB3;
 constexpr int kI2cEeprom = 0xA0;
 constexpr uint32_t kEepromPiece = 32;
 constexpr uint32_t kDescriptorBlockAddress = 100;
@@ -104,7 +102,7 @@ bool bxHardwareLib::openSession(std::unique_ptr<UsbDevice> device, uint32_t vid,
     _QLV2_FW_INFO record{};
     if (usbreq_readRegister(0x00, &chip) == UsbStatus::Success) {
         readQLV2FirmwareInfo(record);
-        if (usbreq_readChipId(&chip) == UsbStatus::Success && (chip == kChipS || chip == kChipT)) {
+        if (usbreq_readChipId(&chip) == UsbStatus::Success && (chip == kChipSKind || chip == kChipTKind)) {
             myQLV2_FW_Info = record;
             is_qlv2_hardware = 1;
             mPid = uint16_t(pid);

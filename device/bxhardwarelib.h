@@ -22,6 +22,10 @@ extern std::atomic<std::shared_ptr<UsbInterface>> gUSBInterface;
 // every open before its first request.
 extern std::atomic<uint8_t> gHIDInterfaceNumber;
 
+// Bridge chip identifiers, as register 0x00 reads them: the two kinds of camera of the family.
+inline constexpr uint8_t kChipTKind = 0xB3;
+inline constexpr uint8_t kChipSKind = 0xB0;
+
 class bxHardwareLib
 {
 public:
