@@ -1,5 +1,7 @@
 // Draws the application icon (a camera lens with an upward arrow) into a PNG file at build time,
-// so the repository carries no binary artwork.
+// so the repository carries no binary artwork. One drawing serves every size: the icon theme's
+// small sizes are painted at their own size rather than scaled down from a large picture, which
+// would blur them.
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -8,22 +10,28 @@
 #include <QRadialGradient>
 
 #include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char *argv[])
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT.png\n", argv[0]);
+    char *end = nullptr;
+    const long asked = argc == 3 ? std::strtol(argv[2], &end, 10) : 512;
+    if ((argc != 2 && argc != 3) || (argc == 3 && (*end != '\0' || asked < 16 || asked > 1024))) {
+        std::fprintf(stderr, "usage: %s OUTPUT.png [SIZE, 16 to 1024 pixels; 512 when left out]\n", argv[0]);
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
 
+    // The drawing below is laid out on a 512-unit square.
     constexpr int size = 512;
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    const int pixels = static_cast<int>(asked);
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
 
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(double(pixels) / size, double(pixels) / size);
 
     // Rounded tile.
     const QRectF tile(24, 24, size - 48, size - 48);

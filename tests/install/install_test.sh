@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Installs the built tree into a scratch folder (prefix /usr/local, stripped) and checks what a
+# user's system would get: stripped programs, the resources folder, the menu entry and its icons,
+# and the udev rule in the folder udev reads. Then the installed packager fills the installed
+# resources folder with a T-kind catalogue and the installed updater, with no LUMIVEX_RESOURCES_DIR
+# to guide it, must ask for a LUMIVEX T camera: without its resources it would ask for a LUMIVEX S.
+#
+# Usage: install_test.sh <build folder> <lumivex-mkimage>
+set -uo pipefail
+
+build=$1
+mkimage=$2
+command -v readelf >/dev/null || { echo "readelf missing"; exit 77; }
+
+work=$(mktemp -d)
+pid=
+trap '[[ -n $pid ]] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+stage=$work/stage
+prefix=$stage/usr/local
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+
+if ! DESTDIR=$stage cmake --install "$build" --prefix /usr/local --strip >"$work/install.log" 2>&1; then
+    cat "$work/install.log"
+    fail "cmake --install"
+    exit 1
+fi
+
+for program in lumivex-updater lumivex-pack; do
+    file=$prefix/bin/$program
+    if [[ ! -x $file ]]; then
+        fail "$program not installed in bin/"
+    elif readelf -S "$file" | grep -qE '\.(debug_info|symtab)\b'; then
+        fail "$program is not stripped"
+    fi
+done
+
+resources=$prefix/share/lumivex-updater
+for file in Info.json AppIcon.png Opt; do
+    [[ -e $resources/$file ]] || fail "no $file in share/lumivex-updater/"
+done
+
+desktop=$prefix/share/applications/lumivex-updater.desktop
+if [[ ! -f $desktop ]]; then
+    fail "no desktop entry in share/applications/"
+else
+    if command -v desktop-file-validate >/dev/null && ! desktop-file-validate "$desktop"; then
+        fail "desktop-file-validate rejects the desktop entry"
+    fi
+    for line in "Exec=lumivex-updater" "Icon=lumivex-updater"; do
+        grep -qx "$line" "$desktop" || fail "the desktop entry has no line $line"
+    done
+fi
+
+# Every theme size a PNG of that size: width and height are the IHDR's first two 32-bit words.
+for size in 16 32 48 64 128 256 512; do
+    icon=$prefix/share/icons/hicolor/${size}x${size}/apps/lumivex-updater.png
+    read -r width height < <(od -An -tu4 --endian=big -j16 -N8 "$icon" 2>/dev/null)
+    [[ $(head -c 8 "$icon" 2>/dev/null | od -An -tx1 | tr -d ' \n') == 89504e470d0a1a0a && $width == "$size" &&
+        $height == "$size" ]] || fail "no ${size}x$size PNG icon in icons/hicolor/ (${width:-?}x${height:-?})"
+done
+
+udevdir=$(pkg-config --variable=udevdir udev 2>/dev/null)
+[[ -f $stage${udevdir:-/usr/lib/udev}/rules.d/70-lumivex.rules ]] ||
+    fail "the udev rule is not in ${udevdir:-/usr/lib/udev}/rules.d/"
+[[ ! -e $prefix/lib/udev ]] || fail "a udev folder under the prefix, which udev never reads"
+
+# A release's catalogue, packed by the installed packager into the installed resources folder.
+mkdir -p "$work/images"
+"$mkimage" --version 0x0102 --product "LUMIVEX T" "$work/images/cam_RZ52940.bin" >/dev/null &&
+    "$prefix/bin/lumivex-pack" pack "$work/images" "$resources" >/dev/null &&
+    "$prefix/bin/lumivex-pack" list "$resources" | grep -q cam_RZ52940 ||
+    fail "the installed lumivex-pack could not pack and list a catalogue"
+
+echo '[]' >"$work/no-camera.json"
+mkdir -m 700 "$work/runtime"
+env -u LUMIVEX_RESOURCES_DIR QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 XDG_RUNTIME_DIR="$work/runtime" \
+    LUMIVEX_VIRTUAL_CAMERA="$work/no-camera.json" "$prefix/bin/lumivex-updater" >/dev/null 2>"$work/stderr.log" &
+pid=$!
+prompt='progressText.frame text: Please connect your LUMIVEX T camera.'
+for ((i = 0; i < 100; i++)); do
+    grep -qF "$prompt" "$work/stderr.log" && break
+    sleep 0.1
+done
+if ! grep -qF "$prompt" "$work/stderr.log"; then
+    fail "the installed updater did not ask for a LUMIVEX T camera within 10 s; it logged:"
+    cat "$work/stderr.log"
+fi
+
+((failed == 0)) && echo "ok: installed tree complete, and the installed updater found its resources"
+exit "$failed"
