@@ -2,10 +2,14 @@
 #include "device/flashupdate.h"
 
 #include "device/spiflash.h"
+#include "payload/firmwarecatalogue.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <span>
+
+// The catalogue turns away images larger than this; the chip table is what decides it.
+static_assert(kLargestFlashContent == kLargestPartCapacity, "the catalogue's image limit follows the chip table");
 
 namespace {
 

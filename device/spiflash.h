@@ -3,6 +3,7 @@
 // erase, page program and read. Flash operations answer with a Boolean.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -45,6 +46,21 @@ static_assert(
         return true;
     }(),
     "chip rows are numbered in order and every part has a page");
+
+// Bytes a part holds by its JEDEC identifier's capacity byte (2^n); 0 where the byte does not
+// follow that rule within the serial flash's 24-bit address space.
+constexpr uint32_t jedecCapacity(const std::array<uint8_t, 3> &jedecId)
+{
+    return jedecId[2] >= 8 && jedecId[2] <= 24 ? uint32_t(1) << jedecId[2] : 0;
+}
+
+// The most any part of the table holds.
+constexpr uint32_t kLargestPartCapacity = [] {
+    uint32_t largest = 0;
+    for (const SPI_FLASH_CHIP_t &chip : gSPIFlashChips)
+        largest = std::max(largest, jedecCapacity(chip.jedecId) ? jedecCapacity(chip.jedecId) : chip.size);
+    return largest;
+}();
 
 // Largest SPI piece the bridge takes out (header and data) and gives back.
 constexpr uint32_t kSpiMaxSendBytes = 37;

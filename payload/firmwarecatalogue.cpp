@@ -7,9 +7,11 @@
 #include "platform/resources.h"
 #include "platform/systemlog.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <span>
 
 namespace {
@@ -17,6 +19,41 @@ namespace {
 std::span<const uint8_t> asBytes(const QByteArray &data)
 {
     return {reinterpret_cast<const uint8_t *>(data.constData()), static_cast<size_t>(data.size())};
+}
+
+constexpr quint64 kLargestImageFile = kLargestFlashContent + FirmwareHeader::kImagePrefixSize;
+
+// Erased (0xFF) or zeroed flash content carries no firmware, whatever its header seems to say.
+bool isBlank(std::span<const uint8_t> flash)
+{
+    return !flash.empty() && (flash.front() == 0x00 || flash.front() == 0xFF)
+           && std::all_of(flash.begin(), flash.end(), [&](uint8_t b) { return b == flash.front(); });
+}
+
+QString headerProblem(HeaderFault fault, const _QLV2_FW_INFO &info, size_t flashLength)
+{
+    using namespace FirmwareHeader;
+    switch (fault) {
+    case HeaderFault::None:
+        break;
+    case HeaderFault::NoBootConfig:
+        return QStringLiteral("firmware header rejected: %1 bytes of flash content, too short for the %2-byte boot configuration")
+            .arg(flashLength).arg(kBootConfigSize);
+    case HeaderFault::BaseBeyondLimit:
+        return QStringLiteral("firmware header rejected: base address 0x%1 lies beyond 0x%2")
+            .arg(info.UserSpaceAddr - userSpaceAddress(0), 6, 16, QLatin1Char('0'))
+            .arg(kHighestBaseAddress, 4, 16, QLatin1Char('0'));
+    case HeaderFault::Truncated:
+        return QStringLiteral("firmware header rejected: the flash content ends after %1 bytes, before the end of its "
+                              "user-space sector at %2: the image is cut short")
+            .arg(flashLength).arg(requiredFlashLength(info.UserSpaceAddr));
+    }
+    return {};
+}
+
+void logNeverOffered(const QString &name, const QString &problem)
+{
+    systemLog(QStringLiteral("prepareData - %1 is never offered: %2").arg(name, problem));
 }
 
 } // namespace
@@ -29,18 +66,35 @@ QStringList FirmwareCatalogue::plainImagePaths(const Resources &resources, const
     return paths;
 }
 
-std::optional<BinFileInfo> FirmwareCatalogue::recordOf(const QByteArray &image)
+std::optional<QString> FirmwareCatalogue::sizeProblem(quint64 fileSize)
 {
-    const std::span<const uint8_t> file = asBytes(image);
-    _QLV2_FW_INFO info{};
-    if (file.size() < FirmwareHeader::kImagePrefixSize
-        || !parseQLV2FirmwareInfo(info, file.subspan(FirmwareHeader::kImagePrefixSize)))
+    if (fileSize <= kLargestImageFile)
         return std::nullopt;
+    return QStringLiteral("%1 bytes, more than the %2 of an image for the largest supported flash (%3 bytes and the "
+                          "%4-byte prefix)")
+        .arg(fileSize).arg(kLargestImageFile).arg(kLargestFlashContent).arg(FirmwareHeader::kImagePrefixSize);
+}
+
+FirmwareCatalogue::ImageVerdict FirmwareCatalogue::judgeImage(const QByteArray &image)
+{
+    if (std::optional<QString> problem = sizeProblem(quint64(image.size())))
+        return {std::nullopt, *problem};
+    const std::span<const uint8_t> file = asBytes(image);
+    if (file.size() < FirmwareHeader::kImagePrefixSize)
+        return {std::nullopt, QStringLiteral("%1 bytes, shorter than the image prefix").arg(file.size())};
+    const std::span<const uint8_t> flash = file.subspan(FirmwareHeader::kImagePrefixSize);
+    if (isBlank(flash))
+        return {std::nullopt, QStringLiteral("blank: every byte of its flash content is 0x%1").arg(flash.front(), 2, 16, QLatin1Char('0'))};
+
+    _QLV2_FW_INFO info{};
+    const HeaderFault fault = checkQLV2FirmwareInfo(info, flash);
+    if (fault != HeaderFault::None)
+        return {std::nullopt, headerProblem(fault, info, flash.size())};
     BinFileInfo record;
     record.setPID(info.UserSpaceData.PID);
     record.setVID(info.UserSpaceData.VID);
     record.setFirmwareVersion(info.UserSpaceData.FirmwareVersion);
-    return record;
+    return {record, {}};
 }
 
 bool FirmwareCatalogue::loadPlainImages(const Resources &resources)
@@ -50,14 +104,21 @@ bool FirmwareCatalogue::loadPlainImages(const Resources &resources)
         return false;
 
     clear();
+    loadManifest(QDir(resources.folder()).filePath(QStringLiteral("Opt")));
     for (const QString &path : paths) {
+        // Skipping keeps the three arrays aligned; the rest of the catalogue stays usable.
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
-            // Skipping keeps the three arrays aligned; the rest of the catalogue stays usable.
             systemLog(QStringLiteral("prepareData - cannot read %1: %2").arg(path, file.errorString()));
             continue;
         }
-        const QByteArray data = file.readAll();
+        // Judged by its size before it is read, and read no further than the limit in case the
+        // file grows meanwhile.
+        const QByteArray data = sizeProblem(quint64(file.size())) ? QByteArray() : file.read(kLargestImageFile + 1);
+        if (const std::optional<QString> problem = sizeProblem(quint64(std::max<qint64>(file.size(), data.size())))) {
+            logNeverOffered(QFileInfo(path).fileName(), *problem + QStringLiteral("; not read"));
+            continue;
+        }
         UnzippedBinFileData.append(data);
         UnzippedBinFileNames.append(QFileInfo(path).fileName());
         UnzippedBinFileByteLengths.append(static_cast<quint64>(data.size()));
@@ -82,6 +143,19 @@ void FirmwareCatalogue::loadEncryptedResources(const Resources &resources)
     UnzippedBinFileData = std::move(contents->images);
     UnzippedBinFileNames = std::move(contents->names);
     UnzippedBinFileByteLengths = std::move(contents->lengths);
+    loadManifest(resources.folder());
+}
+
+void FirmwareCatalogue::loadManifest(const QString &folder)
+{
+    bool present = false;
+    QString problem;
+    mManifest = DigestManifest::load(folder, &present, &problem);
+    if (present && !mManifest) {
+        systemLog(QStringLiteral("prepareData - %1 %2: no image is offered")
+                      .arg(QDir(folder).filePath(DigestManifest::kFileName), problem));
+        mManifest = DigestManifest();
+    }
 }
 
 std::optional<bool> FirmwareCatalogue::readHeaders()
@@ -90,13 +164,19 @@ std::optional<bool> FirmwareCatalogue::readHeaders()
     myDevicesInfo.clear();
     const qsizetype images = std::min(count(), UnzippedBinFileData.size());
     for (qsizetype i = 0; i < images; ++i) {
-        const std::optional<BinFileInfo> record = recordOf(UnzippedBinFileData.at(i));
-        myDevicesInfo.append(record);
-        if (!record) {
-            systemLog(QStringLiteral("prepareData - %1: firmware header rejected").arg(UnzippedBinFileNames.at(i)));
+        const QString &name = UnzippedBinFileNames.at(i);
+        ImageVerdict verdict = judgeImage(UnzippedBinFileData.at(i));
+        if (verdict.record && mManifest) {
+            const DigestManifest::Match match = mManifest->check(name, UnzippedBinFileData.at(i));
+            if (match != DigestManifest::Match::Matches)
+                verdict = {std::nullopt, QStringLiteral("its content %1").arg(DigestManifest::describe(match))};
+        }
+        myDevicesInfo.append(verdict.record);
+        if (!verdict.record) {
+            logNeverOffered(name, verdict.problem);
             continue;
         }
-        tKind = UnzippedBinFileNames.at(i).contains(kTKindToken, Qt::CaseSensitive);
+        tKind = name.contains(kTKindToken, Qt::CaseSensitive);
     }
     return tKind;
 }
@@ -117,4 +197,5 @@ void FirmwareCatalogue::clear()
     UnzippedBinFileNames.clear();
     UnzippedBinFileByteLengths.clear();
     myDevicesInfo.clear();
+    mManifest.reset();
 }

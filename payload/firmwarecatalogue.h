@@ -3,6 +3,7 @@
 #pragma once
 
 #include "payload/binfileinfo.h"
+#include "payload/digestmanifest.h"
 
 #include <QByteArray>
 #include <QList>
@@ -15,6 +16,11 @@ class Resources;
 // Model tokens in image file names: the T-kind bridge chip and the S-kind one.
 inline constexpr QStringView kTKindToken = u"RZ52940";
 inline constexpr QStringView kSKindToken = u"RZ6610M";
+
+// The most flash content (an image without its prefix) the updater writes: what the largest part
+// it programs holds (8 Mbit), well inside the serial flash's 24-bit address space. A larger image
+// is never read, let alone offered.
+inline constexpr quint64 kLargestFlashContent = quint64(1) << 20;
 
 class FirmwareCatalogue
 {
@@ -32,23 +38,42 @@ public:
     // *.Bin, each sorted by name.
     static QStringList plainImagePaths(const Resources &resources, const QString &subfolder);
 
-    // The record an image file's header gives; nothing when the header is rejected.
-    static std::optional<BinFileInfo> recordOf(const QByteArray &image);
+    // What the catalogue makes of an image file: its record, or why it is never offered.
+    struct ImageVerdict
+    {
+        std::optional<BinFileInfo> record;
+        QString problem;
+    };
+    static ImageVerdict judgeImage(const QByteArray &image);
+
+    // Why an image file of this size is never read; nothing when it may be.
+    static std::optional<QString> sizeProblem(quint64 fileSize);
+
+    // The record an image file's header gives; nothing when the image is rejected.
+    static std::optional<BinFileInfo> recordOf(const QByteArray &image) { return judgeImage(image).record; }
 
     // Plain images from the "Opt" folder: *.BIN, then *.bin, then *.Bin. True when any was listed,
-    // in which case they replace the catalogue.
+    // in which case they replace the catalogue. An image too large to be written is skipped
+    // unread.
     bool loadPlainImages(const Resources &resources);
 
     // The three encrypted ".resource" files at the top of the resources folder (images, names,
     // lengths). A catalogue that cannot be opened stays absent.
     void loadEncryptedResources(const Resources &resources);
 
-    // Parses every image's header into myDevicesInfo. Returns whether the last accepted image is
-    // of the T kind, or nothing when no header was accepted.
+    // Parses every image's header into myDevicesInfo. Under a digest manifest (SHA256SUMS beside
+    // the images) an image is accepted only when the manifest names it with its digest. Returns
+    // whether the last accepted image is of the T kind, or nothing when none was accepted.
     std::optional<bool> readHeaders();
 
     // The last image with an accepted header whose name holds token; -1 when there is none.
     int lastImageNamed(QStringView token) const;
 
     void clear();
+
+private:
+    void loadManifest(const QString &folder);
+
+    // Present when the images came with a manifest; one that could not be read names nothing.
+    std::optional<DigestManifest> mManifest;
 };

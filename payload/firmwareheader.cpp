@@ -53,15 +53,15 @@ uint32_t requiredFlashLength(uint32_t userSpaceAddr)
 
 } // namespace FirmwareHeader
 
-bool parseQLV2FirmwareInfo(_QLV2_FW_INFO &info, std::span<const uint8_t> flash)
+HeaderFault checkQLV2FirmwareInfo(_QLV2_FW_INFO &info, std::span<const uint8_t> flash)
 {
     using namespace FirmwareHeader;
     if (flash.size() < kBootConfigSize)
-        return false;
+        return HeaderFault::NoBootConfig;
     if (!locateUserSpace(info, flash.first<kBootConfigSize>()))
-        return false;
+        return HeaderFault::BaseBeyondLimit;
     // A file that ends inside its user-space sector is a truncated image: never offer it.
-    if (flash.size() < requiredFlashLength(info.UserSpaceAddr))
-        return false;
-    return readUserSpace(info, flash, 0);
+    if (flash.size() < requiredFlashLength(info.UserSpaceAddr) || !readUserSpace(info, flash, 0))
+        return HeaderFault::Truncated;
+    return HeaderFault::None;
 }

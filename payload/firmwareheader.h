@@ -33,6 +33,21 @@ uint32_t requiredFlashLength(uint32_t userSpaceAddr);
 
 } // namespace FirmwareHeader
 
+// Why a header is rejected, so that whoever rejects an image can say why.
+enum class HeaderFault {
+    None,
+    NoBootConfig,    // shorter than the boot configuration
+    BaseBeyondLimit, // base address beyond 0xE000 (info.UserSpaceAddr tells which)
+    Truncated,       // ends before the user-space sector and the default UVC block
+};
+
+// Fills info (zeroed by the caller) from the flash bytes of an image, i.e. the file from offset 4,
+// and tells what, if anything, rejects the header.
+HeaderFault checkQLV2FirmwareInfo(_QLV2_FW_INFO &info, std::span<const uint8_t> flash);
+
 // Fills info (zeroed by the caller) from the flash bytes of an image, i.e. the file from offset 4.
 // Rejects a base address beyond 0xE000 and flash bytes too short to hold the header's sector.
-bool parseQLV2FirmwareInfo(_QLV2_FW_INFO &info, std::span<const uint8_t> flash);
+inline bool parseQLV2FirmwareInfo(_QLV2_FW_INFO &info, std::span<const uint8_t> flash)
+{
+    return checkQLV2FirmwareInfo(info, flash) == HeaderFault::None;
+}
