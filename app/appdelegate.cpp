@@ -37,8 +37,12 @@ AppDelegate::~AppDelegate() = default;
 void AppDelegate::applicationDidFinishLaunching()
 {
     processName = QCoreApplication::applicationName();
+    // A broken resources folder still launches, with empty texts: the log says what is wrong.
+    for (const QString &problem : mResources.problems())
+        systemLogFailure("applicationDidFinishLaunching", problem);
     deviceName = mResources.infoString(QStringLiteral("Device Name"));
-    localizedAppName = localizedFormat("MainMenu_Application_Name", {deviceName});
+    // Without a device name the name's place stays empty; the blank beside it must not show.
+    localizedAppName = localizedFormat("MainMenu_Application_Name", {deviceName}).trimmed();
     if (MainWindow *w = window())
         localizeApplicationMenu(*w->applicationMenu(), localizedAppName, deviceName, languageCode());
 
@@ -85,7 +89,7 @@ void AppDelegate::about()
 {
     AboutWindowController &controller = AboutWindowController::defaultController();
     controller.setAppName(formatText(u"%@", {localizedFormat("Application_Title", {firmwareProductName})}));
-    controller.orderFront();
+    controller.orderFront(window());
 }
 
 void AppDelegate::prepareData()
@@ -181,8 +185,11 @@ void AppDelegate::resize_app_window(bool needProgressBar, bool needButton)
     const Size target = StatusLayout::windowSize(needProgressBar);
     const QSize decoration = frame.size() - inner.size();
     const int frameTop = frame.y() + frame.height() - int(target.height);
-    w->setGeometry(QRect(QPoint(inner.x(), frameTop + (inner.y() - frame.y())),
-                         QSize(int(target.width) - decoration.width(), int(target.height) - decoration.height())));
+    const QSize size(int(target.width) - decoration.width(), int(target.height) - decoration.height());
+    // The layout places every view at a fixed point: a stretched window would leave them in a
+    // corner, a shrunk one would cut the text. Only this method sizes the window.
+    w->setFixedSize(size);
+    w->setGeometry(QRect(QPoint(inner.x(), frameTop + (inner.y() - frame.y())), size));
 
     ContentView *content = w->ui.contentView;
     Rect button = content->frameOf(button_update);

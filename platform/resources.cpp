@@ -9,12 +9,67 @@
 
 #include <algorithm>
 
+namespace {
+
+// The entries the window and the About window show; each is a string.
+constexpr const char *kInfoEntries[] = {"Device Name", "CFBundleShortVersionString", "NSHumanReadableCopyright",
+                                        "Download URL"};
+// An information file is a few hundred bytes; this leaves room without reading a huge file whole.
+constexpr qint64 kMaxInfoFileSize = 1 << 20;
+
+QString jsonTypeName(const QJsonValue &value)
+{
+    switch (value.type()) {
+    case QJsonValue::Null: return QStringLiteral("null");
+    case QJsonValue::Bool: return QStringLiteral("a Boolean");
+    case QJsonValue::Double: return QStringLiteral("a number");
+    case QJsonValue::Array: return QStringLiteral("an array");
+    case QJsonValue::Object: return QStringLiteral("an object");
+    default: return QStringLiteral("a string");
+    }
+}
+
+} // namespace
+
 Resources::Resources(QString folder)
     : mFolder(std::move(folder))
 {
+    const QFileInfo folderInfo(mFolder);
+    if (!folderInfo.exists()) {
+        mProblems << QStringLiteral("the resources folder %1 does not exist").arg(mFolder);
+        return;
+    }
+    if (!folderInfo.isDir() || !folderInfo.isReadable() || !folderInfo.isExecutable()) {
+        mProblems << QStringLiteral("the resources folder %1 cannot be read").arg(mFolder);
+        return;
+    }
+
     QFile file(QDir(mFolder).filePath(QStringLiteral("Info.json")));
-    if (file.open(QIODevice::ReadOnly))
-        mInfo = QJsonDocument::fromJson(file.readAll()).object();
+    if (!file.exists()) {
+        mProblems << QStringLiteral("%1 is missing").arg(file.fileName());
+        return;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        mProblems << QStringLiteral("%1 cannot be read: %2").arg(file.fileName(), file.errorString());
+        return;
+    }
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(file.read(kMaxInfoFileSize), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        mProblems << QStringLiteral("%1 is not a JSON object%2")
+                         .arg(file.fileName(), error.error != QJsonParseError::NoError
+                                                   ? QStringLiteral(": %1 at byte %2").arg(error.errorString()).arg(error.offset)
+                                                   : QString());
+        return;
+    }
+    mInfo = document.object();
+    for (const char *key : kInfoEntries) {
+        const QJsonValue value = mInfo.value(QLatin1String(key));
+        if (value.isUndefined())
+            mProblems << QStringLiteral("%1 has no \"%2\" entry").arg(file.fileName(), QLatin1String(key));
+        else if (!value.isString())
+            mProblems << QStringLiteral("%1: \"%2\" is %3, not a string").arg(file.fileName(), QLatin1String(key), jsonTypeName(value));
+    }
 }
 
 Resources Resources::locate()

@@ -20,6 +20,10 @@ public:
     // A string entry of Info.json; a null QString when the entry or the file is missing.
     QString infoString(const QString &key) const;
 
+    // What is wrong with the folder or its Info.json, one sentence each naming the path: the
+    // launch logs them and goes on with empty values.
+    const QStringList &problems() const { return mProblems; }
+
     // Files of the given type (extension, case-sensitive, without the dot) in subfolder (empty for
     // the top level), sorted by file name byte-wise so that every platform lists them alike.
     QStringList pathsForResources(const QString &type, const QString &subfolder = {}) const;
@@ -27,4 +31,5 @@ public:
 private:
     QString mFolder;
     QJsonObject mInfo;
+    QStringList mProblems;
 };

@@ -76,9 +76,16 @@ QWidget *AboutWindowController::window()
     return mWindow.get();
 }
 
-void AboutWindowController::orderFront()
+void AboutWindowController::orderFront(const QWidget *over)
 {
     QWidget *w = window();
+    // It opens over the window it was asked from; once open, it stays where the user puts it.
+    if (over && !w->isVisible()) {
+        w->adjustSize();
+        QRect placed = w->frameGeometry();
+        placed.moveCenter(over->frameGeometry().center());
+        w->move(placed.topLeft());
+    }
     if (w->isMinimized())
         w->showNormal();
     else

@@ -33,8 +33,9 @@ public:
     QWidget *window();
     bool isWindowLoaded() const { return mWindow != nullptr; }
 
-    // Brings the window to the front of the others without taking the focus.
-    void orderFront();
+    // Brings the window to the front of the others without taking the focus; when it opens, centred
+    // over the window it was asked from (when there is one).
+    void orderFront(const QWidget *over = nullptr);
 
     // Views of the layout; null until the window is loaded.
     QPointer<QLabel> appNameLabel;

@@ -48,21 +48,22 @@ ApplicationMenuTitles applicationMenuTitles(const QString &localizedAppName, con
         localizedFormat("MainMenu_QuitApplication", {localizedAppName}),
     };
 
-    // Four independent overrides, each free to overwrite what an earlier one set.
+    // Four independent overrides, each free to overwrite what an earlier one set. Without a device
+    // name its place stays empty, and so does the blank beside it.
     if (language == u"fr") {
         titles.about = localizedFormat("MainMenu_About", {formatText(kFrenchAboutName, {deviceName})});
         titles.hideApplication = localizedFormat("MainMenu_HideApplication", {lowerFirst(localizedAppName)});
         titles.quitApplication = localizedFormat("MainMenu_QuitApplication", {lowerFirst(localizedAppName)});
     }
     if (language == u"de")
-        titles.quitApplication = formatText(kGermanQuitTitle, {deviceName});
+        titles.quitApplication = formatText(kGermanQuitTitle, {deviceName}).trimmed();
     if (language == u"it") {
-        titles.about = localizedFormat("MainMenu_About", {deviceName});
-        titles.hideApplication = localizedFormat("MainMenu_HideApplication", {deviceName});
-        titles.quitApplication = localizedFormat("MainMenu_QuitApplication", {deviceName});
+        titles.about = localizedFormat("MainMenu_About", {deviceName}).trimmed();
+        titles.hideApplication = localizedFormat("MainMenu_HideApplication", {deviceName}).trimmed();
+        titles.quitApplication = localizedFormat("MainMenu_QuitApplication", {deviceName}).trimmed();
     }
     if (language == u"nl")
-        titles.menuTitle = formatText(kDutchMenuTitle, {deviceName});
+        titles.menuTitle = formatText(kDutchMenuTitle, {deviceName}).trimmed();
     return titles;
 }
 

@@ -9,6 +9,8 @@ MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
 {
     ui.setupUi(this);
+    // The layout is fixed (see resize_app_window): nothing to maximise.
+    setWindowFlag(Qt::WindowMaximizeButtonHint, false);
     setWindowIcon(QIcon(QStringLiteral(":/icons/AppIcon.png")));
     ui.progressText->setPreferredMaxLayoutWidth(StatusLayout::kFittingWidth);
     // The ring sits in the upper part of the tall layout; the compact layout leaves it above
