@@ -1,5 +1,6 @@
 // lumivex-pack: writes the updater's encrypted firmware catalogue from a folder of firmware images,
 // and lists what such a catalogue holds.
+#include "payload/digestmanifest.h"
 #include "payload/encryptedcatalogue.h"
 #include "payload/firmwarecatalogue.h"
 #include "platform/resources.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <cstdio>
@@ -17,11 +19,29 @@ namespace {
 
 constexpr int kFailure = 1;
 constexpr int kUsage = 2;
+constexpr int kNothingOffered = 3;
 
 int failWith(const QString &reason)
 {
     std::fprintf(stderr, "lumivex-pack: %s\n", qPrintable(reason));
     return kFailure;
+}
+
+void warn(const QString &name, const QString &problem)
+{
+    std::fprintf(stderr, "lumivex-pack: warning: %s: %s; the updater will never offer it\n", qPrintable(name),
+                 qPrintable(problem));
+}
+
+// The manifest beside the three files, replaced whole or not at all.
+bool writeManifest(const QString &folder, const EncryptedCatalogue::Contents &contents, QString *error)
+{
+    QSaveFile file(QDir(folder).filePath(DigestManifest::kFileName));
+    if (file.open(QIODevice::WriteOnly) && file.write(DigestManifest::format(contents.names, contents.images)) >= 0
+        && file.commit())
+        return true;
+    *error = QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString());
+    return false;
 }
 
 QString hex4(int32_t value)
@@ -49,24 +69,41 @@ int pack(const QString &imagesFolder, const QString &outFolder)
     }
 
     EncryptedCatalogue::Contents contents;
+    int offered = 0;
     for (const QString &path : paths) {
+        const QString name = QFileInfo(path).fileName();
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             return failWith(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+        // Never read an image whole that the updater would not read either.
+        if (const std::optional<QString> problem = FirmwareCatalogue::sizeProblem(quint64(file.size()))) {
+            warn(name, *problem + QStringLiteral("; not packed"));
+            continue;
+        }
         const QByteArray data = file.readAll();
-        const QString name = QFileInfo(path).fileName();
-        if (!FirmwareCatalogue::recordOf(data))
-            std::fprintf(stderr, "lumivex-pack: warning: %s: firmware header rejected; the updater will never offer it\n",
-                         qPrintable(name));
+        const FirmwareCatalogue::ImageVerdict verdict = FirmwareCatalogue::judgeImage(data);
+        const bool named = name.contains(kTKindToken) || name.contains(kSKindToken);
+        if (!verdict.record)
+            warn(name, verdict.problem);
+        else if (!named)
+            warn(name, QStringLiteral("the name holds neither %1 (LUMIVEX T) nor %2 (LUMIVEX S)").arg(kTKindToken, kSKindToken));
+        else
+            ++offered;
         contents.images.append(data);
         contents.names.append(name);
         contents.lengths.append(quint64(data.size()));
     }
+    if (offered == 0) {
+        std::fprintf(stderr, "lumivex-pack: nothing in %s would ever be offered to a camera; nothing written\n",
+                     qPrintable(imagesFolder));
+        return kNothingOffered;
+    }
 
     QString error;
-    if (!EncryptedCatalogue::write(outFolder, contents, &error))
+    if (!EncryptedCatalogue::write(outFolder, contents, &error) || !writeManifest(outFolder, contents, &error))
         return failWith(error);
-    std::printf("packed %lld image(s) into %s\n", static_cast<long long>(paths.size()), qPrintable(outFolder));
+    std::printf("packed %lld image(s) into %s, %d of them offered to cameras\n", static_cast<long long>(contents.names.size()),
+                qPrintable(outFolder), offered);
     return 0;
 }
 
@@ -83,16 +120,29 @@ int list(const QString &folder)
     if (!contents)
         return failWith(QStringLiteral("%1: %2").arg(failure.file, failure.reason));
 
-    std::printf("%-40s %10s  %-8s %-6s %-6s\n", "file name", "length", "version", "VID", "PID");
+    bool present = false;
+    QString problem;
+    const std::optional<DigestManifest> manifest = DigestManifest::load(folder, &present, &problem);
+    if (!present)
+        std::printf("no %s in %s: the images' digests are not checked\n", DigestManifest::kFileName.data(), qPrintable(folder));
+    else if (!manifest)
+        std::printf("%s %s: no image is offered\n", DigestManifest::kFileName.data(), qPrintable(problem));
+
+    std::printf("%-40s %10s  %-8s %-6s %-6s %s\n", "file name", "length", "version", "VID", "PID", "digest");
     for (qsizetype i = 0; i < contents->names.size(); ++i) {
         const QByteArray name = contents->names.at(i).toUtf8();
         const auto length = static_cast<unsigned long long>(contents->lengths.at(i));
-        if (const std::optional<BinFileInfo> info = FirmwareCatalogue::recordOf(contents->images.at(i))) {
-            std::printf("%-40s %10llu  %-8s %-6s %-6s\n", name.constData(), length,
+        const QString digest = !present ? QStringLiteral("unchecked")
+                               : manifest ? DigestManifest::describe(manifest->check(contents->names.at(i), contents->images.at(i)))
+                                          : QStringLiteral("unchecked: %1 unreadable").arg(DigestManifest::kFileName);
+        const FirmwareCatalogue::ImageVerdict verdict = FirmwareCatalogue::judgeImage(contents->images.at(i));
+        if (const std::optional<BinFileInfo> &info = verdict.record) {
+            std::printf("%-40s %10llu  %-8s %-6s %-6s %s\n", name.constData(), length,
                         qPrintable(hex4(info->firmwareVersion())), qPrintable(hex4(info->vid())),
-                        qPrintable(hex4(info->pid())));
+                        qPrintable(hex4(info->pid())), qPrintable(digest));
         } else {
-            std::printf("%-40s %10llu  header rejected: never offered\n", name.constData(), length);
+            std::printf("%-40s %10llu  never offered: %s; %s\n", name.constData(), length, qPrintable(verdict.problem),
+                        qPrintable(digest));
         }
     }
     return 0;
@@ -117,14 +167,19 @@ int main(int argc, char *argv[])
         "        catalogue-3-lengths.resource  their lengths\n"
         "      Copy the three files to the top of the updater's resources folder and leave its\n"
         "      Opt/ folder empty: plain images there take precedence over the catalogue.\n"
-        "      Image names must hold RZ52940 (LUMIVEX T) or RZ6610M (LUMIVEX S).\n"
+        "      Image names must hold RZ52940 (LUMIVEX T) or RZ6610M (LUMIVEX S). An image the\n"
+        "      updater would never offer is reported with a warning (one too large for the\n"
+        "      flash is left out). SHA256SUMS, the SHA-256 of every packed image, is written\n"
+        "      beside the three files: the updater offers only images whose digest it names.\n"
         "\n"
         "  list <folder>\n"
-        "      Decrypts the three .resource files of <folder> and prints each image's file name,\n"
-        "      length, firmware version, USB vendor id and product id.\n"
+        "      Decrypts the three .resource files of <folder> (a packed catalogue, not a folder\n"
+        "      of plain images) and prints each image's file name, length, firmware version,\n"
+        "      USB vendor id and product id, and whether it matches its digest in SHA256SUMS.\n"
         "\n"
         "Exit status 0 on success, 1 with a one-line reason on standard error on any failure,\n"
-        "2 on a usage error."));
+        "2 on a usage error, 3 when pack finds no image the updater would ever offer (then\n"
+        "nothing is written)."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("pack or list"));
     parser.addPositionalArgument(QStringLiteral("folders"), QStringLiteral("the command's folders"), QStringLiteral("<folder>..."));
