@@ -55,13 +55,13 @@ QStringList AppBench::statusTexts()
     // A status line may span lines of its own: read the log as one text.
     static const QRegularExpression line(QStringLiteral("progressText\\.frame text: (.*?)\\. rect: \\{\\{"),
                                          QRegularExpression::DotMatchesEverythingOption);
-    const QString log = mLog.text();
-    for (auto it = line.globalMatch(log, mLogRead); it.hasNext();) {
+    QStringList shown;
+    for (auto it = line.globalMatch(mLog.text(), mLogRead); it.hasNext();) {
         const auto match = it.next();
-        mShown.append(match.captured(1));
+        shown.append(match.captured(1));
         mLogRead = match.capturedEnd();
     }
-    return std::exchange(mShown, {});
+    return shown;
 }
 
 QStringList AppBench::deviceLines()
@@ -70,15 +70,6 @@ QStringList AppBench::deviceLines()
     QStringList lines = out.mid(mOutRead).split(u'\n', Qt::SkipEmptyParts);
     mOutRead = out.size();
     return lines.filter(QRegularExpression(QStringLiteral("^Device: ")));
-}
-
-bool AppBench::waitForStatus(const QString &text)
-{
-    return processEventsUntil([&] {
-        const QStringList shown = statusTexts();
-        mShown = shown;
-        return shown.contains(text);
-    });
 }
 
 bool AppBench::offered() const

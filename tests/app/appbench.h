@@ -38,14 +38,10 @@ public:
     CameraBench &cameras() { return *mCameras; }
     AppDelegate &delegate() { return *mDelegate; }
     MainWindow &window() { return mWindow; }
-    const ScratchFolder &folder() const { return mFolder; }
 
     // The status texts shown since the last call, oldest first, and the device lines printed.
     QStringList statusTexts();
     QStringList deviceLines();
-    // Runs the GUI thread until the status shows text (true) or a few seconds pass.
-    bool waitForStatus(const QString &text);
-
     bool offered() const;
 
     // Presses Update and answers the confirmation sheet with OK (true) or Cancel; false when no
@@ -66,5 +62,4 @@ private:
     qsizetype mLogRead = 0;
     qsizetype mOutRead = 0;
     qsizetype mRunsEnded = 0;
-    QStringList mShown;
 };
