@@ -1,6 +1,6 @@
-// The encrypted firmware catalogue: files from lumivex-pack and files made another way load alike
-// at launch; damaged files leave the catalogue absent with one log line naming file and reason;
-// lumivex-pack on the command line.
+// The firmware catalogue at launch, plain or encrypted: files from lumivex-pack and files made
+// another way load alike; damaged files leave the catalogue absent with one log line naming file
+// and reason; lumivex-pack on the command line.
 #include "app/appdelegate.h"
 #include "payload/aescodec.h"
 #include "payload/encryptedcatalogue.h"
@@ -61,15 +61,21 @@ protected:
     const QString resources = folder.filePath(QStringLiteral("res"));
 };
 
-TEST_F(EncryptedCatalogueTest, PackedAndHandMadeFilesLoadAtLaunchAndNameTheProduct)
+// Every kind of catalogue at launch: plain images (which force the update), files from
+// lumivex-pack or made another way, damaged files and none at all. The last two are no catalogue:
+// the S kind, and the launch still asks for a camera, without an information file too.
+TEST_F(EncryptedCatalogueTest, EachCatalogueLoadsAtLaunchAndNamesItsProduct)
 {
-    enum Made { Packed, ByAnotherTool, Damaged };
-    for (const Made made : {Packed, ByAnotherTool, Damaged}) {
+    enum Made { PlainT, PlainS, Packed, ByAnotherTool, Damaged, Nothing };
+    for (const Made made : {PlainT, PlainS, Packed, ByAnotherTool, Damaged, Nothing}) {
         SCOPED_TRACE(made);
         const ScratchFolder scratch;
         const QString madeHere = scratch.filePath(QStringLiteral("res"));
-        const QList<Image> wanted = images("RZ52940");
-        if (made == ByAnotherTool) {
+        const QList<Image> wanted = images(made == PlainS ? "RZ6610M" : "RZ52940");
+        if (made == PlainT || made == PlainS) {
+            for (const Image &i : wanted)
+                scratch.write(QStringLiteral("res/Opt/") + i.name, i.bytes);
+        } else if (made == ByAnotherTool) {
             // Made once from these images: archived node by node with libplist (mutable and plain
             // elements mixed, as a platform archiver may) and encrypted by `openssl enc
             // -aes-256-cbc -K <SHA-256 of the key string> -iv 0`, so neither our writer nor our codec.
@@ -78,10 +84,10 @@ TEST_F(EncryptedCatalogueTest, PackedAndHandMadeFilesLoadAtLaunchAndNameTheProdu
                 ASSERT_TRUE(file.open(QIODevice::ReadOnly));
                 scratch.write(QStringLiteral("res/") + QLatin1String(name), file.readAll());
             }
-        } else {
+        } else if (made != Nothing) {
             pack(scratch, wanted);
             EXPECT_EQ(QDir(madeHere).entryList(QDir::Files),
-                      (QStringList{EncryptedCatalogue::kFileNames.begin(), EncryptedCatalogue::kFileNames.end()}));
+                      (QStringList{EncryptedCatalogue::kFileNames.begin(), EncryptedCatalogue::kFileNames.end()} << "SHA256SUMS"));
         }
         if (made == Damaged)
             scratch.write(QStringLiteral("res/") + QLatin1String(EncryptedCatalogue::kFileNames[1]), QByteArray(100, '\x5a'));
@@ -92,20 +98,20 @@ TEST_F(EncryptedCatalogueTest, PackedAndHandMadeFilesLoadAtLaunchAndNameTheProdu
         delegate.applicationDidFinishLaunching();
         drainMainQueue();
 
-        // A damaged catalogue is no catalogue: the S kind, and the launch still asks for a camera.
-        // Encrypted images never force an update.
         const FirmwareCatalogue &catalogue = delegate.myCatalogue;
-        const QList<Image> expected = made == Damaged ? QList<Image>() : wanted;
+        const bool none = made == Damaged || made == Nothing;
+        const QList<Image> expected = none ? QList<Image>() : wanted;
         ASSERT_TRUE(catalogue.count() == expected.size() && catalogue.myDevicesInfo.size() == expected.size());
         for (qsizetype i = 0; i < expected.size(); ++i) {
             EXPECT_TRUE(catalogue.UnzippedBinFileNames.at(i) == expected[i].name && catalogue.UnzippedBinFileData.at(i) == expected[i].bytes
                         && catalogue.UnzippedBinFileByteLengths.at(i) == quint64(expected[i].bytes.size())) << i;
             EXPECT_EQ(catalogue.myDevicesInfo.at(i)->pid(), 0x5201 + i);
         }
-        const QString product = made == Damaged ? QStringLiteral("LUMIVEX S") : QStringLiteral("LUMIVEX T");
-        EXPECT_TRUE(delegate.b_firmwareTeacher == (made != Damaged) && !delegate.forceUpdate);
+        const QString product = none || made == PlainS ? QStringLiteral("LUMIVEX S") : QStringLiteral("LUMIVEX T");
+        EXPECT_EQ(delegate.firmwareProductName, product);
+        EXPECT_EQ(delegate.forceUpdate, made == PlainT || made == PlainS);
         EXPECT_EQ(window.windowTitle(), product + QStringLiteral(" Firmware Updater"));
-        EXPECT_FALSE(capture.lines().filter(QStringLiteral("Please connect your %1 camera.").arg(product)).isEmpty());
+        EXPECT_FALSE(capture.lines().filter(QStringLiteral("progressText.frame text: Please connect your %1 camera.").arg(product)).isEmpty());
         EXPECT_EQ(capture.lines().filter(QStringLiteral("prepareData - ")).size(), made == Damaged ? 1 : 0);
     }
 }
@@ -165,11 +171,13 @@ TEST_F(EncryptedCatalogueTest, PackAndListOnTheCommandLine)
     const QList<Image> i = images("RZ52940");
     pack(folder, i);
     const ToolRun list = lumivexPack({QStringLiteral("list"), resources});
-    QStringList listed; // under a heading line
+    QStringList listed; // under a heading line, each image checked against SHA256SUMS
     for (const QString &line : list.out.split(u'\n', Qt::SkipEmptyParts).mid(1))
         listed.append(line.simplified());
-    EXPECT_EQ(listed, (QStringList{QStringLiteral("%1 %2 0100 F055 5201").arg(i[0].name).arg(i[0].bytes.size()),
-                                   QStringLiteral("%1 %2 0ABC F055 5202").arg(i[1].name).arg(i[1].bytes.size())})) << qPrintable(list.err);
+    const QString matches = QStringLiteral(" matches its SHA-256 in SHA256SUMS");
+    EXPECT_EQ(listed, (QStringList{QStringLiteral("%1 %2 0100 F055 5201").arg(i[0].name).arg(i[0].bytes.size()) + matches,
+                                   QStringLiteral("%1 %2 0ABC F055 5202").arg(i[1].name).arg(i[1].bytes.size()) + matches}))
+        << qPrintable(list.err);
 
     // Each failure: one line naming the reason.
     QDir().mkpath(folder.filePath(QStringLiteral("empty")));

@@ -56,7 +56,7 @@ TEST(FirmwareCatalogue, RejectedImagesKeepTheirPlaceAndDoNotDecideTheKind)
     struct Row { QStringList names; std::optional<bool> tKind; int lastT, lastS; };
     const Row rows[] = {
         {{"0_RZ52940", "1_RZ52940", "!2_RZ52940", "3_RZ6610M"}, false, 1, 3},
-        {{"a_RZ52940", "!b_other"}, true, 0, -1},
+        {{"a_RZ52940", "!b_RZ6610M"}, true, 0, -1},
         {{"a_rz52940"}, false, -1, -1},
         {{"!a_RZ52940", "!b_empty", "!c_tiny"}, std::nullopt, -1, -1},
     };
