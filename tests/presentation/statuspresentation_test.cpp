@@ -1,13 +1,18 @@
-// Status texts reaching the real main window: the fitted font, a field that holds its whole text,
-// placement by the layout flags, the window layouts, and the order of updates from another thread.
+// Status texts: the format rule every localised text goes through, then texts reaching the real
+// main window: the fitted font, a field that holds its whole text, placement by the layout flags,
+// the window layouts, and the order of updates from another thread.
 #include "app/appdelegate.h"
 #include "tests/support/testsupport.h"
 #include "ui/contentview.h"
 #include "ui/hyperlinktextfield.h"
+#include "ui/localization.h"
 #include "ui/progressview.h"
 #include "ui/statuslayout.h"
 #include "ui/textmeasure.h"
 
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QPushButton>
 #include <QRegularExpression>
 
@@ -16,6 +21,18 @@
 #include <thread>
 
 namespace {
+
+// Sequential and positional placeholders, percent signs, and arguments missing or to spare: each
+// case of data/textformat.json is a format, what it gives with the arguments "A" and "B", and maybe why.
+TEST(TextFormat, Placeholders)
+{
+    QFile file(QStringLiteral(LUMIVEX_PRESENTATION_DATA "/textformat.json"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonArray cases = QJsonDocument::fromJson(file.readAll()).array();
+    ASSERT_GE(cases.size(), 10);
+    for (const QJsonValue &c : cases)
+        EXPECT_EQ(formatText(c[0].toString(), {QStringLiteral("A"), QStringLiteral("B")}), c[1].toString()) << c[0].toString().toStdString();
+}
 
 class StatusPresentation : public testing::Test
 {
