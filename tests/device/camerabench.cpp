@@ -4,18 +4,24 @@
 #include <QFile>
 #include <QJsonDocument>
 
-CameraBench::CameraBench(const QJsonObject &camera)
-    : CameraBench(QJsonArray{camera})
+CameraBench::CameraBench(const QJsonObject &camera, const std::vector<uint8_t> &flash, const std::vector<uint8_t> &eeprom)
+    : CameraBench(QJsonArray{camera}, flash, eeprom)
 {
 }
 
-CameraBench::CameraBench(QJsonArray cameras)
+CameraBench::CameraBench(QJsonArray cameras, const std::vector<uint8_t> &flash, const std::vector<uint8_t> &eeprom)
 {
     for (qsizetype i = 0; i < cameras.size(); ++i) {
         QJsonObject camera = cameras[i].toObject();
         if (!camera.contains(QStringLiteral("trace")))
             camera[QStringLiteral("trace")] = QStringLiteral("trace%1.jsonl").arg(i);
         mTraces.append(mFolder.filePath(camera[QStringLiteral("trace")].toString()));
+        for (const auto &[memory, bytes] : {std::pair{"flash", &flash}, std::pair{"eeprom", &eeprom}}) {
+            if (i == 0 && !bytes->empty()) {
+                mFolder.write(QLatin1String(memory) + ".bin", QByteArray(reinterpret_cast<const char *>(bytes->data()), qsizetype(bytes->size())));
+                camera[QLatin1String(memory)] = QLatin1String(memory) + ".bin";
+            }
+        }
         cameras[i] = camera;
     }
     QString error;
@@ -32,14 +38,11 @@ std::vector<TracedTransfer> CameraBench::trace(size_t index) const
     if (!file.open(QIODevice::ReadOnly))
         return result;
     for (const QByteArray &line : file.readAll().split('\n')) {
-        if (line.isEmpty())
-            continue;
         const QJsonObject o = QJsonDocument::fromJson(line).object();
         const auto field = [&](const char *name) { return o[QLatin1String(name)].toInt(); };
-        const TracedTransfer t{field("n"), field("bmRequestType"), field("bRequest"), field("wValue"), field("wIndex"),
-                               field("wLength"), o[QStringLiteral("data")].toString(),
-                               uint32_t(o[QStringLiteral("status")].toDouble())};
-        result.push_back(t);
+        if (!line.isEmpty())
+            result.push_back({field("n"), field("bmRequestType"), field("bRequest"), field("wValue"), field("wIndex"),
+                              field("wLength"), o[QStringLiteral("data")].toString(), uint32_t(o[QStringLiteral("status")].toDouble())});
     }
     return result;
 }
@@ -52,4 +55,12 @@ QString TracedTransfer::wire() const
 QString hexOf(const std::vector<uint8_t> &bytes)
 {
     return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())).toHex());
+}
+
+std::vector<uint8_t> pattern(size_t length, uint8_t seed)
+{
+    std::vector<uint8_t> bytes(length);
+    for (size_t i = 0; i < length; ++i)
+        bytes[i] = uint8_t(seed + 7 * i + (i >> 8));
+    return bytes;
 }

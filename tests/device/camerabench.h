@@ -14,12 +14,7 @@
 
 struct TracedTransfer
 {
-    int n = 0;
-    int bmRequestType = 0;
-    int bRequest = 0;
-    int wValue = 0;
-    int wIndex = 0;
-    int wLength = 0;
+    int n = 0, bmRequestType = 0, bRequest = 0, wValue = 0, wIndex = 0, wLength = 0;
     QString data;
     uint32_t status = 0;
 
@@ -30,9 +25,11 @@ struct TracedTransfer
 class CameraBench
 {
 public:
-    // Each object describes one camera; "trace" defaults to a file of the bench.
-    explicit CameraBench(QJsonArray cameras);
-    explicit CameraBench(const QJsonObject &camera = {});
+    // Each object describes one camera; "trace" defaults to a file of the bench. The first camera's
+    // flash and EEPROM hold `flash` and `eeprom` when they are given.
+    explicit CameraBench(QJsonArray cameras, const std::vector<uint8_t> &flash = {}, const std::vector<uint8_t> &eeprom = {});
+    explicit CameraBench(const QJsonObject &camera = {}, const std::vector<uint8_t> &flash = {},
+                         const std::vector<uint8_t> &eeprom = {});
 
     VirtualBus &bus() { return *mBus; }
     CameraModel &camera(size_t index = 0) { return mBus->camera(index); }
@@ -47,3 +44,5 @@ private:
 
 // Bytes as lower-case hex, the way the trace writes them.
 QString hexOf(const std::vector<uint8_t> &bytes);
+// Recognisable bytes that differ from one seed to the next.
+std::vector<uint8_t> pattern(size_t length, uint8_t seed);

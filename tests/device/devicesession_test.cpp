@@ -1,9 +1,13 @@
-// The device session and the bridge requests against the virtual camera, checked through what
-// went over the wire (its trace) and what was printed.
+// The device session against the virtual camera: the interfaces it takes, the camera each open
+// reaches, the bridge's I2C and EEPROM requests, the firmware record read from the flash at the
+// open, and what is left once the session has ended; checked through what went over the wire (its
+// trace) and what was printed.
 #include "device/bxhardwarelib.h"
 #include "device/spiflash.h"
 #include "device/usbrequests.h"
+#include "payload/firmwareheader.h"
 #include "tests/spiflash/spiwire.h"
+#include "tools/firmwareimagebuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -14,14 +18,6 @@ namespace {
 constexpr uint32_t kVid = 0xF055;
 constexpr uint32_t kPid = 0x5201;
 constexpr uint16_t kAny = bxHardwareLib::kAnyInterfaceClass;
-
-QJsonArray interfaces(std::initializer_list<std::pair<int, int>> list)
-{
-    QJsonArray result;
-    for (const auto &[cls, sub] : list)
-        result.append(QJsonArray{cls, sub});
-    return result;
-}
 
 // What the call prints, kept apart from the test's own output.
 template<typename Call>
@@ -39,35 +35,34 @@ QString printedBy(Call &&call)
 // interface of the class asked for is printed as it is looked at.
 TEST(DeviceSession, KeepsTheFirstVideoControlAndAddressesTheLastHidInterface)
 {
-    const QJsonArray standard = interfaces({{14, 1}, {14, 2}, {1, 1}, {3, 0}});
-    const struct { QJsonArray layout; uint16_t interfaceClass; int kept /* -1: not opened */, hid; } cases[] = {
+    using Layout = std::vector<std::pair<int, int>>;
+    const Layout standard = {{14, 1}, {14, 2}, {1, 1}, {3, 0}};
+    const struct { Layout layout; uint16_t interfaceClass; int kept /* -1: not opened */, hid; } cases[] = {
         {standard, kAny, 0, 3},
-        {interfaces({{3, 0}, {14, 1}, {14, 2}}), kAny, 1, 0},
-        {interfaces({{14, 1}, {3, 0}, {14, 2}, {3, 0}}), kAny, 0, 3},
-        {interfaces({{14, 2}, {14, 1}, {14, 1}, {3, 0}}), kAny, 1, 3},
-        {interfaces({{14, 2}, {3, 0}}), kAny, -1, 0},
-        {interfaces({{14, 1}, {14, 2}}), kAny, -1, 0},
+        {{{3, 0}, {14, 1}, {14, 2}}, kAny, 1, 0},
+        {{{14, 1}, {3, 0}, {14, 2}, {3, 0}}, kAny, 0, 3},
+        {{{14, 2}, {14, 1}, {14, 1}, {3, 0}}, kAny, 1, 3},
+        {{{14, 2}, {3, 0}}, kAny, -1, 0},
+        {{{14, 1}, {14, 2}}, kAny, -1, 0},
         {standard, 3, -1, 0}, // the HID interface alone
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(QJsonDocument(c.layout).toJson(QJsonDocument::Compact).toStdString() + " " + std::to_string(c.interfaceClass));
-        CameraBench bench(QJsonObject{{"interfaces", c.layout}});
+        QJsonArray layout;
+        QString printed;
+        for (size_t i = 0; i < c.layout.size(); ++i) {
+            const auto [cls, sub] = c.layout[i];
+            layout.append(QJsonArray{cls, sub});
+            if (c.interfaceClass == kAny || cls == c.interfaceClass)
+                printed += QString::asprintf("intfNumber: %d. intfClass: %d, intfSubClass: %d\n", int(i), cls, sub);
+        }
+        SCOPED_TRACE(QJsonDocument(layout).toJson(QJsonDocument::Compact).toStdString() + " " + std::to_string(c.interfaceClass));
+        CameraBench bench(QJsonObject{{"interfaces", layout}});
         bxHardwareLib hardware(bench.bus());
         bool opened = false;
-        const QString out = printedBy([&] { opened = hardware.initDevice(kVid, kPid, c.interfaceClass); });
-        QString printed;
-        for (qsizetype i = 0; i < c.layout.size(); ++i) {
-            const int cls = c.layout[i][0].toInt();
-            if (c.interfaceClass == kAny || cls == c.interfaceClass)
-                printed += QString::asprintf("intfNumber: %d. intfClass: %d, intfSubClass: %d\n", int(i), cls, c.layout[i][1].toInt());
-        }
-        EXPECT_EQ(out, printed);
+        EXPECT_EQ(printedBy([&] { opened = hardware.initDevice(kVid, kPid, c.interfaceClass); }), printed);
         ASSERT_EQ(opened, c.kept >= 0);
-        if (!opened) {
-            EXPECT_TRUE(bench.trace().empty());
-            continue;
-        }
-        EXPECT_EQ(hardware.GetUSBInterfaceInterfaceHandle()->number(), c.kept);
+        EXPECT_EQ(opened ? hardware.GetUSBInterfaceInterfaceHandle()->number() : -1, c.kept);
+        EXPECT_EQ(bench.trace().empty(), !opened);
         for (const TracedTransfer &t : bench.trace())
             EXPECT_EQ(t.wIndex, c.hid);
     }
@@ -129,7 +124,7 @@ TEST(DeviceSession, EachOpenReachesTheCameraItNamesAndAFailedOneLeavesNothing)
 }
 
 // Writes longer than 64 bytes go in chunks, the continued chunk carrying data and not a new
-// address; any chunk that fails fails the write.
+// address; a first chunk that fails fails the write, though the last one went through.
 TEST(DeviceSession, I2cWritesGoInChunksOf64)
 {
     FlashSession session;
@@ -139,48 +134,36 @@ TEST(DeviceSession, I2cWritesGoInChunksOf64)
     ASSERT_EQ(wire.size(), 2u);
     EXPECT_EQ(wire[0].wire(), "40 03 0000 00a0 64 " + hexOf({bytes.begin(), bytes.begin() + 64}));
     EXPECT_EQ(wire[1].wire(), "40 02 0000 00a0 36 " + hexOf({bytes.begin() + 64, bytes.end()}));
-    const std::vector<uint8_t> eeprom = session.bench.camera().eepromContents();
+    const std::vector<uint8_t> eeprom = session.camera().eepromContents();
     EXPECT_TRUE(std::equal(bytes.begin() + 2, bytes.end(), eeprom.begin() + 7));
 
-    // A first chunk that fails fails the write, though the last one went through.
-    const qint64 firstChunk = qint64(session.bench.camera().transferCount() - wire.size() + 1);
-    FlashSession stalled({{"fail_transfers", QJsonArray{firstChunk}}});
+    FlashSession stalled({{"fail_transfers", QJsonArray{kOpeningTransfers + 1}}});
     EXPECT_EQ(usbreq_i2cWrite(&stalled.hardware, 0xA0, 100, bytes.data(), false), 0xE000404Fu);
     EXPECT_EQ(stalled.sent().size(), 2u);
 }
 
-// An EEPROM piece reads back what was written (its wire is the EEPROM update's). A failed write and a read answered short are printed, and the read leaves the buffer as it was.
-// The descriptor block is read once per session, and again by every new session.
-TEST(DeviceSession, EepromPiecesFailuresAndTheBlockOfTheSession)
+// A failed EEPROM write and a read answered short are printed, and the read leaves the buffer as
+// it was. The descriptor block is read once per session, and again by every new session.
+TEST(DeviceSession, EepromFailuresAndTheBlockOfTheSession)
 {
-    FlashSession session({{"fail_transfers", QJsonArray{12}}});
+    FlashSession session({{"fail_transfers", QJsonArray{kOpeningTransfers + 1}}});
     bxHardwareLib &hardware = session.hardware;
-    const std::vector<uint8_t> data = pattern(32, 0xA0);
-    ASSERT_EQ(hardware.fEEPROMWrite(0x0164, 32, data.data()), 0u);
-    std::vector<uint8_t> back(32);
-    ASSERT_EQ(hardware.fEEPROMRead(0x0164, 32, back.data()), 0u);
-    EXPECT_EQ(back, data);
-
+    std::vector<uint8_t> bytes(32, 0xEE);
     uint32_t status = 0;
-    EXPECT_EQ(printedBy([&] { status = hardware.fEEPROMWrite(0x0164, 32, data.data()); }),
+    EXPECT_EQ(printedBy([&] { status = hardware.fEEPROMWrite(0x0164, 32, bytes.data()); }),
               "CameraControl Error: usbreq_i2cWrite (e000404f)\n");
     EXPECT_EQ(status, 0xE000404Fu);
-    session.bench.camera().answerShort(session.bench.camera().transferCount() + 2, 16);
-    std::vector<uint8_t> untouched(32, 0xEE);
-    EXPECT_EQ(printedBy([&] { status = hardware.fEEPROMRead(0x0164, 32, untouched.data()); }),
+    session.camera().answerShort(session.camera().transferCount() + 2, 16);
+    EXPECT_EQ(printedBy([&] { status = hardware.fEEPROMRead(0x0164, 32, bytes.data()); }),
               "CameraControl Error: usbreq_i2cRead (e00002e7)\n");
     EXPECT_EQ(status, kShortAnswer);
-    EXPECT_EQ(untouched, std::vector<uint8_t>(32, 0xEE));
+    EXPECT_EQ(bytes, std::vector<uint8_t>(32, 0xEE));
 
     for (int round = 0; round < 2; ++round) {
         ASSERT_TRUE(round == 0 || session.open());
         session.mark();
-        const uint8_t *block = hardware.GetEeprom256Bytes();
-        EXPECT_EQ(hardware.GetEeprom256Bytes(), block);
-        const auto reads = session.sent();
-        ASSERT_EQ(reads.size(), 16u);
-        for (size_t i = 0; i < 8; ++i)
-            EXPECT_EQ(reads[2 * i].data + QString::number(reads[2 * i + 1].wLength), QString::asprintf("%04x32", unsigned(100 + 32 * i)));
+        EXPECT_EQ(hardware.GetEeprom256Bytes(), hardware.GetEeprom256Bytes());
+        EXPECT_EQ(session.sent().size(), 16u); // eight pieces, each an address and a read
     }
 }
 
@@ -192,7 +175,7 @@ TEST(DeviceSession, WithoutASessionRequestsFailWithTheirOwnCodes)
     FlashSession session;
     session.hardware.custom_dealloc();
     StderrCapture log;
-    ScriptedClock clock(500);
+    session.scriptClock(500);
     uint8_t bytes[80] = {};
     uint8_t value = 0xEE;
     EXPECT_EQ(usbreq_setReport(0x87, bytes, 65), 0xFFFFFFFEu);
@@ -207,7 +190,79 @@ TEST(DeviceSession, WithoutASessionRequestsFailWithTheirOwnCodes)
     EXPECT_EQ(session.hardware.GetFirmwareVersion(), 0u);
     SPI_FLASH_INFO_t info{};
     EXPECT_FALSE(spi_identifyFlash(&info));
-    EXPECT_EQ(clock.now(), 500u); // the start was taken, nothing was waited for
+    EXPECT_EQ(session.now(), 500u); // the start was taken, nothing was waited for
     EXPECT_FALSE(spi_readData(0, 64, bytes) || spi_eraseSector(0) || spi_programPage(0, 4, bytes));
     EXPECT_TRUE(session.sent().empty());
+}
+
+namespace {
+
+// The flash bytes of an image, with the strings and version a camera reports.
+std::vector<uint8_t> flashOf(FirmwareImageBuilder builder)
+{
+    builder.version(0x0102).product(QStringLiteral("LUMIVEX Audio T")).vendor(QStringLiteral("Lumivex Optics"));
+    const QByteArray image = builder.serial(QStringLiteral("SN-4711")).build();
+    return {image.begin() + qsizetype(FirmwareHeader::kImagePrefixSize), image.end()};
+}
+
+// Sets the stated length of the record's string that holds text to 255 bytes.
+void overstate(std::vector<uint8_t> &flash, const QString &text)
+{
+    const QByteArray utf16(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    *(std::search(flash.begin(), flash.end(), utf16.begin(), utf16.end()) - 2) = 255;
+}
+
+} // namespace
+
+// The firmware record read from the camera's own flash when it is opened, as 16 bytes at 0 and the
+// user space's sector (with the bytes after it where the record runs past its end); the camera's
+// strings and version then come from it, each string bounded by its own field.
+TEST(CameraFirmwareRecord, OpeningReadsTheRecordFromTheFlash)
+{
+    using Layout = FirmwareImageBuilder::Layout;
+    const struct { Layout layout; uint32_t base, sector, sectorRead /* bytes */; bool overstated = false; } cases[] = {
+        {Layout::BootAddress, 0xE000, 0x10000, 4096},       // the highest base address
+        {Layout::CodeAddress, 0x0F00, 0x2000, 0xF00 + 296}, // the record runs past its sector
+        {Layout::BootAddress, 0xE000, 0x10000, 4096, true}, // product and serial state more than their field holds
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.base);
+        std::vector<uint8_t> flash = flashOf(FirmwareImageBuilder().layout(c.layout).baseAddress(c.base));
+        if (c.overstated) {
+            overstate(flash, QStringLiteral("LUMIVEX Audio T"));
+            overstate(flash, QStringLiteral("SN-4711"));
+        }
+        FlashSession session({}, flash);
+        ASSERT_TRUE(session.open()); // again, on the wire this time
+        bxHardwareLib &hardware = session.hardware;
+        // "Audio" and NULs leave the product name; a string never reads past its own field.
+        EXPECT_EQ(hardware.GetProductString(), "LUMIVEX  T");
+        EXPECT_EQ(hardware.GetFirmwareVersion(), 0x0102u);
+        EXPECT_EQ(hardware.GetManufacturerString(), "Lumivex Optics");
+        EXPECT_EQ(hardware.GetSerialNumberString(), c.overstated ? "SN-4711" + QString(57, QChar(u'\0')) : "SN-4711");
+        const auto reads = session.transactions();
+        ASSERT_EQ(reads.size(), 2u);
+        EXPECT_EQ(reads[0].out + QString::number(reads[0].in.size() / 2), "0300000016");
+        EXPECT_EQ(reads[1].out, QStringLiteral("03%1").arg(c.sector, 6, 16, QChar(u'0')));
+        EXPECT_EQ(uint32_t(reads[1].in.size() / 2), c.sectorRead);
+    }
+}
+
+// Each open starts from an empty record and fills it only from a whole read: an open whose record
+// cannot be read, after one that read it, shows no version and no name. The reopen's transfers:
+// 1-2 register read, 3-4 the boot configuration's header piece, 5-6 its bytes, 7-8 the user
+// space's header piece, 9-10 its first 32 bytes. A base address beyond the highest gives no record.
+TEST(CameraFirmwareRecord, ARecordThatCannotBeReadStaysEmpty)
+{
+    for (const uint64_t shortAnswer : {6, 10}) {
+        SCOPED_TRACE(shortAnswer);
+        FlashSession session({}, flashOf(FirmwareImageBuilder()));
+        ASSERT_EQ(session.hardware.GetFirmwareVersion(), 0x0102u);
+        session.camera().answerShort(session.camera().transferCount() + shortAnswer, 8);
+        ASSERT_TRUE(session.open());
+        EXPECT_EQ(session.hardware.GetFirmwareVersion(), 0u);
+        EXPECT_EQ(session.hardware.GetProductString() + session.hardware.GetSerialNumberString(), "");
+    }
+    FlashSession beyond({}, flashOf(FirmwareImageBuilder().baseAddress(0xE001)));
+    EXPECT_EQ(beyond.hardware.GetFirmwareVersion() + beyond.hardware.GetProductString().size(), 0u);
 }

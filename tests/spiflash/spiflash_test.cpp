@@ -8,31 +8,15 @@
 
 #include <gtest/gtest.h>
 
-#include <QJsonArray>
-
 #include <atomic>
 #include <chrono>
 #include <thread>
-
-namespace {
-
-// Recognisable content everywhere but a blank boot configuration, so that opening the camera
-// reads 16 bytes and nothing more (8 transfers in all).
-std::vector<uint8_t> flashContent()
-{
-    std::vector<uint8_t> bytes = pattern(131072, 0x31);
-    std::fill_n(bytes.begin(), 16, 0xFF);
-    return bytes;
-}
-constexpr int kOpeningTransfers = 8;
-
-} // namespace
 
 // A read: the header as a piece of its own, then the answer from the report-id position on. A
 // program of 33 bytes: header, 32 and 1, behind the latch and followed by the write disable.
 TEST(SpiFlashWire, ReadAndProgramReports)
 {
-    const std::vector<uint8_t> flash = flashContent();
+    const std::vector<uint8_t> flash = recordlessFlash();
     FlashSession session({}, flash);
     std::array<uint8_t, 16> buffer{};
     ASSERT_TRUE(spi_readData(0x20, 16, buffer.data()));
@@ -47,47 +31,44 @@ TEST(SpiFlashWire, ReadAndProgramReports)
     session.mark();
     const std::vector<uint8_t> data = pattern(33, 0x40);
     ASSERT_TRUE(spi_programPage(0x1000, 33, data.data()));
-    const auto transactions = session.transactions();
-    EXPECT_EQ(commands(transactions), QStringList({"06", "05", "02001000" + hexOf(data), "05", "04", "05"}));
-    EXPECT_EQ(transactions.at(2).pieces, "4/0 32/0 1/1 ");
+    EXPECT_EQ(session.commands(), QStringList({"06", "05", "02001000" + hexOf(data), "05", "04", "05"}));
+    EXPECT_EQ(session.transactions().at(2).pieces, "4/0 32/0 1/1 ");
 }
 
 // A part that never becomes ready: each of five write enables waits 3000 ms for the latch. A clock
-// that goes back moves the start and keeps the elapsed time. Unscripted, the clock is the steady
-// clock in milliseconds.
+// that goes back moves the start and keeps the elapsed time. A camera that has gone ends a wait at
+// once. Unscripted, the clock is the steady clock in milliseconds.
 TEST(SpiFlashTime, LimitsOnTheDriversClock)
 {
     {
         FlashSession session(QJsonObject{{"never_ready", true}});
-        ScriptedClock clock(25);
+        session.scriptClock(25);
         const uint8_t byte = 0x00;
         EXPECT_FALSE(spi_programPage(0, 1, &byte)); // the part is busy for good from here
         session.mark();
-        const uint64_t start = clock.now();
+        const uint64_t start = session.now();
         EXPECT_FALSE(spi_writeEnable());
-        const QStringList sent = commands(session.transactions());
+        const QStringList sent = session.commands();
         EXPECT_EQ(sent.count("06"), 5);
         EXPECT_EQ(sent.indexOf("06", 1), 120); // 119 status reads on a 25 ms step
-        EXPECT_EQ(sent.count("05"), 5 * 119);
-        EXPECT_EQ(clock.now() - start, 5u * 3025u);
+        EXPECT_EQ(session.now() - start, 5u * 3025u);
     }
     {
         // Without the latch the status write is ignored, so the wait for the protection bits runs
         // out: 1000 at the start, 2000, then 500 (the start moves to 500, 1000 have passed); 3400
         // and 3499 are still within the limit, 3500 is not.
         FlashSession session;
-        ScriptedClock clock(1, {1000, 2000, 500, 3400, 3499, 3500});
+        session.scriptClock(1, {1000, 2000, 500, 3400, 3499, 3500});
         EXPECT_FALSE(spi_protect());
-        EXPECT_EQ(commands(session.transactions()), QStringList({"05", "010c", "05", "05", "05", "05"}));
-        EXPECT_EQ(clock.now(), 3500u);
+        EXPECT_EQ(session.commands(), QStringList({"05", "010c", "05", "05", "05", "05"}));
+        EXPECT_EQ(session.now(), 3500u);
     }
     {
-        // A camera that has gone answers no status: the wait ends at once instead of running out.
         FlashSession session;
         session.hardware.custom_dealloc();
-        ScriptedClock clock(25);
+        session.scriptClock(25);
         EXPECT_FALSE(spi_writeEnable());
-        EXPECT_EQ(clock.now(), 5u * 2u * 25u); // five tries, each a start and one look
+        EXPECT_EQ(session.now(), 5u * 2u * 25u); // five tries, each a start and one look
     }
     using namespace std::chrono;
     const auto steady = [] { return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count()); };
@@ -109,9 +90,9 @@ TEST(SpiFlashProtection, WritesTheStatusOnlyWhenTheBitsMustChange)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         FlashSession session({{"status", c.status}, {"fail_transfers", QJsonArray{c.failing ? kOpeningTransfers + c.failing : 0}}});
-        const ScriptedClock clock(100); // a wait that runs out does not hold the test up
+        session.scriptClock(100); // a wait that runs out does not hold the test up
         EXPECT_EQ(c.operation(), c.ok);
-        EXPECT_EQ(commands(session.transactions()), c.sent);
+        EXPECT_EQ(session.commands(), c.sent);
     }
 }
 
@@ -134,12 +115,12 @@ TEST(SpiFlashFailures, ReadReportsAFailedPieceAndKeepsThatPartOfTheBuffer)
         {16, 1, 0, 0, 3},   // a short read's header: its data report is not sent
         {70, 6, 32, 64, 8, true}, // the zeros after a short answer are not the flash's
     };
-    const std::vector<uint8_t> content = flashContent();
+    const std::vector<uint8_t> content = recordlessFlash();
     for (const auto &c : cases) {
         SCOPED_TRACE(QStringLiteral("%1 bytes, transfer %2 failing").arg(c.length).arg(c.failing).toStdString());
         FlashSession session({{"fail_transfers", QJsonArray{c.failing && !c.answeredShort ? kOpeningTransfers + c.failing : 0}}}, content);
         if (c.answeredShort)
-            session.bench.camera().answerShort(kOpeningTransfers + c.failing, 20);
+            session.camera().answerShort(kOpeningTransfers + c.failing, 20);
         std::vector<uint8_t> buffer(c.length, 0xAA);
         EXPECT_EQ(spi_readData(0x100, c.length, buffer.data()), c.failing == 0);
         EXPECT_TRUE(std::all_of(buffer.begin() + qsizetype(c.keptFrom), buffer.begin() + qsizetype(c.keptTo), [](uint8_t b) { return b == 0xAA; }));
@@ -162,39 +143,34 @@ TEST(SpiFlashFailures, OversizedPiecesFailBeforeAnythingIsSent)
 
 // Two threads at once, each reading the flash and the chip's register, and every eighth round the
 // EEPROM: every exchange comes back whole and right, and reading never writes. (The EEPROM's
-// pauses are long; the flash reads need many rounds of their own to overlap.)
+// pauses are long; the flash reads need many rounds of their own to overlap.) Each side goes on
+// until both have made their rounds, so that they overlap throughout.
 TEST(DeviceLock, ExchangesOfTwoThreadsNeverMix)
 {
-    const std::vector<uint8_t> content = flashContent();
+    const std::vector<uint8_t> content = recordlessFlash();
     FlashSession session({}, content);
     bxHardwareLib &hardware = session.hardware;
     for (const uint32_t address : {0x0100, 0x0800})
         ASSERT_EQ(hardware.fEEPROMWrite(address, 32, content.data() + address), 0u);
-    const std::vector<uint8_t> eeprom = session.bench.camera().eepromContents();
-    const auto exchanges = [&](uint32_t address, int round) {
+    const std::vector<uint8_t> eeprom = session.camera().eepromContents();
+    const auto right = [&](uint32_t address, int round) {
         std::vector<uint8_t> fromEeprom(32), fromFlash(70);
+        const auto holds = [&](const std::vector<uint8_t> &b) { return std::equal(b.begin(), b.end(), content.begin() + address); };
         uint8_t chip = 0;
-        const bool eepromRight = round % 8 || (hardware.fEEPROMRead(address, 32, fromEeprom.data()) == 0
-                                               && std::equal(fromEeprom.begin(), fromEeprom.end(), content.begin() + address));
-        return eepromRight && spi_readData(address, 70, fromFlash.data()) && usbreq_readChipId(&chip) == 0
-               && chip == 0xB3 && std::equal(fromFlash.begin(), fromFlash.end(), content.begin() + address);
+        return (round % 8 || (hardware.fEEPROMRead(address, 32, fromEeprom.data()) == 0 && holds(fromEeprom)))
+            && spi_readData(address, 70, fromFlash.data()) && holds(fromFlash) && usbreq_readChipId(&chip) == 0 && chip == 0xB3;
     };
-    // Each side goes on until both have made their rounds, so that they overlap throughout.
     constexpr int kRounds = 200;
     std::atomic<int> done = 0, wrong = 0;
     const auto hammer = [&](uint32_t address) {
-        for (int round = 1; round <= 100 * kRounds; ++round) {
-            if (!exchanges(address, round))
-                ++wrong;
-            if (round == kRounds)
-                ++done;
-            if (round >= kRounds && done == 2)
-                break;
+        for (int round = 1; round <= 100 * kRounds && (round <= kRounds || done < 2); ++round) {
+            wrong += !right(address, round);
+            done += round == kRounds;
         }
     };
     std::thread other(hammer, 0x0800);
     hammer(0x0100);
     other.join();
     EXPECT_EQ(wrong, 0);
-    EXPECT_TRUE(session.bench.camera().eepromContents() == eeprom);
+    EXPECT_TRUE(session.camera().eepromContents() == eeprom);
 }

@@ -1,4 +1,4 @@
-// Reading SPI traffic back from a virtual camera's trace.
+// An open session on a virtual camera, and its SPI traffic read back from the trace.
 #include "tests/spiflash/spiwire.h"
 
 #include "device/spiflash.h"
@@ -7,15 +7,9 @@
 
 namespace {
 
-constexpr int kSetReport = 0x21;
-constexpr int kGetReport = 0xA1;
-constexpr int kCommandReport = 0x0387;
-constexpr int kDataReport = 0x0393;
-
 // The driver reads its clock on the calling thread only, so the script needs no lock.
 std::deque<uint64_t> gScript;
-uint64_t gNow = 0;
-uint64_t gStep = 0;
+uint64_t gNow = 0, gStep = 0;
 
 uint64_t scriptedReading()
 {
@@ -26,27 +20,27 @@ uint64_t scriptedReading()
     return gNow;
 }
 
-QJsonObject withFlash(QJsonObject camera, const ScratchFolder &folder, const std::vector<uint8_t> &flash)
-{
-    if (!flash.empty()) {
-        folder.write(QStringLiteral("flash.bin"),
-                     QByteArray(reinterpret_cast<const char *>(flash.data()), qsizetype(flash.size())));
-        camera[QStringLiteral("flash")] = folder.filePath(QStringLiteral("flash.bin"));
-    }
-    return camera;
-}
-
 } // namespace
 
-QStringList commands(const std::vector<SpiTransaction> &transactions)
+FlashSession::FlashSession(const QJsonObject &camera, const std::vector<uint8_t> &flash, const std::vector<uint8_t> &eeprom)
+    : bench(camera, flash, eeprom)
+    , hardware(bench.bus())
 {
-    QStringList list;
-    for (const SpiTransaction &t : transactions)
-        list.append(t.out);
-    return list;
+    EXPECT_TRUE(open()) << "the virtual camera did not open";
+    mark();
 }
 
-ScriptedClock::ScriptedClock(uint64_t step, std::deque<uint64_t> script)
+FlashSession::~FlashSession()
+{
+    spi_setClock(nullptr);
+}
+
+bool FlashSession::open()
+{
+    return hardware.initDevice(0xF055, 0x5201, bxHardwareLib::kAnyInterfaceClass);
+}
+
+void FlashSession::scriptClock(uint64_t step, std::deque<uint64_t> script)
 {
     gScript = std::move(script);
     gNow = 0;
@@ -54,27 +48,9 @@ ScriptedClock::ScriptedClock(uint64_t step, std::deque<uint64_t> script)
     spi_setClock(&scriptedReading);
 }
 
-ScriptedClock::~ScriptedClock()
-{
-    spi_setClock(nullptr);
-}
-
-uint64_t ScriptedClock::now() const
+uint64_t FlashSession::now() const
 {
     return gNow;
-}
-
-FlashSession::FlashSession(const QJsonObject &camera, const std::vector<uint8_t> &flash)
-    : bench(withFlash(camera, flashFolder, flash))
-    , hardware(bench.bus())
-{
-    EXPECT_TRUE(open()) << "the virtual camera did not open";
-    mark();
-}
-
-bool FlashSession::open()
-{
-    return hardware.initDevice(0xF055, 0x5201, bxHardwareLib::kAnyInterfaceClass);
 }
 
 std::vector<TracedTransfer> FlashSession::sent() const
@@ -89,14 +65,14 @@ std::vector<SpiTransaction> FlashSession::transactions() const
     QByteArray command;
     for (const TracedTransfer &t : sent()) {
         const QByteArray data = QByteArray::fromHex(t.data.toLatin1());
-        if (t.bmRequestType == kSetReport && t.wValue == kCommandReport) {
+        if (t.bmRequestType == 0x21 && t.wValue == 0x0387) {
             command = t.status == 0 ? data.mid(1) : QByteArray();
             continue;
         }
         // Out: channel, count and end flag lead the data report; in: the command report gave them.
-        const bool out = t.bmRequestType == kSetReport && command.startsWith(0x0B);
-        const bool in = t.bmRequestType == kGetReport && command.startsWith(0x0A);
-        if (t.wValue == kDataReport && t.status == 0 && command.size() >= 4 && (out || in)) {
+        const bool out = t.bmRequestType == 0x21 && command.startsWith(0x0B);
+        const bool in = t.bmRequestType == 0xA1 && command.startsWith(0x0A);
+        if (t.wValue == 0x0393 && t.status == 0 && command.size() >= 4 && (out || in)) {
             const int count = uint8_t(out ? data[2] : command[2]), end = uint8_t(out ? data[3] : command[3]);
             SpiTransaction &open = transactions.back();
             (out ? open.out : open.in) += QString::fromLatin1(data.mid(out ? 4 : 0, count).toHex());
@@ -110,10 +86,17 @@ std::vector<SpiTransaction> FlashSession::transactions() const
     return transactions;
 }
 
-std::vector<uint8_t> pattern(size_t length, uint8_t seed)
+QStringList FlashSession::commands() const
 {
-    std::vector<uint8_t> bytes(length);
-    for (size_t i = 0; i < length; ++i)
-        bytes[i] = uint8_t(seed + 7 * i + (i >> 8));
+    QStringList list;
+    for (const SpiTransaction &t : transactions())
+        list.append(t.out);
+    return list;
+}
+
+std::vector<uint8_t> recordlessFlash()
+{
+    std::vector<uint8_t> bytes = pattern(131072, 0x31);
+    std::fill_n(bytes.begin(), 16, 0xFF);
     return bytes;
 }

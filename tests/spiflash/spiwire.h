@@ -1,17 +1,11 @@
-// Reading SPI traffic back from a virtual camera's trace: the pieces the bridge was handed and the
-// flash transactions they make up; a scripted clock for the driver's time limits; and an open
-// session on a virtual camera to run the driver against.
+// An open session on a virtual camera to run the driver against, the SPI traffic read back from
+// its trace, and a scripted clock for the driver's time limits.
 #pragma once
 
 #include "device/bxhardwarelib.h"
 #include "tests/device/camerabench.h"
 
-#include <QString>
-#include <QStringList>
-
-#include <cstdint>
 #include <deque>
-#include <vector>
 
 // The bytes clocked out and in from the first piece handed to the bridge (a command report 0x87
 // and the data report 0x93 it announced) to the one with the end flag.
@@ -22,34 +16,30 @@ struct SpiTransaction
     QString pieces; // each piece's byte count and end flag: "4/0 32/0 1/1 "
 };
 
-// The out column of each transaction: "06", "05", "20001000", …
-QStringList commands(const std::vector<SpiTransaction> &transactions);
-
-// The driver's clock while it lives: readings come from the script first, then advance by step.
-class ScriptedClock
-{
-public:
-    explicit ScriptedClock(uint64_t step, std::deque<uint64_t> script = {});
-    ~ScriptedClock();
-    uint64_t now() const;
-};
-
-// A camera on its own bus, its flash holding `flash` when one is given, with its session open
+// A camera on its own bus, its memories holding `flash` and `eeprom` when they are given, with its session open
 // (a failed open fails the test); sent() is what went over the wire since.
 class FlashSession
 {
 public:
-    explicit FlashSession(const QJsonObject &camera = {}, const std::vector<uint8_t> &flash = {});
+    explicit FlashSession(const QJsonObject &camera = {}, const std::vector<uint8_t> &flash = {},
+                          const std::vector<uint8_t> &eeprom = {});
+    ~FlashSession();
 
     // Opens the session (again); what the open sends counts as sent.
     bool open();
     std::vector<TracedTransfer> sent() const;
     std::vector<SpiTransaction> transactions() const;
+    // The out column of each transaction: "06", "05", "20001000", …
+    QStringList commands() const;
     // Starts sent() afresh from here.
     void mark() { mMark = bench.trace().size(); }
-    std::vector<uint8_t> flash() { return bench.camera().flashContents(); }
+    CameraModel &camera() { return bench.camera(); }
 
-    ScratchFolder flashFolder; // before the bench, which reads the flash file
+    // The driver's clock until the session ends: readings come from the script first, then
+    // advance by step. now() is the last reading.
+    void scriptClock(uint64_t step, std::deque<uint64_t> script = {});
+    uint64_t now() const;
+
     CameraBench bench;
     bxHardwareLib hardware;
 
@@ -57,4 +47,7 @@ private:
     size_t mMark = 0;
 };
 
-std::vector<uint8_t> pattern(size_t length, uint8_t seed);
+// Recognisable content everywhere but a blank boot configuration, so that opening the camera
+// reads 16 bytes and nothing more (8 transfers in all).
+std::vector<uint8_t> recordlessFlash();
+constexpr int kOpeningTransfers = 8;

@@ -1,21 +1,17 @@
 // The real libusb backend end to end without hardware: umockdev fakes sysfs, the udev events and
 // the usbfs device nodes, and the ioctls on those nodes are answered by the same camera model
 // that drives the virtual bus. Runs under umockdev-wrapper.
-#include "app/appdelegate.h"
 #include "device/bxhardwarelib.h"
 #include "device/usbrequests.h"
 #include "platform/libusbbus.h"
 #include "sim/cameramodel.h"
 #include "tests/support/testsupport.h"
-#include "tools/firmwareimagebuilder.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QPushButton>
-#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstring>
@@ -269,7 +265,7 @@ TEST_F(UsbEndToEnd, ArrivalOpenRequestsReleaseRemovalThenNoDevice)
     EXPECT_EQ(bus->openDevice(info.id + 1), nullptr);
 
     bxHardwareLib hardware(*bus);
-    ASSERT_TRUE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass));
+    ASSERT_TRUE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass, info.id));
     uint8_t chip = 0;
     ASSERT_EQ(usbreq_readChipId(&chip), 0u);
     EXPECT_EQ(chip, 0xB3);
@@ -353,7 +349,6 @@ TEST_F(UsbEndToEnd, WatchesDroppedDuringHotplugStaySilent)
         std::shared_ptr<void> token;
         bool dropped = false;
         int lateCalls = 0, outOfOrder = 0;
-        void drop() { token.reset(), dropped = true; }
     };
     std::deque<Transient> transient;
     const auto take = [&]() -> Transient & {
@@ -363,6 +358,7 @@ TEST_F(UsbEndToEnd, WatchesDroppedDuringHotplugStaySilent)
             [&t](const UsbDeviceInfo &info) { t.lateCalls += t.dropped, t.outOfOrder += !t.present.erase(info.id); });
         return t;
     };
+    const auto drop = [](Transient &t) { t.token.reset(), t.dropped = true; };
     for (size_t cycle = 0; cycle < kCycles; ++cycle) {
         // One watch is taken before the event and dropped up to 1.75 ms after it: before the
         // event thread reports it, while it runs the callbacks, or with their reports queued for
@@ -371,13 +367,12 @@ TEST_F(UsbEndToEnd, WatchesDroppedDuringHotplugStaySilent)
         Transient &before = take();
         umockdev_testbed_uevent(testbed, "/sys/devices/usb3", cycle % 2 ? "add" : "remove");
         std::this_thread::sleep_for(std::chrono::microseconds(cycle % 8 * 250));
-        before.drop();
+        drop(before);
         const auto seen = [&] { return steady.arrived.size() + steady.removed.size() == cycle + 2; };
-        const QDeadlineTimer deadline(5000);
-        while (!seen() && !deadline.hasExpired()) {
+        for (const QDeadlineTimer deadline(5000); !seen() && !deadline.hasExpired();) {
             Transient &t = take();
             QCoreApplication::processEvents();
-            t.drop();
+            drop(t);
         }
         ASSERT_TRUE(seen()) << "cycle " << cycle;
     }
@@ -391,9 +386,7 @@ TEST_F(UsbEndToEnd, WatchesDroppedDuringHotplugStaySilent)
     std::set<UsbDeviceId> identities;
     for (size_t i = 0; i < steady.arrived.size(); ++i) {
         EXPECT_TRUE(identities.insert(steady.arrived[i].id).second) << "attachment " << i << " reuses an identity";
-        if (i < steady.removed.size()) {
-            ASSERT_EQ(steady.removed[i].id, steady.arrived[i].id) << "attachment " << i;
-        }
+        EXPECT_TRUE(i >= steady.removed.size() || steady.removed[i].id == steady.arrived[i].id) << "attachment " << i;
     }
 
     // The bus goes while events are still coming in and a watch is still held.
@@ -404,51 +397,4 @@ TEST_F(UsbEndToEnd, WatchesDroppedDuringHotplugStaySilent)
     steadyToken.reset();
     QCoreApplication::processEvents();
     EXPECT_EQ(steady.arrived.size() + steady.removed.size(), told);
-}
-
-// The launched controller on the real backend: a T camera plugged in after launch is opened over
-// usbfs, identified and offered the catalogue's image; its removal brings the connect prompt back
-// and closes the session.
-TEST_F(UsbEndToEnd, ControllerOffersAHotpluggedCameraAndPromptsAgainWhenItLeaves)
-{
-    ScratchFolder folder;
-    folder.write(QStringLiteral("Info.json"), R"({"Device Name": "LUMIVEX"})");
-    folder.write(QStringLiteral("Opt/cam_RZ52940.bin"), FirmwareImageBuilder().version(0x0102).build());
-    // The camera's flash holds the image without its 4-byte prefix, as an updated camera's does.
-    folder.write(QStringLiteral("flash.bin"), FirmwareImageBuilder().version(0x0100).product(QStringLiteral("LUMIVEX T")).build().mid(4));
-    startBus();
-    StderrCapture log;
-    // The status texts shown so far, from the status lines on standard error; a text may span lines.
-    const auto shown = [&log] {
-        static const QRegularExpression line(QStringLiteral("progressText\\.frame text: (.*?)\\. rect: \\{\\{"),
-                                             QRegularExpression::DotMatchesEverythingOption);
-        QStringList texts;
-        for (auto it = line.globalMatch(log.text()); it.hasNext();)
-            texts.append(it.next().captured(1));
-        return texts;
-    };
-    MainWindow window;
-    AppDelegate delegate(window, Resources(folder.path()), bus.get());
-    window.show();
-    delegate.applicationDidFinishLaunching();
-    drainMainQueue();
-    const QString prompt = QStringLiteral("Please connect your LUMIVEX T camera.");
-    ASSERT_EQ(shown(), QStringList{prompt});
-
-    CameraModel &camera = addCamera(6, "LUMIVEX T", QStringLiteral(R"(,"flash":"%1")").arg(folder.filePath(QStringLiteral("flash.bin"))));
-    ASSERT_TRUE(processEventsUntil([&] { return shown().size() == 2; })) << qPrintable(log.text());
-    EXPECT_EQ(shown().last(), QStringLiteral("LUMIVEX T is ready to update.\nFirmware 0102 is available (installed: 0100)."));
-    EXPECT_TRUE(delegate.button_update->isVisible() && delegate.button_update->isEnabled());
-    // The offered session stays open for the update.
-    ASSERT_TRUE(delegate.myHardware->GetUSBInterfaceInterfaceHandle());
-    const UsbDeviceId session = delegate.myHardware->GetUSBInterfaceInterfaceHandle()->deviceId();
-
-    unplug(camera, 6);
-    ASSERT_TRUE(processEventsUntil([&] { return shown().size() == 3; })) << qPrintable(log.text());
-    umockdev_testbed_remove_device(testbed, "/sys/devices/usb6");
-    drainMainQueue();
-    EXPECT_EQ(shown().last(), prompt);
-    EXPECT_FALSE(delegate.button_update->isVisible() || delegate.button_update->isEnabled());
-    EXPECT_EQ(delegate.myHardware->GetUSBInterfaceInterfaceHandle(), nullptr);
-    EXPECT_EQ(bus->openDevice(session), nullptr);
 }

@@ -1,0 +1,292 @@
+// The update procedures against the virtual camera. The SPI flash: the exact sectors, pages and
+// progress steps for images of several lengths and page sizes, runs that must stop, and a sample
+// of single faults that must end where the failure names them (every transfer and every page of a
+// 16 KiB run is failed in turn by the window's fault sweep, tests/app). The boot EEPROM: the
+// requests written and read, the progress, what it holds afterwards, images refused, and the
+// bounded rewrites after a failed pass.
+#include "device/eepromupdate.h"
+#include "device/flashupdate.h"
+#include "tests/spiflash/spiwire.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Stage = UpdateProgressSink::Stage;
+using Step = FlashUpdate::Step;
+using namespace std::chrono_literals;
+
+struct RecordingSink : UpdateProgressSink
+{
+    void progress(double percent, Stage stage) override { reports.emplace_back(percent, stage); }
+
+    std::vector<double> percents(Stage stage) const
+    {
+        std::vector<double> list;
+        for (const auto &[percent, s] : reports)
+            if (s == stage)
+                list.push_back(percent);
+        return list;
+    }
+    // The stages in order, a run of reports of one stage counted once.
+    std::vector<Stage> stages() const
+    {
+        std::vector<Stage> list;
+        for (const auto &[percent, stage] : reports)
+            if (list.empty() || list.back() != stage)
+                list.push_back(stage);
+        return list;
+    }
+
+    std::vector<std::pair<double, Stage>> reports;
+};
+
+// Whether this is the data report that carries just the command, as a piece of its own.
+bool carries(const TracedTransfer &t, const QString &command)
+{
+    return t.bmRequestType == 0x21 && t.data.startsWith(QString::asprintf("9300%02x00", int(command.size() / 2)) + command);
+}
+
+// The number of the transfer that, failing, fails this command on the wire: the data report that
+// carries it (for a read, the answer after it), as a clean run of the image sends it.
+qint64 transferCarrying(const QString &command, const std::vector<uint8_t> &image)
+{
+    FlashSession clean({}, recordlessFlash());
+    RecordingSink sink;
+    EXPECT_TRUE(FlashUpdate(image, sink).run());
+    const auto sent = clean.sent();
+    auto it = std::find_if(sent.begin(), sent.end(), [&](const TracedTransfer &t) { return carries(t, command); });
+    if (command.startsWith("9f") || command.startsWith("03"))
+        it = std::find_if(it, sent.end(), [](const TracedTransfer &t) { return t.bmRequestType == 0xA1; });
+    return it == sent.end() ? 0 : it->n;
+}
+
+} // namespace
+
+// A protected flash holding older firmware: erase must unlock it, programs only clear bits, and
+// the flash holds the image, erased sectors after it, the older firmware beyond. (The lock set
+// again afterwards is checked through the window.)
+TEST(FlashUpdate, ErasesProgramsByThePartsPageAndProtects)
+{
+    const struct { const char *jedec; size_t length /* of the image file */; uint32_t page, sectors; } cases[] = {
+        {"C22010", 8196, 256, 3},
+        {"C22210", 8196, 32, 3},
+        {"C22010", 4, 256, 1}, // nothing to program; the flash is still erased and locked
+        {"C22010", 4095, 256, 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1, %2 bytes").arg(c.jedec).arg(c.length).toStdString());
+        FlashSession session({{"jedec", c.jedec}, {"status", 0x0C}}, recordlessFlash());
+        const std::vector<uint8_t> image = pattern(c.length, 0x52);
+        RecordingSink sink;
+        FlashUpdate update(image, sink);
+        ASSERT_TRUE(update.run()) << update.failureReason();
+        EXPECT_EQ(update.failedStep(), Step::None);
+
+        const size_t n = c.length - 4;
+        QStringList written, expected;
+        for (const QString &command : session.commands())
+            if (command.startsWith("20") || command.startsWith("02"))
+                written << command.left(8);
+        for (uint32_t s = 0; s < 2 * c.sectors; ++s) // each sector twice over
+            expected << QString::asprintf("20%06x", s / 2 * 0x1000);
+        std::vector<double> steps;
+        for (size_t at = 0; at < n; at += c.page) {
+            expected << QString::asprintf("02%06zx", at);
+            steps.push_back(double(std::min(at + c.page, n)) / double(n) * 100.0);
+        }
+        EXPECT_EQ(written, expected);
+        EXPECT_EQ(sink.reports.size(), steps.size()) << "only programming reports progress";
+        EXPECT_EQ(sink.percents(Stage::Writing), steps);
+        EXPECT_EQ(update.percentage(), n ? 100.0 : 0.0);
+
+        std::vector<uint8_t> wanted = recordlessFlash();
+        std::fill_n(wanted.begin(), c.sectors * 0x1000, 0xFF);
+        std::copy(image.begin() + 4, image.end(), wanted.begin());
+        EXPECT_TRUE(session.camera().flashContents() == wanted);
+    }
+}
+
+// Runs that must stop, and single faults: the data report carrying a command fails on the wire, or
+// the flash silently drops one page program. A part that never names itself is asked for the
+// driver's full second, and nothing is programmed; a lost page past 64 KiB shows that the read-back
+// goes beyond 16-bit addresses.
+TEST(FlashUpdate, StopsWhereTheFlashCannotBeTrustedOrOvercomesTheFault)
+{
+    const struct
+    {
+        const char *name;
+        size_t length;
+        QJsonObject camera;
+        const char *failedCommand; // the first data report after the opening carrying it fails
+        Step failed;
+        const char *reason;
+        long identifierRequests; // none: nothing was sent at all
+    } cases[] = {
+        {"no prefix", 3, {}, nullptr, Step::Erase, "the image is shorter than its 4-byte prefix", 0},
+        {"empty file", 0, {}, nullptr, Step::Erase, "the image is shorter than its 4-byte prefix", 0},
+        {"unknown part", 8196, {{"jedec", "123456"}}, nullptr, Step::Program, "identifying the flash chip failed", 100},
+        {"identifier read fails once", 16388, {}, "9f", Step::None, "", 2},
+        {"a page's data fails", 16388, {}, "02001400", Step::Program, "programming the page at 0x1400", 1},
+        {"a read-back piece fails", 16388, {}, "03002000", Step::Verify, "reading the flash back at 0x2000", 1},
+        {"first page lost", 16388, {{"lose_programs", QJsonArray{1}}}, nullptr, Step::Verify, "the flash differs from the image at 0x0", 1},
+        {"last page lost", 16388, {{"lose_programs", QJsonArray{64}}}, nullptr, Step::Verify, "the flash differs from the image at 0x3F00", 1},
+        {"page past 64 KiB lost", 70004, {{"lose_programs", QJsonArray{260}}}, nullptr, Step::Verify, "the flash differs from the image at 0x10300", 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<uint8_t> image = pattern(c.length, 0x52);
+        QJsonObject camera = c.camera;
+        if (c.failedCommand)
+            camera["fail_transfers"] = QJsonArray{transferCarrying(QLatin1String(c.failedCommand), image)};
+        FlashSession session(camera, recordlessFlash());
+        session.scriptClock(10); // waits that run out cost no real time
+        RecordingSink sink;
+        FlashUpdate update(image, sink);
+        EXPECT_EQ(update.run(), c.failed == Step::None);
+        EXPECT_EQ(update.failedStep(), c.failed);
+        EXPECT_EQ(update.failureReason(), c.reason);
+        // Only a failed read-back leaves the image standing.
+        const std::vector<uint8_t> flash = session.camera().flashContents();
+        EXPECT_EQ(c.length >= 4 && std::equal(image.begin() + 4, image.end(), flash.begin()),
+                  c.failed == Step::None || (c.failed == Step::Verify && c.failedCommand));
+        const auto sent = session.sent();
+        EXPECT_EQ(std::count_if(sent.begin(), sent.end(), [](const TracedTransfer &t) { return carries(t, "9f"); }), c.identifierRequests);
+        EXPECT_EQ(sent.empty(), c.identifierRequests == 0);
+    }
+}
+
+namespace {
+
+const std::vector<uint8_t> kOldEeprom = pattern(0x10000, 0x90);
+
+// A camera whose EEPROM holds kOldEeprom, its session open; the update's pauses are recorded.
+struct EepromBench : FlashSession
+{
+    explicit EepromBench(const QJsonObject &camera = {}) : FlashSession(camera, {}, kOldEeprom) {}
+
+    EepromUpdate::Pause pause()
+    {
+        return [this](std::chrono::milliseconds time) { pauses.push_back(time); };
+    }
+
+    // The EEPROM requests since the opening: "w 992+8" a write of 8 bytes at 992, "r 996+4" a held
+    // address write and the read after it ("r 996+" when no read followed); any other request as
+    // its whole wire.
+    QStringList transfers() const
+    {
+        QStringList list;
+        for (const TracedTransfer &t : sent()) {
+            const QString setup = t.wire().left(15);
+            const int address = t.data.left(4).toInt(nullptr, 16);
+            if (setup == "c0 02 0000 00a0" && !list.isEmpty() && list.last().endsWith(u'+'))
+                list.last() += QString::number(t.wLength);
+            else if (setup == "40 03 0000 00a0" && t.wLength == 2)
+                list << QStringLiteral("r %1+").arg(address);
+            else if (setup == "40 02 0000 00a0")
+                list << QStringLiteral("w %1+%2").arg(address).arg(t.wLength - 2);
+            else
+                list << t.wire();
+        }
+        return list;
+    }
+
+    std::vector<std::chrono::milliseconds> pauses;
+};
+
+} // namespace
+
+TEST(EepromUpdate, WritesInPiecesKeepsTheDescriptorBlockAndCloses)
+{
+    for (const int length : {1000, 1380, 1024, 356}) {
+        SCOPED_TRACE(length);
+        EepromBench bench;
+        const std::vector<uint8_t> image = pattern(size_t(length), 0x52);
+        RecordingSink sink;
+        EepromUpdate update(bench.hardware, image, sink, bench.pause());
+        ASSERT_TRUE(update.run()) << update.failureReason();
+
+        // The camera's block first, then the image in whole pieces and a tail (empty or not),
+        // the comparison from 356 on (an empty tail read sends nothing), and the closing bytes.
+        const int whole = length / 32 * 32, n = length - 356;
+        QStringList expected;
+        std::vector<double> writing, verifying;
+        for (int a = 100; a < 356; a += 32)
+            expected << QStringLiteral("r %1+32").arg(a);
+        for (int a = 0; a < whole; a += 32) {
+            expected << QStringLiteral("w %1+32").arg(a);
+            writing.push_back(double(a) / length * 100.0);
+        }
+        expected << QStringLiteral("w %1+%2").arg(whole).arg(length % 32);
+        for (int a = 0; a < n; a += 32) {
+            expected << QStringLiteral("r %1+%2").arg(356 + a).arg(std::min(32, n - a));
+            if (a + 32 <= n)
+                verifying.push_back(double(a) / n * 100.0);
+        }
+        expected << "w 0+4";
+        writing.push_back(100.0);
+        verifying.push_back(100.0);
+        EXPECT_EQ(bench.transfers(), expected);
+        EXPECT_EQ(sink.percents(Stage::Writing), writing);
+        EXPECT_EQ(sink.percents(Stage::Verifying), verifying);
+        EXPECT_EQ(sink.stages(), std::vector<Stage>({Stage::Writing, Stage::Verifying, Stage::Verified, Stage::Finalized}));
+        EXPECT_EQ(sink.reports.back().first, 100.0);
+        EXPECT_TRUE(bench.pauses.empty());
+
+        std::vector<uint8_t> wanted = kOldEeprom;
+        std::copy(image.begin(), image.end(), wanted.begin());
+        std::copy_n(kOldEeprom.begin() + 100, 256, wanted.begin() + 100);
+        const std::vector<uint8_t> closing = {0x26, 0x00, 0x03, 0x00};
+        std::copy(closing.begin(), closing.end(), wanted.begin());
+        EXPECT_TRUE(bench.camera().eepromContents() == wanted);
+    }
+}
+
+TEST(EepromUpdate, ImagesThatDoNotFitLeaveTheEepromAlone)
+{
+    for (const size_t length : {0, 355, 65537}) {
+        SCOPED_TRACE(length);
+        EepromBench bench;
+        RecordingSink sink;
+        EepromUpdate update(bench.hardware, pattern(length, 0x52), sink, bench.pause());
+        EXPECT_FALSE(update.update_firmware() || update.verify_firmware() || update.run());
+        EXPECT_EQ(update.failedStep(), EepromUpdate::Step::Write);
+        EXPECT_EQ(update.failureReason(), "the image is not 356 to 65536 bytes long");
+        EXPECT_TRUE(bench.sent().empty() && sink.reports.empty());
+    }
+}
+
+// On the wire after the opening: the descriptor block's eight address writes and reads, then the
+// pieces from address 0. A cycle after a failed piece is three transfers: the failed piece, the
+// comparison's address write and read. The closing bytes go in only over a matching EEPROM.
+TEST(EepromUpdate, RewritesUntilTheComparisonMatchesAtMostThreeTimes)
+{
+    const std::vector<uint8_t> image = pattern(1000, 0x52);
+    const int first = kOpeningTransfers + 17;
+    const struct { const char *name; QJsonArray failing; bool ok; size_t rewrites; } cases[] = {
+        {"sixth piece of the first pass fails", {first + 5}, true, 1},
+        {"every pass fails at its first piece", {first, first + 3, first + 6, first + 9}, false, 3},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EepromBench bench({{"fail_transfers", c.failing}});
+        RecordingSink sink;
+        EepromUpdate update(bench.hardware, image, sink, bench.pause());
+        EXPECT_EQ(update.run(), c.ok) << update.failureReason();
+        for (const TracedTransfer &t : bench.sent()) // the failed transfers are the writes meant
+            EXPECT_EQ(c.failing.contains(t.n), t.status != 0 && t.wire().startsWith("40 02")) << t.wire().toStdString();
+        EXPECT_EQ(bench.pauses, std::vector<std::chrono::milliseconds>(c.rewrites, 2000ms));
+        EXPECT_EQ(sink.percents(Stage::VerifyRetry), std::vector<double>(c.rewrites, 0.0));
+        std::vector<Stage> stages = {Stage::Writing, Stage::Verifying};
+        for (size_t i = 0; i < c.rewrites; ++i)
+            stages.insert(stages.end(), {Stage::VerifyRetry, Stage::Writing, Stage::Verifying});
+        if (c.ok)
+            stages.insert(stages.end(), {Stage::Verified, Stage::Finalized});
+        EXPECT_EQ(sink.stages(), stages);
+        EXPECT_EQ(update.failedStep(), c.ok ? EepromUpdate::Step::None : EepromUpdate::Step::Verify);
+        EXPECT_EQ(update.failureReason(), c.ok ? "" : "the EEPROM still differs from the image at 0x164 after 3 rewrites");
+        const std::vector<uint8_t> eeprom = bench.camera().eepromContents();
+        EXPECT_EQ(std::equal(image.begin() + 356, image.end(), eeprom.begin() + 356), c.ok);
+        EXPECT_EQ(std::equal(eeprom.begin(), eeprom.begin() + 4, kOldEeprom.begin()), !c.ok);
+    }
+}
