@@ -5,7 +5,7 @@ GENERATOR ?= Ninja
 WERROR := $(if $(CI),ON,OFF)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run demo test sweep asan tsan fuzz clean bench
+.PHONY: all deps configure build run demo test sweep asan tsan fuzz clean bench install
 
 all: build
 
@@ -89,3 +89,15 @@ clean:
 bench: configure
 	@cmake --build $(BUILD) --target lumivex_benchmarks
 	bench/run-benchmarks $(BUILD) docs/benchmarks.md
+
+# make install: a release build of its own in build-release/ (optimised, without the tests),
+# installed with stripped programs under PREFIX, or staged under DESTDIR when that is set. The udev
+# rule goes to the folder udev reads (udev.pc's udevdir), whatever PREFIX is. Installing into the
+# system needs root: sudo make install.
+PREFIX ?= /usr/local
+DESTDIR ?=
+install: deps
+	@cmake -S . -B build-release -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DLUMIVEX_BUILD_TESTS=OFF \
+		-DLUMIVEX_WERROR=$(WERROR) $(CMAKE_ARGS) > build-release.configure.log || { cat build-release.configure.log; exit 1; }
+	@cmake --build build-release -j$(JOBS)
+	DESTDIR="$(DESTDIR)" cmake --install build-release --prefix "$(PREFIX)" --strip
