@@ -1,7 +1,7 @@
-// The About window: version and copyright lines, the icon, what missing entries leave, and a
-// window that is loaded once and then only brought back to the front. The name each language
-// shows is checked by the launch under each locale.
-#include "app/appdelegate.h"
+// The About window: version and copyright lines, the icon, and what missing entries leave. The
+// name each language shows is checked by the launch under each locale; the window that is loaded
+// once and then only brought back to the front, with the application menu's items.
+#include "platform/resources.h"
 #include "tests/localization/localizationsupport.h"
 #include "tests/support/testsupport.h"
 #include "ui/aboutwindowcontroller.h"
@@ -20,6 +20,7 @@ const QByteArray kInfo = R"({"Device Name": "LUMIVEX", "CFBundleShortVersionStri
 
 TEST(AboutWindow, TheResourcesFolderGivesVersionCopyrightAndIcon)
 {
+    const ScopedStringTables tables(QStringLiteral("de"));
     for (const bool complete : {true, false}) {
         SCOPED_TRACE(complete);
         ScratchFolder folder;
@@ -29,8 +30,7 @@ TEST(AboutWindow, TheResourcesFolderGivesVersionCopyrightAndIcon)
             image.fill(Qt::darkBlue);
             image.save(folder.filePath(QStringLiteral("AppIcon.png")));
         }
-        const ScopedStringTables tables(QStringLiteral("de"));
-        AboutWindowController controller(Resources(folder.path()), QStringLiteral("de"));
+            AboutWindowController controller(Resources(folder.path()), QStringLiteral("de"));
         controller.setAppName(QStringLiteral("LUMIVEX S Firmware-Aktualisierung"));
         ASSERT_FALSE(controller.isWindowLoaded());
         controller.window();
@@ -44,36 +44,6 @@ TEST(AboutWindow, TheResourcesFolderGivesVersionCopyrightAndIcon)
         ASSERT_FALSE(icon.isNull());
         EXPECT_EQ(icon.pixelColor(64, 64) == QColor(Qt::darkBlue), complete);
     }
-}
-
-TEST(AboutWindow, TheMenuItemShowsOneWindowAndBringsItBack)
-{
-    ScratchFolder folder;
-    folder.write(QStringLiteral("Info.json"), kInfo);
-    MainWindow window;
-    AppDelegate delegate(window, Resources(folder.path()));
-    window.show();
-    delegate.firmwareProductName = QStringLiteral("LUMIVEX T");
-
-    AboutWindowController &shared = AboutWindowController::defaultController();
-    window.applicationMenu()->actions().at(0)->trigger();
-    ASSERT_TRUE(shared.isWindowLoaded());
-    QWidget *about = shared.window();
-    EXPECT_TRUE(about->isVisible());
-    const QString name = shared.appNameLabel->text();
-    EXPECT_FALSE(name.isEmpty());
-
-    // Closed, and asked for again with another product name: the same window, unchanged.
-    about->close();
-    delegate.firmwareProductName = QStringLiteral("LUMIVEX S");
-    delegate.about();
-    EXPECT_EQ(shared.window(), about);
-    EXPECT_TRUE(about->isVisible());
-    EXPECT_EQ(shared.appNameLabel->text(), name);
-
-    // An About window left open does not keep the application alive once the main window closes.
-    EXPECT_TRUE(quitsTheApplication([&window] { window.close(); }));
-    about->close();
 }
 
 } // namespace
