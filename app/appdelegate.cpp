@@ -2,6 +2,7 @@
 // controls; runs the launch sequence and presents status and progress.
 #include "app/appdelegate.h"
 
+#include "app/cameraidentity.h"
 #include "app/updaterun.h"
 
 #include "platform/language.h"
@@ -72,7 +73,7 @@ void AppDelegate::applicationDidFinishLaunching()
 
     prepareData();
 
-    firmwareProductName = b_firmwareTeacher ? QStringLiteral("LUMIVEX T") : QStringLiteral("LUMIVEX S");
+    firmwareProductName = productNameFor(b_firmwareTeacher);
     update_status_text(localizedFormat("Status_Msg_Please_Connect_Your_Cam", {firmwareProductName}));
     if (MainWindow *w = window())
         w->setWindowTitle(localizedFormat("Application_Title", {firmwareProductName}));
@@ -94,13 +95,11 @@ void AppDelegate::about()
 
 void AppDelegate::prepareData()
 {
-    if (myCatalogue.loadPlainImages(mResources))
-        forceUpdate = true;
-    else
-        myCatalogue.loadEncryptedResources(mResources);
-
-    if (const std::optional<bool> tKind = myCatalogue.readHeaders())
+    bool plain = false;
+    if (const std::optional<bool> tKind = myCatalogue.prepare(mResources, &plain))
         b_firmwareTeacher = *tKind;
+    if (plain)
+        forceUpdate = true;
 }
 
 void AppDelegate::update_status_text(StatusText text)

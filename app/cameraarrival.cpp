@@ -3,6 +3,7 @@
 // camera is being written, ends the process after an alert.
 #include "app/appdelegate.h"
 
+#include "app/cameraidentity.h"
 #include "app/updatedecision.h"
 #include "device/stdoutlog.h"
 #include "device/usbrequests.h"
@@ -43,29 +44,11 @@ void AppDelegate::deviceMatched(const UsbDeviceInfo &device)
     if (!device.productName.isNull())
         stdoutLine("Device: %s\n", device.productName.toUtf8().constData());
 
-    // Opened by the attachment the bus reported, so that of two cameras alike the one that
-    // arrived is the one asked. A device that is not a camera of the family keeps nothing.
-    if (!myHardware->initDevice(device.vendorId, device.productId, bxHardwareLib::kAnyInterfaceClass, device.id)) {
-        myHardware->custom_dealloc();
+    const std::optional<CameraIdentity> camera = identifyCamera(*myHardware, device);
+    if (!camera)
         return;
-    }
-    uint8_t chip = 0;
-    if (usbreq_readChipId(&chip) != UsbStatus::Success) {
-        myHardware->custom_dealloc();
-        return;
-    }
-    chipID = chip;
-
-    const UpdateFacts facts{
-        .chipID = chipID,
-        .cameraVersion = myHardware->GetFirmwareVersion(),
-        .product = removeEndSpaceFrom(myHardware->GetProductString()),
-        .catalogueTKind = b_firmwareTeacher,
-        .previousDeviceTKind = b_DeviceTeacher,
-        .firmwareProductName = firmwareProductName,
-        .language = languageCode(),
-        .downloadUrl = QUrl(mResources.infoString(QStringLiteral("Download URL"))),
-    };
+    chipID = camera->chipID;
+    const UpdateFacts facts = factsFor(*camera, b_firmwareTeacher, b_DeviceTeacher, mResources);
     const UpdateDecision decision = decideUpdate(myCatalogue, facts);
     b_DeviceTeacher = decision.deviceTKind;
 

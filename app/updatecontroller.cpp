@@ -4,6 +4,7 @@
 // the engine's progress and outcome into the window's texts.
 #include "app/appdelegate.h"
 
+#include "app/cameraidentity.h"
 #include "app/updatedecision.h"
 #include "app/updaterun.h"
 #include "platform/mainqueue.h"
@@ -117,7 +118,7 @@ void AppDelegate::execute_qlv2()
     });
     // What the completion names is taken now: a removal on the GUI thread resets the fields.
     const QString version = versionText(binVersion);
-    const QString product = b_DeviceTeacher ? QStringLiteral("LUMIVEX T") : QStringLiteral("LUMIVEX S");
+    const QString product = productNameFor(b_DeviceTeacher);
     r->onQueue(false, [this, r, version, product] {
         finishRun(*r, "execute_qlv2", [this, &version, &product] {
             update_progress_bar(float(percentage.load()), localizedFormat("Status_Msg_Update_Completed", {version, product}));

@@ -68,13 +68,17 @@ bool bxHardwareLib::initDevice(uint32_t vid, uint32_t pid, uint16_t interfaceCla
     custom_dealloc();
     UsbBus &bus = mBus ? *mBus : UsbBus::system();
     std::unique_ptr<UsbDevice> attached = bus.openDevice(device);
-    if (attached && (attached->info().vendorId != vid || attached->info().productId != pid))
+    if (attached && (attached->info().vendorId != vid || attached->info().productId != pid)) {
+        mOpenFailure = OpenFailure::NotAttached;
         return false;
+    }
     return openSession(std::move(attached), vid, pid, interfaceClass);
 }
 
 bool bxHardwareLib::openSession(std::unique_ptr<UsbDevice> device, uint32_t vid, uint32_t pid, uint16_t interfaceClass)
 {
+    mOpenFailure = OpenFailure::NotAttached;
+    mLastChip = 0;
     if (!device)
         return false;
 
@@ -93,6 +97,7 @@ bool bxHardwareLib::openSession(std::unique_ptr<UsbDevice> device, uint32_t vid,
     }
     // Without a HID interface there is no bridge to talk to: not a camera of this family, and
     // nothing is sent to it.
+    mOpenFailure = OpenFailure::NoBridgeInterface;
     if (!control || !hid)
         return false;
     gHIDInterfaceNumber = *hid;
@@ -100,14 +105,20 @@ bool bxHardwareLib::openSession(std::unique_ptr<UsbDevice> device, uint32_t vid,
 
     uint8_t chip = 0;
     _QLV2_FW_INFO record{};
+    mOpenFailure = OpenFailure::NoAnswer;
     if (usbreq_readRegister(0x00, &chip) == UsbStatus::Success) {
         readQLV2FirmwareInfo(record);
-        if (usbreq_readChipId(&chip) == UsbStatus::Success && (chip == kChipSKind || chip == kChipTKind)) {
-            myQLV2_FW_Info = record;
-            is_qlv2_hardware = 1;
-            mPid = uint16_t(pid);
-            mVid = uint16_t(vid);
-            return true;
+        if (usbreq_readChipId(&chip) == UsbStatus::Success) {
+            mLastChip = chip;
+            mOpenFailure = OpenFailure::UnknownChip;
+            if (chip == kChipSKind || chip == kChipTKind) {
+                myQLV2_FW_Info = record;
+                is_qlv2_hardware = 1;
+                mPid = uint16_t(pid);
+                mVid = uint16_t(vid);
+                mOpenFailure = OpenFailure::None;
+                return true;
+            }
         }
     }
     // Not a camera of this family after all: the next camera's requests must not go to it.

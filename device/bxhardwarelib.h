@@ -25,6 +25,8 @@ extern std::atomic<uint8_t> gHIDInterfaceNumber;
 // Bridge chip identifiers, as register 0x00 reads them: the two kinds of camera of the family.
 inline constexpr uint8_t kChipTKind = 0xB3;
 inline constexpr uint8_t kChipSKind = 0xB0;
+// The family's USB vendor identifier (the one the udev rule opens to the user at the seat).
+inline constexpr uint16_t kFamilyVendorId = 0xF055;
 
 class bxHardwareLib
 {
@@ -48,6 +50,12 @@ public:
     // The same for exactly the attachment the bus reported, which must carry these identifiers:
     // of two cameras with the same identifiers, the one that arrived.
     bool initDevice(uint32_t vid, uint32_t pid, uint16_t interfaceClass, UsbDeviceId device);
+    // Why the last initDevice kept no session, and the chip register it read (an unknown chip's
+    // identifier): whoever lists cameras says which were seen but could not be used.
+    enum class OpenFailure { None, NotAttached, NoBridgeInterface, NoAnswer, UnknownChip };
+    OpenFailure lastOpenFailure() const { return mOpenFailure; }
+    uint8_t lastChip() const { return mLastChip; }
+
     // Reads the firmware record from the camera's flash into myQLV2_FW_Info; a record that cannot
     // be read whole stays empty.
     bool loadQLV2FirmwareInfo();
@@ -92,4 +100,6 @@ private:
     static bool readQLV2FirmwareInfo(_QLV2_FW_INFO &info);
 
     UsbBus *mBus = nullptr;
+    OpenFailure mOpenFailure = OpenFailure::None;
+    uint8_t mLastChip = 0;
 };

@@ -216,6 +216,11 @@ bool spi_setWriteEnable(int flag)
     return flag == 1 ? spi_writeEnable() : spi_writeDisable();
 }
 
+bool spi_readJedecId(std::array<uint8_t, 3> &id)
+{
+    return spi_receiveBytes(kChannel, 1, &kReadJedec, 1, 3, id.data());
+}
+
 bool spi_identifyFlash(SPI_FLASH_INFO_t *info)
 {
     Stopwatch stopwatch;
@@ -223,7 +228,7 @@ bool spi_identifyFlash(SPI_FLASH_INFO_t *info)
         std::array<uint8_t, 3> id{};
         // A read that fails is asked again within the same second: giving up at once would leave
         // an erased camera unwritten over one glitch on the wire.
-        if (!spi_receiveBytes(kChannel, 1, &kReadJedec, 1, 3, id.data())) {
+        if (!spi_readJedecId(id)) {
             if (!gUSBInterface.load())
                 return false; // no camera to ask
             continue;

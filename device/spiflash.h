@@ -92,6 +92,8 @@ bool spi_protect();
 bool spi_setProtection(int protect);
 bool spi_setWriteEnable(int flag);
 bool spi_identifyFlash(SPI_FLASH_INFO_t *info);
+// The part's JEDEC identifier (manufacturer, memory type, capacity), asked once.
+bool spi_readJedecId(std::array<uint8_t, 3> &id);
 bool spi_eraseSector(uint32_t address);
 // The caller keeps each call within one page of the chip.
 bool spi_programPage(uint32_t address, uint32_t length, const uint8_t *data);

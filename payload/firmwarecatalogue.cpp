@@ -181,6 +181,14 @@ std::optional<bool> FirmwareCatalogue::readHeaders()
     return tKind;
 }
 
+std::optional<bool> FirmwareCatalogue::prepare(const Resources &resources, bool *plain)
+{
+    *plain = loadPlainImages(resources);
+    if (!*plain)
+        loadEncryptedResources(resources);
+    return readHeaders();
+}
+
 int FirmwareCatalogue::lastImageNamed(QStringView token) const
 {
     int index = -1;

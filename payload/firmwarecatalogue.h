@@ -66,6 +66,10 @@ public:
     // whether the last accepted image is of the T kind, or nothing when none was accepted.
     std::optional<bool> readHeaders();
 
+    // The whole load as the launch does it: the plain images, else the encrypted catalogue, then
+    // the headers. plain tells which source gave the images; the result is readHeaders'.
+    std::optional<bool> prepare(const Resources &resources, bool *plain);
+
     // The last image with an accepted header whose name holds token; -1 when there is none.
     int lastImageNamed(QStringView token) const;
 

@@ -17,6 +17,7 @@
 
 #include <libusb-1.0/libusb.h>
 
+#include <array>
 #include <atomic>
 #include <map>
 #include <mutex>
@@ -55,6 +56,17 @@ QString sysfsProductName(libusb_device *device)
             return attribute(folder, "product");
     }
     return QString();
+}
+
+// The name Linux gives the socket in /sys/bus/usb/devices: bus, then the port path.
+QString locationOf(libusb_device *device)
+{
+    std::array<uint8_t, 8> ports{};
+    const int depth = libusb_get_port_numbers(device, ports.data(), int(ports.size()));
+    QString location = QString::number(libusb_get_bus_number(device));
+    for (int i = 0; i < depth; ++i)
+        location += (i == 0 ? u'-' : u'.') + QString::number(ports[size_t(i)]);
+    return location;
 }
 
 std::vector<UsbInterfaceInfo> interfacesOf(libusb_device *device)
@@ -175,6 +187,7 @@ struct LibusbBus::State
         }
         info.productName = sysfsProductName(device);
         info.interfaces = interfacesOf(device);
+        info.location = locationOf(device);
         return info;
     }
 

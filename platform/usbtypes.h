@@ -61,5 +61,8 @@ struct UsbDeviceInfo
     uint16_t vendorId = 0;
     uint16_t productId = 0;
     QString productName; // the "USB Product Name"; null when the device reports none
+    // Where it is plugged in, as "bus-port.port…" (1-2.4: bus 1, port 4 of the hub on port 2):
+    // the same for whatever device sits in that socket, across runs.
+    QString location;
     std::vector<UsbInterfaceInfo> interfaces; // in interface-number order
 };

@@ -131,6 +131,7 @@ UsbDeviceInfo VirtualBus::describe(size_t index) const
     info.productId = config.pid;
     info.productName = config.product;
     info.interfaces = config.interfaceInfos();
+    info.location = config.port.isEmpty() ? QStringLiteral("1-%1").arg(index + 1) : config.port;
     return info;
 }
 

@@ -315,6 +315,7 @@ std::optional<std::vector<VirtualCameraConfig>> VirtualCameraConfig::parse(const
         read.boolean("never_ready", config.neverReady);
         read.numbers("lose_programs", config.losePrograms);
         read.path("trace", config.trace);
+        read.text("port", config.port);
         if (!read.ok())
             return std::nullopt;
         if (config.flashSize == 0) {

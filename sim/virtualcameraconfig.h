@@ -37,6 +37,8 @@ struct VirtualCameraConfig
     bool neverReady = false;
     std::set<uint64_t> losePrograms;
     QString trace;
+    // Where the device seems plugged in ("bus-port.port…"); empty: "1-<its place in the list>".
+    QString port;
 
     // Interfaces as the bus lists them: numbered in array order.
     std::vector<UsbInterfaceInfo> interfaceInfos() const;
