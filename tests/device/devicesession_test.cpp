@@ -124,8 +124,10 @@ TEST(DeviceSession, EachOpenReachesTheCameraItNamesAndAFailedOneLeavesNothing)
 }
 
 // Writes longer than 64 bytes go in chunks, the continued chunk carrying data and not a new
-// address; a first chunk that fails fails the write, though the last one went through.
-TEST(DeviceSession, I2cWritesGoInChunksOf64)
+// address; a first chunk that fails fails the write, though the last one went through. A failed
+// EEPROM write and a read answered short are printed, and the read leaves the buffer as it was.
+// The descriptor block is read once per session, and again by every new session.
+TEST(DeviceSession, I2cChunksEepromFailuresAndTheBlockOfTheSession)
 {
     FlashSession session;
     const std::vector<uint8_t> bytes = pattern(100, 0); // the first two address 0x0007
@@ -137,33 +139,26 @@ TEST(DeviceSession, I2cWritesGoInChunksOf64)
     const std::vector<uint8_t> eeprom = session.camera().eepromContents();
     EXPECT_TRUE(std::equal(bytes.begin() + 2, bytes.end(), eeprom.begin() + 7));
 
-    FlashSession stalled({{"fail_transfers", QJsonArray{kOpeningTransfers + 1}}});
-    EXPECT_EQ(usbreq_i2cWrite(&stalled.hardware, 0xA0, 100, bytes.data(), false), 0xE000404Fu);
+    FlashSession stalled({{"fail_transfers", QJsonArray{kOpeningTransfers + 1, kOpeningTransfers + 3}}});
+    bxHardwareLib &hardware = stalled.hardware;
+    EXPECT_EQ(usbreq_i2cWrite(&hardware, 0xA0, 100, bytes.data(), false), 0xE000404Fu);
     EXPECT_EQ(stalled.sent().size(), 2u);
-}
-
-// A failed EEPROM write and a read answered short are printed, and the read leaves the buffer as
-// it was. The descriptor block is read once per session, and again by every new session.
-TEST(DeviceSession, EepromFailuresAndTheBlockOfTheSession)
-{
-    FlashSession session({{"fail_transfers", QJsonArray{kOpeningTransfers + 1}}});
-    bxHardwareLib &hardware = session.hardware;
-    std::vector<uint8_t> bytes(32, 0xEE);
+    std::vector<uint8_t> piece(32, 0xEE);
     uint32_t status = 0;
-    EXPECT_EQ(printedBy([&] { status = hardware.fEEPROMWrite(0x0164, 32, bytes.data()); }),
+    EXPECT_EQ(printedBy([&] { status = hardware.fEEPROMWrite(0x0164, 32, piece.data()); }),
               "CameraControl Error: usbreq_i2cWrite (e000404f)\n");
     EXPECT_EQ(status, 0xE000404Fu);
-    session.camera().answerShort(session.camera().transferCount() + 2, 16);
-    EXPECT_EQ(printedBy([&] { status = hardware.fEEPROMRead(0x0164, 32, bytes.data()); }),
+    stalled.camera().answerShort(stalled.camera().transferCount() + 2, 16);
+    EXPECT_EQ(printedBy([&] { status = hardware.fEEPROMRead(0x0164, 32, piece.data()); }),
               "CameraControl Error: usbreq_i2cRead (e00002e7)\n");
     EXPECT_EQ(status, kShortAnswer);
-    EXPECT_EQ(bytes, std::vector<uint8_t>(32, 0xEE));
+    EXPECT_EQ(piece, std::vector<uint8_t>(32, 0xEE));
 
     for (int round = 0; round < 2; ++round) {
-        ASSERT_TRUE(round == 0 || session.open());
-        session.mark();
+        ASSERT_TRUE(round == 0 || stalled.open());
+        stalled.mark();
         EXPECT_EQ(hardware.GetEeprom256Bytes(), hardware.GetEeprom256Bytes());
-        EXPECT_EQ(session.sent().size(), 16u); // eight pieces, each an address and a read
+        EXPECT_EQ(stalled.sent().size(), 16u); // eight pieces, each an address and a read
     }
 }
 

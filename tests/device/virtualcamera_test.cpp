@@ -18,6 +18,7 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+constexpr uint32_t kStall = 0xE000404F;
 
 VirtualCameraConfig configOf(const QJsonObject &object, const QString &folder = {})
 {
@@ -36,42 +37,29 @@ Bytes spi(SpiFlash &flash, Bytes bytes, size_t answer = 0)
 
 uint8_t status(SpiFlash &flash) { return spi(flash, {0x05}, 1)[0]; }
 
-Bytes read(SpiFlash &flash, uint32_t address, size_t length)
+Bytes addressed(uint8_t opcode, uint32_t address, const Bytes &data = {})
 {
-    return spi(flash, {0x03, uint8_t(address >> 16), uint8_t(address >> 8), uint8_t(address)}, length);
+    Bytes bytes{opcode, uint8_t(address >> 16), uint8_t(address >> 8), uint8_t(address)};
+    bytes.resize(4 + data.size());
+    std::copy(data.begin(), data.end(), bytes.begin() + 4);
+    return bytes;
 }
 
-void program(SpiFlash &flash, uint32_t address, const Bytes &data)
-{
-    spi(flash, {0x06});
-    Bytes bytes{0x02, uint8_t(address >> 16), uint8_t(address >> 8), uint8_t(address)};
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    spi(flash, bytes);
-}
+Bytes read(SpiFlash &flash, uint32_t address, size_t length) { return spi(flash, addressed(0x03, address), length); }
+void program(SpiFlash &flash, uint32_t address, const Bytes &data) { spi(flash, {0x06}), spi(flash, addressed(0x02, address, data)); }
 
 // Control transfers straight to the model, as the bus would hand them over.
-uint32_t transfer(CameraModel &model, uint8_t type, uint8_t request, uint16_t value, uint16_t index, Bytes &data)
+uint32_t transfer(CameraModel &model, uint8_t type, uint8_t request, uint16_t value, uint16_t index, Bytes data)
 {
     UsbDeviceRequest r{.bmRequestType = type, .bRequest = request, .wValue = value, .wIndex = index,
                        .wLength = uint16_t(data.size()), .pData = data.data()};
     return model.controlTransfer(r, model.attachment());
 }
 
-uint32_t setReport(CameraModel &model, Bytes data)
-{
-    return transfer(model, 0x21, 0x09, uint16_t(0x0300 | data[0]), 3, data);
-}
-
-uint32_t getReport(CameraModel &model)
-{
-    Bytes data(41, 0x93);
-    return transfer(model, 0xA1, 0x01, 0x0393, 3, data);
-}
-
-uint32_t i2cWrite(CameraModel &model, Bytes bytes, bool hold = false)
-{
-    return transfer(model, 0x40, hold ? 0x03 : 0x02, 0, 0xA0, bytes);
-}
+uint32_t setReport(CameraModel &model, Bytes data) { return transfer(model, 0x21, 0x09, uint16_t(0x0300 | data[0]), 3, data); }
+uint32_t getReport(CameraModel &model) { return transfer(model, 0xA1, 0x01, 0x0393, 3, Bytes(41, 0x93)); }
+uint32_t i2cWrite(CameraModel &model, Bytes bytes, bool hold = false) { return transfer(model, 0x40, hold ? 0x03 : 0x02, 0, 0xA0, bytes); }
+uint32_t i2cRead(CameraModel &model, uint16_t address = 0xA0) { return transfer(model, 0xC0, 0x02, 0, address, Bytes(4)); }
 
 const Bytes kRegisterRead{0x87, 0x08, 0, 0, 4};
 
@@ -133,7 +121,6 @@ TEST(SpiFlashModel, WhileBusyOnlyStatusReadsAreAnswered)
         EXPECT_EQ(spi(*flash, {0x9F}, 3), (Bytes{0xFF, 0xFF, 0xFF}));
         EXPECT_EQ(read(*flash, 0, 2), (Bytes{0xFF, 0xFF})); // byte 0 holds 0x00 in `stuck`
     }
-
 }
 
 // A memory with a file reads it at every plug (0xFF where it is short) and writes each change
@@ -169,14 +156,10 @@ TEST(SpiFlashModel, MemoriesReadTheirFileAtEveryPlugOrKeepTheirContentAndProtect
 
 TEST(Bridge, StallsWhatTheHardwareWouldNotAnswerAndMalformedRequests)
 {
-    const auto sized = [](size_t length, Bytes head) {
-        head.resize(length, 0);
-        return head;
-    };
+    const auto sized = [](size_t length, Bytes head) { return head.resize(length, 0), head; };
     // `announcement`: the command report sent first, if any.
-    struct Case { const char *name; Bytes announcement; uint8_t bmRequestType, bRequest; uint16_t wValue, wIndex; Bytes data; };
     const Bytes spiWrite{0x87, 0x0B, 0, 0, 0};
-    const Case cases[] = {
+    const struct { const char *name; Bytes announcement; uint8_t bmRequestType, bRequest; uint16_t wValue, wIndex; Bytes data; } cases[] = {
         {"data report read without announcement", {}, 0xA1, 0x01, 0x0393, 3, sized(41, {0x93})},
         {"unknown report", {}, 0x21, 0x09, 0x0342, 3, {0x42, 0, 0, 0, 0}},
         {"not the HID interface", {}, 0x21, 0x09, 0x0387, 0, kRegisterRead},
@@ -190,13 +173,10 @@ TEST(Bridge, StallsWhatTheHardwareWouldNotAnswerAndMalformedRequests)
     };
     CameraBench bench;
     CameraModel &model = bench.camera();
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        if (!c.announcement.empty()) {
-            ASSERT_EQ(setReport(model, c.announcement), 0u);
-        }
-        Bytes data = c.data;
-        EXPECT_EQ(transfer(model, c.bmRequestType, c.bRequest, c.wValue, c.wIndex, data), 0xE000404Fu);
+        ASSERT_TRUE(c.announcement.empty() || setReport(model, c.announcement) == 0);
+        EXPECT_EQ(transfer(model, c.bmRequestType, c.bRequest, c.wValue, c.wIndex, c.data), kStall);
     }
     const auto flash = model.flashContents();
     EXPECT_TRUE(std::all_of(flash.begin(), flash.end(), [](uint8_t b) { return b == 0xFF; }));
@@ -204,12 +184,11 @@ TEST(Bridge, StallsWhatTheHardwareWouldNotAnswerAndMalformedRequests)
 
     ASSERT_EQ(setReport(model, kRegisterRead), 0u);
     ASSERT_EQ(getReport(model), 0u);
-    EXPECT_EQ(getReport(model), 0xE000404Fu); // an announcement holds once
+    EXPECT_EQ(getReport(model), kStall); // an announcement holds once
 
     CameraBench webcam(QJsonObject{{"chip", QJsonValue::Null}});
-    EXPECT_EQ(setReport(webcam.camera(), kRegisterRead), 0xE000404Fu);
-    Bytes i2c(4);
-    EXPECT_EQ(transfer(webcam.camera(), 0xC0, 0x02, 0, 0xA0, i2c), 0xE000404Fu);
+    EXPECT_EQ(setReport(webcam.camera(), kRegisterRead), kStall);
+    EXPECT_EQ(i2cRead(webcam.camera()), kStall);
 }
 
 // A stalled transfer takes nothing from the device and ends a held I2C write; the device leaves
@@ -224,11 +203,10 @@ TEST(Bridge, FaultOptionsStallEndHeldWritesAndUnplug)
     QObject context;
     auto token = bench.bus().watch(&context, [&](const UsbDeviceInfo &) { ++arrived; }, [&](const UsbDeviceInfo &) { left = true; });
     EXPECT_EQ(setReport(model, kRegisterRead), 0u);
-    EXPECT_EQ(getReport(model), 0xE000404Fu);
+    EXPECT_EQ(getReport(model), kStall);
     EXPECT_EQ(getReport(model), 0u); // the stalled transfer left the announcement
     ASSERT_EQ(i2cWrite(model, {0x00, 0x10}, true), 0u); // the address of a read
-    Bytes data(4);
-    EXPECT_EQ(transfer(model, 0xC0, 0x02, 0, 0xA0, data), 0xE000404Fu);
+    EXPECT_EQ(i2cRead(model), kStall);
     ASSERT_EQ(i2cWrite(model, {0x00, 0x20, 0xAB}), 0u); // a new write: address first
     EXPECT_EQ(model.eepromContents()[0x10], 0xFF);
     EXPECT_EQ(model.eepromContents()[0x20], 0xAB);
@@ -237,7 +215,7 @@ TEST(Bridge, FaultOptionsStallEndHeldWritesAndUnplug)
     EXPECT_TRUE(processEventsUntil([&] { return left; }));
     const auto trace = bench.trace();
     ASSERT_EQ(trace.size(), 8u);
-    EXPECT_EQ(trace[1].status, 0xE000404Fu);
+    EXPECT_EQ(trace[1].status, kStall);
     EXPECT_EQ(trace[1].data, ""); // nothing read when stalled
     EXPECT_EQ(trace[7].status, 0xE00002C0u);
     EXPECT_EQ(bench.bus().openDevice(0xF055, 0x5201), nullptr);
