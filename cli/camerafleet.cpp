@@ -1,0 +1,298 @@
+// Every camera of the family on the bus, for the command line.
+#include "cli/camerafleet.h"
+
+#include "cli/clioptions.h"
+#include "cli/interruption.h"
+#include "device/flashupdate.h"
+#include "device/spiflash.h"
+#include "platform/resources.h"
+#include "platform/systemlog.h"
+#include "ui/localization.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QObject>
+
+#include <algorithm>
+
+namespace {
+
+constexpr uint32_t kReadPiece = 0x1000;
+
+QString openFailure(const bxHardwareLib &hardware)
+{
+    switch (hardware.lastOpenFailure()) {
+    case bxHardwareLib::OpenFailure::NotAttached:
+        return QStringLiteral("cannot be opened: it has left, or this user may not open it (see the README on USB permissions)");
+    case bxHardwareLib::OpenFailure::NoBridgeInterface:
+        return QStringLiteral("no Video Control and HID interfaces: no bridge to talk to");
+    case bxHardwareLib::OpenFailure::UnknownChip:
+        return QStringLiteral("unknown bridge chip 0x%1").arg(hardware.lastChip(), 2, 16, QLatin1Char('0'));
+    case bxHardwareLib::OpenFailure::NoAnswer:
+    case bxHardwareLib::OpenFailure::None:
+        break;
+    }
+    return QStringLiteral("the bridge does not answer");
+}
+
+class ProgressToReporter : public UpdateProgressSink
+{
+public:
+    ProgressToReporter(CliReporter &reporter, QString device)
+        : mReporter(reporter)
+        , mDevice(std::move(device))
+    {
+    }
+    void progress(double percent, Stage) override { mReporter.progress(mDevice, "writing", percent); }
+
+private:
+    CliReporter &mReporter;
+    QString mDevice;
+};
+
+} // namespace
+
+CameraFleet::CameraFleet(UsbBus &bus, const Resources &resources, CliReporter &reporter)
+    : mBus(bus)
+    , mResources(resources)
+    , mReporter(reporter)
+    , mHardware(bus)
+{
+    for (const QString &problem : resources.problems())
+        systemLogFailure("lumivex-cli", problem);
+    bool plain = false;
+    mCatalogueTKind = mCatalogue.prepare(resources, &plain).value_or(false);
+}
+
+std::vector<UsbDeviceInfo> CameraFleet::attachedCameras()
+{
+    // Every device already attached arrives inside watch(); nothing later is waited for.
+    std::vector<UsbDeviceInfo> cameras;
+    QObject context;
+    const auto ignore = [](const UsbDeviceInfo &) {};
+    static_cast<void>(mBus.watch(
+        &context,
+        [&cameras](const UsbDeviceInfo &device) {
+            if (device.vendorId == kFamilyVendorId)
+                cameras.push_back(device);
+        },
+        ignore));
+    std::sort(cameras.begin(), cameras.end(),
+              [](const UsbDeviceInfo &a, const UsbDeviceInfo &b) { return a.location < b.location; });
+    return cameras;
+}
+
+std::optional<UsbDeviceInfo> CameraFleet::cameraAt(const QString &location)
+{
+    const std::vector<UsbDeviceInfo> cameras = attachedCameras();
+    const auto found = std::find_if(cameras.begin(), cameras.end(),
+                                    [&](const UsbDeviceInfo &device) { return device.location == location; });
+    if (found != cameras.end())
+        return *found;
+    QStringList present;
+    for (const UsbDeviceInfo &device : cameras)
+        present << device.location;
+    mReporter.note(QStringLiteral("lumivex-cli: no camera of the family at %1 (attached: %2)")
+                       .arg(location, present.isEmpty() ? QStringLiteral("none") : present.join(QStringLiteral(", "))));
+    return std::nullopt;
+}
+
+CameraFleet::Examined CameraFleet::examine(const UsbDeviceInfo &device, bool keepOpen)
+{
+    Examined examined{device, identifyCamera(mHardware, device), {}, {}};
+    if (!examined.camera) {
+        examined.failure = openFailure(mHardware);
+        examined.unknownChip = mHardware.lastOpenFailure() == bxHardwareLib::OpenFailure::UnknownChip;
+        return examined;
+    }
+    // Each camera is judged on its own: no earlier camera's kind carries over.
+    examined.decision = decideUpdate(mCatalogue, factsFor(*examined.camera, mCatalogueTKind, false, mResources));
+    if (!keepOpen)
+        mHardware.custom_dealloc();
+    return examined;
+}
+
+void CameraFleet::report(const Examined &e)
+{
+    CliReporter::Camera row;
+    row.device = e.device.location;
+    row.product = e.device.productName;
+    if (!e.camera) {
+        row.decision = QStringLiteral("cannot open");
+        row.reason = e.failure;
+        if (e.unknownChip)
+            row.kind = QStringLiteral("unknown chip");
+        mReporter.camera(row);
+        return;
+    }
+    row.kind = e.camera->chipID == kChipTKind ? QStringLiteral("T") : QStringLiteral("S");
+    row.product = e.camera->product;
+    row.installed = versionText(e.camera->version);
+    switch (e.decision.outcome) {
+    case UpdateDecision::Outcome::Offer:
+        row.decision = QStringLiteral("offer");
+        row.image = mCatalogue.UnzippedBinFileNames.at(e.decision.binIndex);
+        row.offered = versionText(e.decision.binVersion);
+        break;
+    case UpdateDecision::Outcome::Mismatch:
+        row.decision = QStringLiteral("mismatch");
+        row.reason = e.decision.text.plainText();
+        break;
+    case UpdateDecision::Outcome::UpToDate:
+        row.decision = QStringLiteral("up to date");
+        row.reason = e.decision.text.plainText();
+        break;
+    }
+    mReporter.camera(row);
+}
+
+int CameraFleet::list()
+{
+    for (const UsbDeviceInfo &device : attachedCameras())
+        report(examine(device));
+    return CliExit::Ok;
+}
+
+int CameraFleet::update(const QString &device, bool all, bool yes, const std::function<bool(const QString &)> &confirm,
+                        int recordsFd)
+{
+    std::vector<UsbDeviceInfo> chosen;
+    if (!device.isEmpty()) {
+        const std::optional<UsbDeviceInfo> camera = cameraAt(device);
+        if (!camera)
+            return CliExit::NoSuchDevice;
+        chosen.push_back(*camera);
+    } else {
+        chosen = attachedCameras();
+        if (chosen.size() > 1 && !all) {
+            mReporter.note(QStringLiteral("lumivex-cli: %1 cameras are attached: name one with --device ID, or use --all")
+                               .arg(chosen.size()));
+            return CliExit::BadArguments;
+        }
+    }
+
+    std::vector<Examined> offered;
+    for (const UsbDeviceInfo &camera : chosen) {
+        Examined examined = examine(camera);
+        report(examined);
+        if (examined.camera && examined.decision.outcome == UpdateDecision::Outcome::Offer)
+            offered.push_back(std::move(examined));
+        else
+            mReporter.result(camera.location, "untouched",
+                             examined.camera ? examined.decision.text.plainText() : examined.failure);
+    }
+    if (offered.empty()) {
+        mReporter.note(QStringLiteral("lumivex-cli: nothing to update"));
+        return CliExit::NothingToUpdate;
+    }
+
+    const QString question = localizedText("Status_Msg_Proceed_To_Update") + u'\n'
+                             + localizedFormat("Status_Msg_Proceed_To_Update_Warning", {productNameFor(mCatalogueTKind)});
+    if (!yes && !confirm(question)) {
+        for (const Examined &e : offered)
+            mReporter.result(e.device.location, "untouched", QStringLiteral("the update was declined"));
+        return CliExit::NothingToUpdate;
+    }
+
+    Interruption::install(recordsFd);
+    bool allVerified = true;
+    for (const Examined &e : offered) {
+        const QString &location = e.device.location;
+        if (Interruption::requested()) {
+            mReporter.result(location, "not started", QStringLiteral("interrupted"));
+            allVerified = false;
+            continue;
+        }
+        Interruption::setWriting(
+            QStringLiteral("\nInterrupted: the camera at %1 is being written and finishes first; no further camera "
+                           "is started. Ctrl-C again stops at once and may leave it unusable.\n").arg(location).toUtf8(),
+            mReporter.resultRecord(location, "failed", QStringLiteral("stopped while being written")),
+            QStringLiteral("\nStopped: the camera at %1 was left half-written.\n").arg(location).toUtf8());
+        QString reason;
+        const bool verified = write(e, &reason);
+        Interruption::clearWriting();
+        mReporter.result(location, verified ? "verified" : "failed", reason);
+        allVerified = allVerified && verified;
+    }
+    Interruption::uninstall();
+    return allVerified ? CliExit::Ok : CliExit::Failed;
+}
+
+bool CameraFleet::write(const Examined &e, QString *reason)
+{
+    // Opened afresh: the camera may have changed hands or firmware since it was looked at.
+    const Examined now = examine(e.device, true);
+    if (!now.camera || now.decision.outcome != UpdateDecision::Outcome::Offer || now.decision.binIndex != e.decision.binIndex) {
+        *reason = now.camera ? QStringLiteral("the camera changed since it was examined") : now.failure;
+        mHardware.custom_dealloc();
+        return false;
+    }
+    const QByteArray &image = mCatalogue.UnzippedBinFileData.at(e.decision.binIndex);
+    ProgressToReporter sink(mReporter, e.device.location);
+    FlashUpdate flash(std::vector<uint8_t>(image.begin(), image.end()), sink);
+    mReporter.progress(e.device.location, "erasing", 0);
+    bool verified = flash.spi_erase_firmware() && flash.spi_update_firmware();
+    if (verified) {
+        mReporter.progress(e.device.location, "verifying", 0);
+        verified = flash.spi_verify_firmware();
+    }
+    *reason = QString::fromStdString(flash.failureReason());
+    mHardware.custom_dealloc();
+    return verified;
+}
+
+int CameraFleet::dump(const QString &device, const QString &file)
+{
+    const std::optional<UsbDeviceInfo> camera = cameraAt(device);
+    if (!camera)
+        return CliExit::NoSuchDevice;
+    if (QFileInfo::exists(file)) {
+        mReporter.note(QStringLiteral("lumivex-cli: %1 exists; it is not overwritten").arg(file));
+        return CliExit::BadArguments;
+    }
+    const Examined opened = examine(*camera, true);
+    const auto fail = [&](const QString &reason) {
+        mHardware.custom_dealloc();
+        mReporter.result(device, "failed", reason);
+        return CliExit::Failed;
+    };
+    if (!opened.camera)
+        return fail(opened.failure);
+
+    // The capacity byte of the JEDEC identifier gives the part's size; the table's size column
+    // is what the updater writes, not always what the part holds.
+    std::array<uint8_t, 3> jedec{};
+    if (!spi_readJedecId(jedec))
+        return fail(QStringLiteral("the flash does not give its JEDEC identifier"));
+    const QString jedecText = QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(jedec.data()), 3).toHex().toUpper());
+    uint32_t capacity = jedecCapacity(jedec);
+    if (capacity == 0) {
+        const auto row = std::find_if(gSPIFlashChips.begin(), gSPIFlashChips.end(),
+                                      [&](const SPI_FLASH_CHIP_t &chip) { return chip.jedecId == jedec; });
+        if (row == gSPIFlashChips.end())
+            return fail(QStringLiteral("flash part %1 does not say how much it holds").arg(jedecText));
+        capacity = row->size;
+    }
+
+    QByteArray content(qsizetype(capacity), '\0');
+    for (uint32_t address = 0; address < capacity; address += kReadPiece) {
+        mReporter.progress(device, "reading", 100.0 * address / capacity);
+        const uint32_t length = std::min(kReadPiece, capacity - address);
+        if (!spi_readData(address, length, reinterpret_cast<uint8_t *>(content.data()) + address))
+            return fail(QStringLiteral("reading the flash at 0x%1 failed").arg(address, 0, 16));
+    }
+    mHardware.custom_dealloc();
+
+    // NewOnly: a file that appeared meanwhile is not overwritten either.
+    QFile out(file);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly) || out.write(content) != content.size() || !out.flush()) {
+        const QString error = out.errorString();
+        if (out.isOpen())
+            out.remove();
+        mReporter.result(device, "failed", QStringLiteral("cannot write %1: %2").arg(file, error));
+        return CliExit::Failed;
+    }
+    mReporter.result(device, "dumped", QStringLiteral("%1 bytes of flash %2 saved in %3").arg(capacity).arg(jedecText, file),
+                     {{"file", file}, {"bytes", qint64(capacity)}, {"jedec", jedecText}});
+    return CliExit::Ok;
+}

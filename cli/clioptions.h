@@ -1,0 +1,34 @@
+// What lumivex-cli is asked to do: the command, its options, and the exit statuses it answers
+// with, so that a script can tell "nothing to do" from "failed".
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <variant>
+
+namespace CliExit {
+constexpr int Ok = 0;              // every chosen camera ended verified (or the listing/dump worked)
+constexpr int Failed = 1;          // a camera did not end verified, or the dump could not be made
+constexpr int BadArguments = 2;    // the command line makes no sense, or the dump's file exists
+constexpr int NothingToUpdate = 3; // no chosen camera is offered an image, or the update was declined
+constexpr int NoSuchDevice = 4;    // no camera of the family at the --device given
+} // namespace CliExit
+
+struct CliOptions
+{
+    enum class Command { List, Update, Dump, Help };
+
+    Command command = Command::Help;
+    bool json = false;
+    bool yes = false;
+    bool all = false;
+    QString device; // a location such as 1-2.4; empty: not given
+    QString file;   // the dump's file
+};
+
+// Reads the arguments after the program name; a one-line reason when they make no sense.
+std::variant<CliOptions, QString> parseCliArguments(const QStringList &arguments);
+
+// Commands, options and exit statuses, for --help.
+QString cliHelpText();

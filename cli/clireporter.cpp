@@ -1,0 +1,118 @@
+// What lumivex-cli tells, and where.
+#include "cli/clireporter.h"
+
+#include <QJsonDocument>
+
+namespace {
+
+constexpr int kBarWidth = 30;
+
+QString joined(std::initializer_list<QString> parts)
+{
+    QStringList present;
+    for (const QString &part : parts) {
+        if (!part.isEmpty())
+            present << part;
+    }
+    return present.join(QStringLiteral("  "));
+}
+
+} // namespace
+
+CliReporter::CliReporter(bool json, std::FILE *records, std::FILE *notes, bool notesAreTerminal)
+    : mJson(json)
+    , mRecords(records)
+    , mNotes(notes)
+    , mTerminal(notesAreTerminal)
+{
+}
+
+QByteArray CliReporter::format(const QJsonObject &json, const QString &text) const
+{
+    return (mJson ? QJsonDocument(json).toJson(QJsonDocument::Compact) : text.toUtf8()) + '\n';
+}
+
+void CliReporter::write(const QByteArray &record)
+{
+    endProgressLine();
+    std::fwrite(record.constData(), 1, size_t(record.size()), mRecords);
+    std::fflush(mRecords);
+}
+
+void CliReporter::camera(const Camera &c)
+{
+    QJsonObject json{{"event", "camera"}, {"device", c.device}, {"kind", c.kind}, {"product", c.product},
+                     {"installed", c.installed}, {"decision", c.decision}};
+    if (!c.image.isEmpty()) {
+        json.insert(QStringLiteral("image"), c.image);
+        json.insert(QStringLiteral("offered"), c.offered);
+    }
+    if (!c.reason.isEmpty())
+        json.insert(QStringLiteral("reason"), c.reason);
+    const QString decision = c.image.isEmpty() ? c.decision : QStringLiteral("offer %1 (%2)").arg(c.image, c.offered);
+    write(format(json, joined({c.device, c.kind, c.product, c.installed, decision}) + (c.reason.isEmpty() ? QString() : QStringLiteral(": ") + c.reason)));
+}
+
+void CliReporter::progress(const QString &device, const char *stage, double percent)
+{
+    const QString stageName = QString::fromLatin1(stage);
+    const int shown = int(percent);
+    const bool newStage = stageName != mProgressStage;
+    // Whole percents for a script and for the bar; tens for a log that is read later.
+    const int step = mJson || mTerminal ? 1 : 10;
+    if (!newStage && shown / step == mProgressShown / step)
+        return;
+    mProgressStage = stageName;
+    mProgressShown = shown;
+
+    if (mJson) {
+        write(format({{"event", "progress"}, {"device", device}, {"stage", stageName}, {"percent", shown}}, {}));
+        return;
+    }
+    if (!mTerminal) {
+        std::fprintf(mNotes, "%s %s %d%%\n", qPrintable(device), stage, shown);
+        std::fflush(mNotes);
+        return;
+    }
+    const int filled = shown * kBarWidth / 100;
+    std::fprintf(mNotes, "\r%s %-9s [%s%s] %3d%%", qPrintable(device), stage, QByteArray(filled, '#').constData(),
+                 QByteArray(kBarWidth - filled, '-').constData(), shown);
+    std::fflush(mNotes);
+    mBarOpen = true;
+}
+
+void CliReporter::endProgressLine()
+{
+    if (mBarOpen)
+        std::fputc('\n', mNotes);
+    mBarOpen = false;
+    mProgressStage.clear();
+    mProgressShown = -1;
+}
+
+QByteArray CliReporter::resultRecord(const QString &device, const char *outcome, const QString &reason) const
+{
+    QJsonObject json{{"event", "result"}, {"device", device}, {"outcome", outcome}};
+    if (!reason.isEmpty())
+        json.insert(QStringLiteral("reason"), reason);
+    return format(json, joined({device, QString::fromLatin1(outcome)}) + (reason.isEmpty() ? QString() : QStringLiteral(": ") + reason));
+}
+
+void CliReporter::result(const QString &device, const char *outcome, const QString &reason, QJsonObject extra)
+{
+    QByteArray record = resultRecord(device, outcome, reason);
+    if (mJson && !extra.isEmpty()) {
+        QJsonObject json = QJsonDocument::fromJson(record).object();
+        for (auto it = extra.begin(); it != extra.end(); ++it)
+            json.insert(it.key(), it.value());
+        record = format(json, {});
+    }
+    write(record);
+}
+
+void CliReporter::note(const QString &text)
+{
+    endProgressLine();
+    std::fprintf(mNotes, "%s\n", qPrintable(text));
+    std::fflush(mNotes);
+}

@@ -1,0 +1,50 @@
+// What lumivex-cli tells: records (a camera, a result) on standard output, as text or as one JSON
+// object per line, and human text (notes, the progress bar, the question) on standard error.
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+
+#include <cstdio>
+
+class CliReporter
+{
+public:
+    struct Camera
+    {
+        QString device;   // where it is plugged in
+        QString kind;     // "T", "S", "unknown chip" or empty when it could not be asked
+        QString product;
+        QString installed; // firmware version, 4 hex digits
+        QString decision; // "offer", "mismatch", "up to date" or "cannot open"
+        QString image;    // the offered image's name and version
+        QString offered;
+        QString reason;   // what the window would say, or why it cannot be opened
+    };
+
+    CliReporter(bool json, std::FILE *records, std::FILE *notes, bool notesAreTerminal);
+
+    void camera(const Camera &camera);
+    // stage: "erasing", "writing", "verifying", "reading"; percent from 0 to 100.
+    void progress(const QString &device, const char *stage, double percent);
+    // outcome: "verified", "failed", "untouched", "not started", "dumped".
+    void result(const QString &device, const char *outcome, const QString &reason = {}, QJsonObject extra = {});
+    void note(const QString &text);
+
+    // The result record as it would be written, for a signal handler that cannot format.
+    QByteArray resultRecord(const QString &device, const char *outcome, const QString &reason) const;
+
+private:
+    void write(const QByteArray &record);
+    QByteArray format(const QJsonObject &json, const QString &text) const;
+    void endProgressLine();
+
+    bool mJson;
+    std::FILE *mRecords;
+    std::FILE *mNotes;
+    bool mTerminal;
+    QString mProgressStage; // the stage the progress shown belongs to
+    int mProgressShown = -1;
+    bool mBarOpen = false;
+};
