@@ -82,18 +82,14 @@ bool AppBench::pressUpdate(bool confirm)
     mDelegate->button_update->click();
     drainMainQueue();
     for (QMessageBox *sheet : mWindow.findChildren<QMessageBox *>()) {
-        if (!sheet->isVisible() || sheet->text() != localizedText("Status_Msg_Proceed_To_Update"))
-            continue;
-        // The first button confirms, the second cancels.
-        const QList<QAbstractButton *> buttons = sheet->buttons();
-        if (buttons.size() != 2)
-            return false;
-        for (QAbstractButton *button : buttons) {
-            if (button->text() == localizedText(confirm ? "Button_OK" : "Button_Cancel"))
-                button->click();
+        // Two buttons: the first confirms, the second cancels.
+        if (sheet->isVisible() && sheet->text() == localizedText("Status_Msg_Proceed_To_Update") && sheet->buttons().size() == 2) {
+            for (QAbstractButton *button : sheet->buttons())
+                if (button->text() == localizedText(confirm ? "Button_OK" : "Button_Cancel"))
+                    button->click();
+            drainMainQueue();
+            return true;
         }
-        drainMainQueue();
-        return true;
     }
     return false;
 }
