@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QObject>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -33,6 +34,19 @@ QString openFailure(const bxHardwareLib &hardware)
         break;
     }
     return QStringLiteral("the bridge does not answer");
+}
+
+// 1-2 before 1-10: the bus and port numbers compare as numbers.
+bool locationBefore(const QString &a, const QString &b)
+{
+    const auto numbers = [](const QString &location) {
+        QList<int> parts;
+        for (const QString &part : location.split(QRegularExpression(QStringLiteral("[-.]"))))
+            parts << part.toInt();
+        return parts;
+    };
+    const QList<int> left = numbers(a), right = numbers(b);
+    return left != right ? left < right : a < b;
 }
 
 class ProgressToReporter : public UpdateProgressSink
@@ -78,7 +92,7 @@ std::vector<UsbDeviceInfo> CameraFleet::attachedCameras()
         },
         ignore));
     std::sort(cameras.begin(), cameras.end(),
-              [](const UsbDeviceInfo &a, const UsbDeviceInfo &b) { return a.location < b.location; });
+              [](const UsbDeviceInfo &a, const UsbDeviceInfo &b) { return locationBefore(a.location, b.location); });
     return cameras;
 }
 
