@@ -15,6 +15,8 @@ std::variant<CliOptions, QString> parseCliArguments(const QStringList &arguments
             options.yes = true;
         else if (argument == u"--all")
             options.all = true;
+        else if (argument == u"--verbose" || argument == u"-v")
+            options.verbose = true;
         else if (argument == u"--device" || argument.startsWith(u"--device=")) {
             const bool joined = argument.startsWith(u"--device=");
             if (!joined && i + 1 >= arguments.size())
@@ -78,6 +80,7 @@ QString cliHelpText()
         "  --yes, -y     no confirmation\n"
         "  --json        one JSON object per line on standard output (events camera, progress,\n"
         "                result); the human text goes to standard error\n"
+        "  --verbose, -v the camera session's diagnostic lines on standard error\n"
         "  --help, -h    this text\n"
         "\n"
         "Exit status:\n"

@@ -23,6 +23,7 @@ struct CliOptions
     bool json = false;
     bool yes = false;
     bool all = false;
+    bool verbose = false; // the camera session's own diagnostic lines on standard error
     QString device; // a location such as 1-2.4; empty: not given
     QString file;   // the dump's file
 };

@@ -66,7 +66,9 @@ void CliReporter::progress(const QString &device, const char *stage, double perc
     mProgressShown = shown;
 
     if (mJson) {
-        write(format({{"event", "progress"}, {"device", device}, {"stage", stageName}, {"percent", shown}}, {}));
+        const QByteArray record = format({{"event", "progress"}, {"device", device}, {"stage", stageName}, {"percent", shown}}, {});
+        std::fwrite(record.constData(), 1, size_t(record.size()), mRecords);
+        std::fflush(mRecords);
         return;
     }
     if (!mTerminal) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <variant>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -46,12 +47,13 @@ int main(int argc, char *argv[])
         return CliExit::Ok;
     }
 
-    // Standard output carries the records alone: the device lines that the camera session writes
-    // there join the human text on standard error.
+    // Standard output carries the records alone: the diagnostic lines that the camera session
+    // writes there go to standard error with --verbose, else nowhere.
     std::fflush(stdout);
     const int recordsFd = dup(STDOUT_FILENO);
     std::FILE *records = recordsFd >= 0 ? fdopen(recordsFd, "w") : nullptr;
-    if (!records || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+    const int diagnostics = options.verbose ? STDERR_FILENO : open("/dev/null", O_WRONLY);
+    if (!records || diagnostics < 0 || dup2(diagnostics, STDOUT_FILENO) < 0) {
         std::perror("lumivex-cli: standard output");
         return CliExit::Failed;
     }
