@@ -26,7 +26,7 @@ if ! DESTDIR=$stage cmake --install "$build" --prefix /usr/local --strip >"$work
     exit 1
 fi
 
-for program in lumivex-updater lumivex-pack; do
+for program in lumivex-updater lumivex-cli lumivex-pack; do
     file=$prefix/bin/$program
     if [[ ! -x $file ]]; then
         fail "$program not installed in bin/"
@@ -86,6 +86,12 @@ if ! grep -qF "$prompt" "$work/stderr.log"; then
     fail "the installed updater did not ask for a LUMIVEX T camera within 10 s; it logged:"
     cat "$work/stderr.log"
 fi
+
+# The installed command line reads the same installed catalogue.
+"$mkimage" --version 0x0100 --product "LUMIVEX T" "$work/camera.bin" >/dev/null && tail -c +5 "$work/camera.bin" >"$work/camera.flash"
+echo "{\"product\": \"LUMIVEX T\", \"flash\": \"$work/camera.flash\"}" >"$work/one-camera.json"
+env -u LUMIVEX_RESOURCES_DIR LUMIVEX_VIRTUAL_CAMERA="$work/one-camera.json" "$prefix/bin/lumivex-cli" list --json 2>/dev/null |
+    grep -q '"image":"cam_RZ52940.bin"' || fail "the installed lumivex-cli did not offer the installed catalogue's image"
 
 ((failed == 0)) && echo "ok: installed tree complete, and the installed updater found its resources"
 exit "$failed"
