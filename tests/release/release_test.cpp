@@ -274,5 +274,7 @@ TEST(Release, AHugeSparseImageIsSkippedUnread)
     EXPECT_TRUE(err.contains("Please connect your LUMIVEX T camera.")) << err.toStdString();
     EXPECT_TRUE(err.contains("cam_RZ52940_0103.bin is never offered: 2147483648 bytes, more than the 1048580")) << err.toStdString();
     ASSERT_TRUE(peak.hasMatch());
+#ifndef __SANITIZE_ADDRESS__ // the sanitizer's own bookkeeping is no measure of the updater's
     EXPECT_LT(peak.captured(1).toLongLong(), 100 * 1024);
+#endif
 }
