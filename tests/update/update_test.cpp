@@ -113,16 +113,10 @@ TEST(FlashUpdate, ErasesProgramsByThePartsPageAndProtects)
 // goes beyond 16-bit addresses.
 TEST(FlashUpdate, StopsWhereTheFlashCannotBeTrustedOrOvercomesTheFault)
 {
-    const struct
-    {
-        const char *name;
-        size_t length;
-        QJsonObject camera;
-        const char *failedCommand; // the first data report after the opening carrying it fails
-        Step failed;
-        const char *reason;
-        long identifierRequests; // none: nothing was sent at all
-    } cases[] = {
+    // failedCommand: the first data report after the opening that carries it fails; identifierRequests
+    // none: nothing was sent at all.
+    const struct { const char *name; size_t length; QJsonObject camera; const char *failedCommand; Step failed; const char *reason;
+                   long identifierRequests; } cases[] = {
         {"no prefix", 3, {}, nullptr, Step::Erase, "the image is shorter than its 4-byte prefix", 0},
         {"empty file", 0, {}, nullptr, Step::Erase, "the image is shorter than its 4-byte prefix", 0},
         {"unknown part", 8196, {{"jedec", "123456"}}, nullptr, Step::Program, "identifying the flash chip failed", 100},

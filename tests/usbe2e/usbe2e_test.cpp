@@ -166,10 +166,7 @@ private:
 class UsbEndToEnd : public ::testing::Test
 {
 protected:
-    struct Heard
-    {
-        std::vector<UsbDeviceInfo> arrived, removed;
-    };
+    struct Heard { std::vector<UsbDeviceInfo> arrived, removed; };
 
     void SetUp() override
     {
