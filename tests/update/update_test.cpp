@@ -6,6 +6,7 @@
 // bounded rewrites after a failed pass.
 #include "device/eepromupdate.h"
 #include "device/flashupdate.h"
+#include "device/spiflash.h"
 #include "tests/spiflash/spiwire.h"
 
 #include <gtest/gtest.h>
@@ -64,8 +65,7 @@ qint64 transferCarrying(const QString &command, const std::vector<uint8_t> &imag
 } // namespace
 
 // A protected flash holding older firmware: erase must unlock it, programs only clear bits, and
-// the flash holds the image, erased sectors after it, the older firmware beyond. (The lock set
-// again afterwards is checked through the window.)
+// the flash holds the image, erased sectors after it, the older firmware beyond, locked again.
 TEST(FlashUpdate, ErasesProgramsByThePartsPageAndProtects)
 {
     const struct { const char *jedec; size_t length /* of the image file */; uint32_t page, sectors; } cases[] = {
@@ -104,6 +104,9 @@ TEST(FlashUpdate, ErasesProgramsByThePartsPageAndProtects)
         std::fill_n(wanted.begin(), c.sectors * 0x1000, 0xFF);
         std::copy(image.begin() + 4, image.end(), wanted.begin());
         EXPECT_TRUE(session.camera().flashContents() == wanted);
+        uint8_t status = 0;
+        ASSERT_TRUE(spi_receiveBytes(0, 1, std::array<uint8_t, 1>{0x05}.data(), 1, 1, &status));
+        EXPECT_EQ(status & 0x0C, 0x0C);
     }
 }
 
