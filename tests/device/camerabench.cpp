@@ -17,10 +17,11 @@ CameraBench::CameraBench(QJsonArray cameras, const std::vector<uint8_t> &flash, 
             camera[QStringLiteral("trace")] = QStringLiteral("trace%1.jsonl").arg(i);
         mTraces.append(mFolder.filePath(camera[QStringLiteral("trace")].toString()));
         for (const auto &[memory, bytes] : {std::pair{"flash", &flash}, std::pair{"eeprom", &eeprom}}) {
-            if (i == 0 && !bytes->empty()) {
-                mFolder.write(QLatin1String(memory) + ".bin", QByteArray(reinterpret_cast<const char *>(bytes->data()), qsizetype(bytes->size())));
-                camera[QLatin1String(memory)] = QLatin1String(memory) + ".bin";
-            }
+            if (i > 0 || bytes->empty())
+                continue;
+            const QString file = QLatin1String(memory) + QStringLiteral(".bin");
+            mFolder.write(file, QByteArray(reinterpret_cast<const char *>(bytes->data()), qsizetype(bytes->size())));
+            camera[QLatin1String(memory)] = file;
         }
         cameras[i] = camera;
     }

@@ -16,8 +16,8 @@ struct SpiTransaction
     QString pieces; // each piece's byte count and end flag: "4/0 32/0 1/1 "
 };
 
-// A camera on its own bus, its memories holding `flash` and `eeprom` when they are given, with its session open
-// (a failed open fails the test); sent() is what went over the wire since.
+// A camera on its own bus, its memories holding `flash` and `eeprom` when they are given, with its
+// session open (a failed open fails the test); sent() is what went over the wire since.
 class FlashSession
 {
 public:
