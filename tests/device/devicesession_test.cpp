@@ -31,7 +31,8 @@ QString printedBy(Call &&call)
 } // namespace
 
 // The first Video Control interface carries the requests and the last HID interface is the one
-// the reports address; without either the camera is not of this family and hears nothing. Every
+// the reports address; without either the camera is not of this family, hears nothing and is
+// said to lack the bridge's interfaces. Every
 // interface of the class asked for is printed as it is looked at.
 TEST(DeviceSession, KeepsTheFirstVideoControlAndAddressesTheLastHidInterface)
 {
@@ -61,6 +62,7 @@ TEST(DeviceSession, KeepsTheFirstVideoControlAndAddressesTheLastHidInterface)
         bool opened = false;
         EXPECT_EQ(printedBy([&] { opened = hardware.initDevice(kVid, kPid, c.interfaceClass); }), printed);
         ASSERT_EQ(opened, c.kept >= 0);
+        EXPECT_EQ(hardware.lastOpenFailure(), opened ? bxHardwareLib::OpenFailure::None : bxHardwareLib::OpenFailure::NoBridgeInterface);
         EXPECT_EQ(opened ? hardware.GetUSBInterfaceInterfaceHandle()->number() : -1, c.kept);
         EXPECT_EQ(bench.trace().empty(), !opened);
         for (const TracedTransfer &t : bench.trace())
@@ -69,7 +71,8 @@ TEST(DeviceSession, KeepsTheFirstVideoControlAndAddressesTheLastHidInterface)
 }
 
 // Every open ends the session before it and reaches only the camera it names; one that cannot be
-// opened leaves no session and no identity behind, and the next open is heard by its own camera.
+// opened leaves no session and no identity behind, only the reason (and an unknown chip's
+// identifier), and the next open is heard by its own camera.
 TEST(DeviceSession, EachOpenReachesTheCameraItNamesAndAFailedOneLeavesNothing)
 {
     CameraBench bench(QJsonArray{QJsonObject{}, QJsonObject{}, QJsonObject{{"pid", "0x5202"}},
@@ -79,20 +82,22 @@ TEST(DeviceSession, EachOpenReachesTheCameraItNamesAndAFailedOneLeavesNothing)
     bench.camera(4).answerShort(2, 1); // the chip's byte, and no more
     bxHardwareLib hardware(bench.bus());
     // attachment: the camera whose attachment is named (-1: the first with these identifiers);
-    // reached: the camera that hears the open (-1: none), and how many transfers it hears.
-    const struct { uint32_t vid, pid; int attachment, reached; size_t heard; bool opened; const char *printedLast = ""; } steps[] = {
-        {kVid, kPid, 1, 1, 8, true},
-        {kVid, 0x5202, -1, 2, 8, true},
-        {kVid, kPid, -1, 0, 8, true},
-        {kVid, 0x5202, 1, -1, 0, false}, // the attachment carries other identifiers
-        {kVid, 0x1234, -1, -1, 0, false},
-        {0x1F055, kPid, -1, -1, 0, false}, // a vendor id beyond 16 bits
-        {0x1F055, kPid, 1, -1, 0, false},
-        {kVid, 0x7777, -1, 3, 1, false}, // the register read fails
-        {kVid, 0x7778, -1, 4, 2, false, "ControlRequestTO: 0xe00002e7\n"},
-        {kVid, 0x7779, -1, 5, 1, false, "ControlRequestTO: 0xe000404f\n"}, // a webcam without the bridge
-        {kVid, 0x777a, -1, 6, 8, false}, // a foreign chip
-        {kVid, kPid, 1, 1, 8, true},
+    // reached: the camera that hears the open (-1: none), and how many transfers it hears; failure:
+    // why no session was kept, None when one was.
+    using Failure = bxHardwareLib::OpenFailure;
+    const struct { uint32_t vid, pid; int attachment, reached; size_t heard; Failure failure; const char *printedLast = ""; } steps[] = {
+        {kVid, kPid, 1, 1, 8, Failure::None},
+        {kVid, 0x5202, -1, 2, 8, Failure::None},
+        {kVid, kPid, -1, 0, 8, Failure::None},
+        {kVid, 0x5202, 1, -1, 0, Failure::NotAttached}, // the attachment carries other identifiers
+        {kVid, 0x1234, -1, -1, 0, Failure::NotAttached},
+        {0x1F055, kPid, -1, -1, 0, Failure::NotAttached}, // a vendor id beyond 16 bits
+        {0x1F055, kPid, 1, -1, 0, Failure::NotAttached},
+        {kVid, 0x7777, -1, 3, 1, Failure::NoAnswer}, // the register read fails
+        {kVid, 0x7778, -1, 4, 2, Failure::NoAnswer, "ControlRequestTO: 0xe00002e7\n"},
+        {kVid, 0x7779, -1, 5, 1, Failure::NoAnswer, "ControlRequestTO: 0xe000404f\n"}, // a webcam without the bridge
+        {kVid, 0x777a, -1, 6, 8, Failure::UnknownChip}, // a foreign chip
+        {kVid, kPid, 1, 1, 8, Failure::None},
     };
     std::vector<size_t> heard(7, 0);
     for (const auto &step : steps) {
@@ -102,7 +107,11 @@ TEST(DeviceSession, EachOpenReachesTheCameraItNamesAndAFailedOneLeavesNothing)
             opened = step.attachment < 0 ? hardware.initDevice(step.vid, step.pid, kAny)
                                          : hardware.initDevice(step.vid, step.pid, kAny, bench.camera(size_t(step.attachment)).attachment());
         });
-        EXPECT_EQ(opened, step.opened);
+        EXPECT_EQ(opened, step.failure == Failure::None);
+        EXPECT_EQ(hardware.lastOpenFailure(), step.failure);
+        if (step.failure == Failure::UnknownChip) {
+            EXPECT_EQ(hardware.lastChip(), 0x42);
+        }
         EXPECT_EQ(out.right(qsizetype(qstrlen(step.printedLast))), step.printedLast);
         if (step.reached >= 0)
             heard[size_t(step.reached)] += step.heard;
