@@ -70,6 +70,7 @@ bool bxHardwareLib::initDevice(uint32_t vid, uint32_t pid, uint16_t interfaceCla
     std::unique_ptr<UsbDevice> attached = bus.openDevice(device);
     if (attached && (attached->info().vendorId != vid || attached->info().productId != pid)) {
         mOpenFailure = OpenFailure::NotAttached;
+        mLastChip = 0;
         return false;
     }
     return openSession(std::move(attached), vid, pid, interfaceClass);
