@@ -57,8 +57,6 @@ int pack(const QString &imagesFolder, const QString &outFolder)
     if (paths.isEmpty())
         return failWith(QStringLiteral("no firmware images (*.BIN, *.bin, *.Bin) in %1").arg(imagesFolder));
 
-    if (!QDir().mkpath(outFolder))
-        return failWith(QStringLiteral("cannot create the folder %1").arg(outFolder));
     // The updater ignores the catalogue unless the folder holds exactly its three files.
     for (const QString &existing : Resources(outFolder).pathsForResources(QStringLiteral("resource"))) {
         const QString name = QFileInfo(existing).fileName();
@@ -100,6 +98,8 @@ int pack(const QString &imagesFolder, const QString &outFolder)
     }
 
     QString error;
+    if (!QDir().mkpath(outFolder))
+        return failWith(QStringLiteral("cannot create the folder %1").arg(outFolder));
     if (!EncryptedCatalogue::write(outFolder, contents, &error) || !writeManifest(outFolder, contents, &error))
         return failWith(error);
     std::printf("packed %lld image(s) into %s, %d of them offered to cameras\n", static_cast<long long>(contents.names.size()),
