@@ -60,31 +60,21 @@ gboolean complete(UMockdevIoctlClient *client, int error)
 
 // One emulated usbfs node: control URBs go to the model and wait to be reaped; claims and the
 // kernel driver's detach and re-attach are recorded.
-class UsbfsNode
+struct UsbfsNode
 {
-public:
-    UsbfsNode(CameraModel &model, UsbDeviceId attachment)
-        : mModel(model)
-        , mAttachment(attachment)
-        , mHandler(umockdev_ioctl_base_new())
+    UsbfsNode(CameraModel &model, UsbDeviceId attachment) : mModel(model), mAttachment(attachment)
     {
-        g_signal_connect(mHandler, "handle-ioctl", G_CALLBACK(&UsbfsNode::handle), this);
+        const auto handle = [](UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer self) -> gboolean {
+            return static_cast<UsbfsNode *>(self)->answer(client);
+        };
+        g_signal_connect(mHandler, "handle-ioctl", G_CALLBACK(+handle), this);
     }
-
     ~UsbfsNode() { g_object_unref(mHandler); }
-
-    UMockdevIoctlBase *handler() const { return mHandler; }
 
     std::vector<std::string> events()
     {
         std::lock_guard guard(mLock);
         return mEvents;
-    }
-
-private:
-    static gboolean handle(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer self)
-    {
-        return static_cast<UsbfsNode *>(self)->answer(client);
     }
 
     gboolean answer(UMockdevIoctlClient *client)
@@ -155,7 +145,7 @@ private:
 
     CameraModel &mModel;
     UsbDeviceId mAttachment;
-    UMockdevIoctlBase *mHandler;
+    UMockdevIoctlBase *mHandler = umockdev_ioctl_base_new();
     std::mutex mLock;
     std::deque<Data> mDone;
     std::vector<std::string> mEvents;
@@ -168,18 +158,7 @@ class UsbEndToEnd : public ::testing::Test
 protected:
     struct Heard { std::vector<UsbDeviceInfo> arrived, removed; };
 
-    void SetUp() override
-    {
-        testbed = umockdev_testbed_new();
-        ASSERT_TRUE(umockdev_in_mock_environment()) << "run this test through umockdev-wrapper";
-    }
-
-    void TearDown() override
-    {
-        bus.reset();
-        nodes.clear();
-        g_object_unref(testbed);
-    }
+    void SetUp() override { ASSERT_TRUE(umockdev_in_mock_environment()) << "run this test through umockdev-wrapper"; }
 
     // A camera with a video and a HID interface at /sys/devices/usb<devnum>: its usbfs node answered
     // by the model, then its sysfs device, which udev announces. `more` adds to its description.
@@ -193,22 +172,22 @@ protected:
         const std::string node = "/dev/bus/usb/001/" + number;
         nodes.push_back(std::make_unique<UsbfsNode>(model, UsbDeviceId(devnum)));
         GError *error = nullptr;
-        EXPECT_TRUE(umockdev_testbed_attach_ioctl(testbed, node.c_str(), nodes.back()->handler(), &error));
+        EXPECT_TRUE(umockdev_testbed_attach_ioctl(testbed.get(), node.c_str(), nodes.back()->mHandler, &error));
         const std::string description =
             "P: /devices/usb" + std::to_string(devnum) + "\nN: bus/usb/001/" + number + "\n"
             "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\nE: BUSNUM=001\nE: DEVNUM=" + number + "\n"
             "E: DEVNAME=" + node + "\nA: busnum=1\\n\nA: devnum=" + std::to_string(devnum) + "\\n\nA: speed=480\\n\n"
             "A: bConfigurationValue=1\\n\nA: product=" + product + "\\n\nH: descriptors=" + kDescriptors + "\n";
-        EXPECT_TRUE(umockdev_testbed_add_from_string(testbed, description.c_str(), &error)) << (error ? error->message : "");
+        EXPECT_TRUE(umockdev_testbed_add_from_string(testbed.get(), description.c_str(), &error)) << (error ? error->message : "");
         return model;
     }
 
-    // The kernel tells udev first; the sysfs device goes later, when the test says so.
-    void unplug(CameraModel &model, int devnum)
+    void uevent(int devnum, const char *action)
     {
-        model.unplug();
-        umockdev_testbed_uevent(testbed, ("/sys/devices/usb" + std::to_string(devnum)).c_str(), "remove");
+        umockdev_testbed_uevent(testbed.get(), ("/sys/devices/usb" + std::to_string(devnum)).c_str(), action);
     }
+    // The kernel tells udev first; the sysfs device goes later, when the test says so.
+    void unplug(CameraModel &model, int devnum) { model.unplug(), uevent(devnum, "remove"); }
 
     void startBus()
     {
@@ -218,23 +197,19 @@ protected:
     }
 
     // A watch that records into heard, then calls also on each arrival.
-    std::shared_ptr<void> watch(Heard &heard, std::function<void(const UsbDeviceInfo &)> also = {})
+    std::shared_ptr<void> watch(Heard &heard, std::function<void(const UsbDeviceInfo &)> also = [](auto &) {})
     {
         return bus->watch(
-            &context,
-            [&heard, also](const UsbDeviceInfo &info) {
-                heard.arrived.push_back(info);
-                if (also)
-                    also(info);
-            },
+            &context, [&heard, also](const UsbDeviceInfo &info) { heard.arrived.push_back(info), also(info); },
             [&heard](const UsbDeviceInfo &info) { heard.removed.push_back(info); });
     }
 
-    UMockdevTestbed *testbed = nullptr;
+    // Declared in the order that lets the bus go first and the testbed last.
+    QObject context;
+    const std::unique_ptr<UMockdevTestbed, decltype(&g_object_unref)> testbed{umockdev_testbed_new(), &g_object_unref};
     std::vector<std::unique_ptr<CameraModel>> cameras;
     std::vector<std::unique_ptr<UsbfsNode>> nodes;
     std::unique_ptr<LibusbBus> bus;
-    QObject context;
 };
 
 } // namespace
@@ -254,9 +229,8 @@ TEST_F(UsbEndToEnd, ArrivalOpenRequestsReleaseRemovalThenNoDevice)
     CameraModel &camera = addCamera(2, "LUMIVEX T", QStringLiteral(R"(,"trace":"%1")").arg(trace));
     ASSERT_TRUE(processEventsUntil([&] { return !heard.arrived.empty(); }));
     const UsbDeviceInfo info = heard.arrived[0];
-    EXPECT_EQ(info.vendorId << 16 | info.productId, uint32_t(kVid) << 16 | kPid);
-    EXPECT_EQ(info.productName, "LUMIVEX T");
-    EXPECT_EQ(info.interfaces.size(), 3u);
+    EXPECT_EQ(std::tuple(info.vendorId, info.productId, info.productName, info.interfaces.size()),
+              std::tuple(kVid, kPid, QStringLiteral("LUMIVEX T"), size_t(3)));
     const std::unique_ptr<UsbDevice> byId = bus->openDevice(info.id);
     ASSERT_TRUE(byId);
     EXPECT_EQ(bus->openDevice(info.id + 1), nullptr);
@@ -264,8 +238,7 @@ TEST_F(UsbEndToEnd, ArrivalOpenRequestsReleaseRemovalThenNoDevice)
     bxHardwareLib hardware(*bus);
     ASSERT_TRUE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass, info.id));
     uint8_t chip = 0;
-    ASSERT_EQ(usbreq_readChipId(&chip), 0u);
-    EXPECT_EQ(chip, 0xB3);
+    EXPECT_EQ((std::pair{usbreq_readChipId(&chip), chip}), std::pair(0u, uint8_t(0xB3)));
     // Vendor requests both ways: an EEPROM piece written and read back.
     const std::vector<uint8_t> data(32, 0x3C);
     std::vector<uint8_t> back(32);
@@ -288,7 +261,7 @@ TEST_F(UsbEndToEnd, ArrivalOpenRequestsReleaseRemovalThenNoDevice)
     ASSERT_TRUE(processEventsUntil([&] { return !heard.removed.empty(); }));
     EXPECT_EQ(heard.removed[0].id, info.id);
     EXPECT_EQ(bus->openDevice(info.id), nullptr);
-    umockdev_testbed_remove_device(testbed, "/sys/devices/usb2");
+    umockdev_testbed_remove_device(testbed.get(), "/sys/devices/usb2");
     EXPECT_EQ(usbreq_readChipId(&chip), UsbStatus::NoDevice);
     hardware.custom_dealloc();
     UsbDeviceRequest request{.bmRequestType = 0x80, .bRequest = 0x00, .wLength = 2, .pData = back.data()};
@@ -340,19 +313,14 @@ TEST_F(UsbEndToEnd, WatchesDroppedDuringHotplugStaySilent)
     ASSERT_EQ(steady.arrived.size(), 1u);
 
     constexpr size_t kCycles = 200; // even: the camera ends attached
-    struct Transient
-    {
-        std::set<UsbDeviceId> present;
-        std::shared_ptr<void> token;
-        bool dropped = false;
-        int lateCalls = 0, outOfOrder = 0;
-    };
+    struct Transient { std::set<UsbDeviceId> present; std::shared_ptr<void> token; bool dropped = false; };
     std::deque<Transient> transient;
+    int lateCalls = 0, outOfOrder = 0;
     const auto take = [&]() -> Transient & {
         Transient &t = transient.emplace_back();
         t.token = bus->watch(
-            &context, [&t](const UsbDeviceInfo &info) { t.lateCalls += t.dropped, t.outOfOrder += !t.present.insert(info.id).second; },
-            [&t](const UsbDeviceInfo &info) { t.lateCalls += t.dropped, t.outOfOrder += !t.present.erase(info.id); });
+            &context, [&](const UsbDeviceInfo &i) { lateCalls += t.dropped, outOfOrder += !t.present.insert(i.id).second; },
+            [&](const UsbDeviceInfo &i) { lateCalls += t.dropped, outOfOrder += !t.present.erase(i.id); });
         return t;
     };
     const auto drop = [](Transient &t) { t.token.reset(), t.dropped = true; };
@@ -362,7 +330,7 @@ TEST_F(UsbEndToEnd, WatchesDroppedDuringHotplugStaySilent)
         // the GUI thread. More come and go while the event is awaited (the emulated uevent socket
         // is small).
         Transient &before = take();
-        umockdev_testbed_uevent(testbed, "/sys/devices/usb3", cycle % 2 ? "add" : "remove");
+        uevent(3, cycle % 2 ? "add" : "remove");
         std::this_thread::sleep_for(std::chrono::microseconds(cycle % 8 * 250));
         drop(before);
         const auto seen = [&] { return steady.arrived.size() + steady.removed.size() == cycle + 2; };
@@ -375,11 +343,7 @@ TEST_F(UsbEndToEnd, WatchesDroppedDuringHotplugStaySilent)
     }
     QCoreApplication::processEvents();
     ASSERT_EQ(steady.removed.size(), kCycles / 2);
-    int lateCalls = 0, outOfOrder = 0;
-    for (const Transient &t : transient)
-        lateCalls += t.lateCalls, outOfOrder += t.outOfOrder;
-    EXPECT_EQ(lateCalls, 0);
-    EXPECT_EQ(outOfOrder, 0) << "of " << transient.size() << " watches";
+    EXPECT_EQ(std::pair(lateCalls, outOfOrder), std::pair(0, 0)) << "late, out of order; " << transient.size() << " watches";
     std::set<UsbDeviceId> identities;
     for (size_t i = 0; i < steady.arrived.size(); ++i) {
         EXPECT_TRUE(identities.insert(steady.arrived[i].id).second) << "attachment " << i << " reuses an identity";
@@ -388,7 +352,7 @@ TEST_F(UsbEndToEnd, WatchesDroppedDuringHotplugStaySilent)
 
     // The bus goes while events are still coming in and a watch is still held.
     for (int cycle = 0; cycle < 4; ++cycle)
-        umockdev_testbed_uevent(testbed, "/sys/devices/usb3", cycle % 2 ? "add" : "remove");
+        uevent(3, cycle % 2 ? "add" : "remove");
     const size_t told = steady.arrived.size() + steady.removed.size();
     bus.reset();
     steadyToken.reset();
