@@ -80,20 +80,20 @@ CameraFleet::CameraFleet(UsbBus &bus, const Resources &resources, CliReporter &r
 
 std::vector<UsbDeviceInfo> CameraFleet::attachedCameras()
 {
-    // Every device already attached arrives inside watch(); nothing later is waited for.
-    std::vector<UsbDeviceInfo> cameras;
-    QObject context;
-    const auto ignore = [](const UsbDeviceInfo &) {};
-    static_cast<void>(mBus.watch(
-        &context,
-        [&cameras](const UsbDeviceInfo &device) {
-            if (device.vendorId == kFamilyVendorId)
-                cameras.push_back(device);
-        },
-        ignore));
-    std::sort(cameras.begin(), cameras.end(),
-              [](const UsbDeviceInfo &a, const UsbDeviceInfo &b) { return locationBefore(a.location, b.location); });
-    return cameras;
+    // Every device already attached arrives inside watch(); nothing later is waited for. The
+    // watch stays while the fleet lives, so that the identities it gave keep naming their devices.
+    if (!mWatch) {
+        mWatch = mBus.watch(
+            &mContext,
+            [this](const UsbDeviceInfo &device) {
+                if (device.vendorId == kFamilyVendorId)
+                    mAttached.push_back(device);
+            },
+            [](const UsbDeviceInfo &) {});
+        std::sort(mAttached.begin(), mAttached.end(),
+                  [](const UsbDeviceInfo &a, const UsbDeviceInfo &b) { return locationBefore(a.location, b.location); });
+    }
+    return mAttached;
 }
 
 std::optional<UsbDeviceInfo> CameraFleet::cameraAt(const QString &location)

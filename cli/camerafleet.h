@@ -8,7 +8,10 @@
 #include "device/bxhardwarelib.h"
 #include "payload/firmwarecatalogue.h"
 
+#include <QObject>
+
 #include <functional>
+#include <memory>
 #include <vector>
 
 class Resources;
@@ -38,6 +41,7 @@ private:
         bool unknownChip = false;
     };
 
+    // The cameras of the family attached when first asked, in the order of their locations.
     std::vector<UsbDeviceInfo> attachedCameras();
     // The attached camera at this location; nothing, with a note, when there is none.
     std::optional<UsbDeviceInfo> cameraAt(const QString &location);
@@ -47,6 +51,9 @@ private:
     bool write(const Examined &examined, QString *reason);
 
     UsbBus &mBus;
+    QObject mContext;
+    std::shared_ptr<void> mWatch;
+    std::vector<UsbDeviceInfo> mAttached;
     const Resources &mResources;
     CliReporter &mReporter;
     bxHardwareLib mHardware;
