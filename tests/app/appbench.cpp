@@ -12,9 +12,10 @@
 
 #include <cstdio>
 
-QJsonObject cameraWithFirmware(const ScratchFolder &folder, const QString &name, std::optional<uint16_t> version,
-                               const QString &product, int chip)
+QJsonObject cameraWithFirmware(const QString &name, std::optional<uint16_t> version, const QString &product, int chip)
 {
+    // The cameras of one bench have names of their own; the next bench writes a name's file anew.
+    static const ScratchFolder folder;
     QJsonObject camera{{"chip", chip}, {"product", product}};
     if (version) {
         const QByteArray image = FirmwareImageBuilder().version(*version).product(product).build();
@@ -99,13 +100,7 @@ bool AppBench::waitForRunEnd(int timeoutMs)
     // Every run ends with one log line, completed or failed.
     static const QRegularExpression end(QStringLiteral("^execute(_qlv2)? - update (completed in|failed after) "),
                                         QRegularExpression::MultilineOption);
-    const auto ended = [this] {
-        qsizetype count = 0;
-        for (auto it = end.globalMatch(mLog.text()); it.hasNext(); it.next())
-            ++count;
-        return count;
-    };
-    if (!processEventsUntil([&] { return ended() > mRunsEnded; }, timeoutMs))
+    if (!processEventsUntil([&] { return mLog.text().count(end) > mRunsEnded; }, timeoutMs))
         return false;
     ++mRunsEnded;
     drainMainQueue();

@@ -12,18 +12,14 @@
 #include <memory>
 #include <optional>
 
-// A camera whose flash holds an image of this version and product (nothing: a blank flash).
-QJsonObject cameraWithFirmware(const ScratchFolder &folder, const QString &name, std::optional<uint16_t> version,
+// A camera whose flash holds an image of this version and product (nothing: a blank flash), kept in
+// a file named after the camera.
+QJsonObject cameraWithFirmware(const QString &name, std::optional<uint16_t> version,
                                const QString &product = QStringLiteral("LUMIVEX T"), int chip = 0xB3);
 
 // An image of the catalogue in Opt/: its file name, the version its header gives, and how many
 // flash bytes it carries (0: just what the header needs).
-struct CatalogueImage
-{
-    QString name;
-    uint16_t version = 0x0100;
-    uint32_t flashLength = 0;
-};
+struct CatalogueImage { QString name; uint16_t version = 0x0100; uint32_t flashLength = 0; };
 
 class AppBench
 {

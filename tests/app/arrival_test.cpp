@@ -35,6 +35,13 @@ QString argument(const QString &a)
     return a.startsWith(u"title:", Qt::CaseInsensitive) ? title : a;
 }
 
+// Plugged by the test, not at the start.
+QJsonObject later(QJsonObject camera)
+{
+    camera[QStringLiteral("plug_at_ms")] = 3600000;
+    return camera;
+}
+
 } // namespace
 
 TEST(UpdateDecision, OneTableOfCamerasCataloguesAndLanguages)
@@ -44,18 +51,9 @@ TEST(UpdateDecision, OneTableOfCamerasCataloguesAndLanguages)
     // The later of two T images wins; a rejected header (0xDEAD) after them is never chosen.
     const Images t = {{"a_RZ52940.bin", 0x0102}, {"b_RZ52940.bin", 0xA1B}, {"c_RZ52940.bin", 0xDEAD}};
     const Images s = {{"x_RZ6610M.bin", 0x00A1}}, sWithoutS = {{"other.bin", 0x00A1}};
-    struct Case
-    {
-        const char *language;
-        Images images;
-        bool catalogueT, previousT;
-        int chip;
-        uint32_t cameraVersion;
-        Outcome outcome;
-        int index;
-        bool deviceT;
-        QStringList args; // the offer's versions, or the mismatch's or up-to-date message's arguments
-    };
+    // args: the offer's versions, or the mismatch's or up-to-date message's arguments.
+    struct Case { const char *language; Images images; bool catalogueT, previousT; int chip; uint32_t cameraVersion;
+                  Outcome outcome; int index; bool deviceT; QStringList args; };
     const std::vector<Case> cases = {
         // Offered, also over the same or a newer version; versions in upper-case hex of four digits or more.
         {"en", t, true, false, 0xB3, 0x0100, Outcome::Offer, 1, true, {"0A1B", "0100"}},
@@ -118,30 +116,15 @@ TEST(UpdateDecision, TrailingBlanksGoLineFeedsStay)
     EXPECT_EQ(removeEndSpaceFrom(QStringLiteral("   ")), QString());
 }
 
-namespace {
-
-QJsonObject webcam()
-{
-    return QJsonObject{{"vid", 0x046D}, {"pid", 0x0825}, {"product", "Integrated Webcam"}, {"chip", QJsonValue::Null},
-                       {"interfaces", QJsonArray{QJsonArray{14, 1}, QJsonArray{14, 2}, QJsonArray{1, 1}}}};
-}
-
-QJsonObject later(QJsonObject camera)
-{
-    camera[QStringLiteral("plug_at_ms")] = 3600000; // plugged by the test
-    return camera;
-}
-
-} // namespace
-
 // A user's day with one T catalogue: a webcam already there, a camera offered, a second camera
 // and the webcam coming and going while it is, then the second camera offered once the first left.
 TEST(Arrival, OneCameraAtATimeWhateverElseComesAndGoes)
 {
-    ScratchFolder flashes;
+    const QJsonObject webcam{{"vid", 0x046D}, {"pid", 0x0825}, {"product", "Integrated Webcam"}, {"chip", QJsonValue::Null},
+                             {"interfaces", QJsonArray{QJsonArray{14, 1}, QJsonArray{14, 2}, QJsonArray{1, 1}}}};
     AppBench bench({{QStringLiteral("cam_RZ52940_0102.bin"), 0x0102}},
-                   QJsonArray{webcam(), cameraWithFirmware(flashes, QStringLiteral("first"), 0x0100, QStringLiteral("LUMIVEX T  ")),
-                              later(cameraWithFirmware(flashes, QStringLiteral("second"), 0x0101, QStringLiteral("Other T")))});
+                   QJsonArray{webcam, cameraWithFirmware(QStringLiteral("first"), 0x0100, QStringLiteral("LUMIVEX T  ")),
+                              later(cameraWithFirmware(QStringLiteral("second"), 0x0101, QStringLiteral("Other T")))});
     bench.launch();
     // The webcam enumerated first is looked at, and passed over without a word.
     EXPECT_EQ(bench.deviceLines(), (QStringList{QStringLiteral("Device: Integrated Webcam"), QStringLiteral("Device: LUMIVEX T  ")}));
@@ -178,10 +161,9 @@ TEST(Arrival, OneCameraAtATimeWhateverElseComesAndGoes)
 // blank one after a camera that had firmware.
 TEST(Arrival, CamerasNotOfferedLeaveNothingBehind)
 {
-    ScratchFolder flashes;
     AppBench bench({{QStringLiteral("cam_RZ6610M.bin"), 0x00A1}},
-                   QJsonArray{cameraWithFirmware(flashes, QStringLiteral("t"), 0x0100, QStringLiteral("LUMIVEX T")),
-                              later(cameraWithFirmware(flashes, QStringLiteral("blank"), std::nullopt, {}, 0xB0))});
+                   QJsonArray{cameraWithFirmware(QStringLiteral("t"), 0x0100, QStringLiteral("LUMIVEX T")),
+                              later(cameraWithFirmware(QStringLiteral("blank"), std::nullopt, {}, 0xB0))});
     OpenedUrls opened(*bench.delegate().progressText);
     bench.launch();
     const QString mismatch = QStringLiteral("This LUMIVEX T cannot be updated with the LUMIVEX S updater. To update your "
@@ -209,8 +191,7 @@ TEST(ArrivalDeathTest, RemovalDuringAnUpdateEndsTheProcessAfterTheAlert)
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
-            ScratchFolder flashes;
-            QJsonObject camera = cameraWithFirmware(flashes, QStringLiteral("t"), 0x0100);
+            QJsonObject camera = cameraWithFirmware(QStringLiteral("t"), 0x0100);
             camera[QStringLiteral("unplug_after_transfers")] = 1000; // well inside the run
             AppBench bench({{QStringLiteral("cam_RZ52940.bin"), 0x0102, 16384}}, QJsonArray{camera});
             bench.launch();

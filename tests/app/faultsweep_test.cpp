@@ -25,10 +25,7 @@ const QString kFailed = QStringLiteral("The firmware update failed. Please recon
 
 // Waits that run out cost no real time: the flash driver's clock moves 10 ms a reading.
 std::atomic<uint64_t> gFakeNow = 0;
-uint64_t fastClock()
-{
-    return gFakeNow += 10;
-}
+uint64_t fastClock() { return gFakeNow += 10; }
 
 enum Outcome { Verified, FailureText, Alert, FalseSuccess, Hang, kOutcomes };
 
@@ -47,8 +44,7 @@ struct SweepRun
 
 SweepRun runWith(const QJsonObject &fault)
 {
-    ScratchFolder flashes;
-    QJsonObject camera = cameraWithFirmware(flashes, QStringLiteral("cam"), 0x0100);
+    QJsonObject camera = cameraWithFirmware(QStringLiteral("cam"), 0x0100);
     for (auto it = fault.begin(); it != fault.end(); ++it)
         camera[it.key()] = it.value();
     camera[QStringLiteral("trace")] = QString(); // thousands of runs: no trace files

@@ -23,21 +23,14 @@ bool holds(const std::vector<uint8_t> &memory, const QByteArray &bytes, qsizetyp
 // flash; then unplugged and plugged in again, the camera is offered the update again.
 TEST(UpdateController, AConfirmedUpdateLeavesTheImageInTheFlash)
 {
-    const struct
-    {
-        const char *image;
-        uint16_t version;
-        int chip;
-        const char *jedec; // 256-byte pages, then 32-byte pages
-        const char *completion;
-    } cases[] = {
+    // The JEDEC identifiers: a part of 256-byte pages, then one of 32-byte pages.
+    const struct { const char *image; uint16_t version; int chip; const char *jedec, *completion; } cases[] = {
         {"cam_RZ52940.bin", 0x0102, 0xB3, "C22010", "Firmware 0102 is now installed on your LUMIVEX T. Please reconnect the camera."},
         {"cam_RZ6610M.bin", 0x00A1, 0xB0, "C22210", "Firmware 00A1 is now installed on your LUMIVEX S. Please reconnect the camera."},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.image);
-        ScratchFolder flashes;
-        QJsonObject camera = cameraWithFirmware(flashes, QStringLiteral("cam"), 0x0100, QStringLiteral("Cam"), c.chip);
+        QJsonObject camera = cameraWithFirmware(QStringLiteral("cam"), 0x0100, QStringLiteral("Cam"), c.chip);
         camera[QStringLiteral("jedec")] = QString::fromLatin1(c.jedec);
         AppBench bench({{QString::fromLatin1(c.image), c.version, 12000}}, QJsonArray{camera});
         bench.launch();
@@ -71,8 +64,7 @@ TEST(UpdateController, AFailedUpdateSaysSoAndTheCameraCanBeTriedAgain)
 {
     for (const bool goneBeforeConfirmation : {false, true}) {
         SCOPED_TRACE(goneBeforeConfirmation);
-        ScratchFolder flashes;
-        QJsonObject camera = cameraWithFirmware(flashes, QStringLiteral("t"), 0x0100);
+        QJsonObject camera = cameraWithFirmware(QStringLiteral("t"), 0x0100);
         if (!goneBeforeConfirmation)
             camera[QStringLiteral("lose_programs")] = QJsonArray{3};
         AppBench bench({{QStringLiteral("cam_RZ52940.bin"), 0x0102, 8192}}, QJsonArray{camera});
@@ -115,8 +107,7 @@ TEST(UpdateController, AFailedUpdateSaysSoAndTheCameraCanBeTriedAgain)
 // The EEPROM run: nothing in the window starts it, but it runs to the end when called.
 TEST(UpdateController, TheEepromRunWritesVerifiesAndCloses)
 {
-    ScratchFolder flashes;
-    AppBench bench({{QStringLiteral("cam_RZ52940.bin"), 0x0102}}, QJsonArray{cameraWithFirmware(flashes, QStringLiteral("t"), 0x0100)});
+    AppBench bench({{QStringLiteral("cam_RZ52940.bin"), 0x0102}}, QJsonArray{cameraWithFirmware(QStringLiteral("t"), 0x0100)});
     bench.delegate().setEepromPause([](std::chrono::milliseconds) {});
     bench.launch();
     bench.statusTexts();
