@@ -6,9 +6,7 @@
 #include "payload/encryptedcatalogue.h"
 #include "tests/support/testsupport.h"
 #include "tools/firmwareimagebuilder.h"
-#include "ui/localization.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -37,10 +35,9 @@ ToolRun lumivexPack(const QStringList &arguments)
 {
     QProcess process;
     process.start(QStringLiteral(LUMIVEX_PACK_PATH), arguments);
-    if (!process.waitForFinished(60000))
-        return {-1, {}, QStringLiteral("lumivex-pack did not finish")};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+    const bool finished = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
+    return {finished ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
 }
 
 // Packs the images into folder/res.
@@ -52,19 +49,10 @@ void pack(const ScratchFolder &folder, const QList<Image> &images)
     ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
 }
 
-class EncryptedCatalogueTest : public ::testing::Test
-{
-protected:
-    static void SetUpTestSuite() { installStringTables(*QCoreApplication::instance(), QStringLiteral("en")); }
-
-    ScratchFolder folder;
-    const QString resources = folder.filePath(QStringLiteral("res"));
-};
-
 // Every kind of catalogue at launch: plain images (which force the update), files from
 // lumivex-pack or made another way, damaged files and none at all. The last two are no catalogue:
 // the S kind, and the launch still asks for a camera, without an information file too.
-TEST_F(EncryptedCatalogueTest, EachCatalogueLoadsAtLaunchAndNamesItsProduct)
+TEST(EncryptedCatalogue, EachCatalogueLoadsAtLaunchAndNamesItsProduct)
 {
     enum Made { PlainT, PlainS, Packed, ByAnotherTool, Damaged, Nothing };
     for (const Made made : {PlainT, PlainS, Packed, ByAnotherTool, Damaged, Nothing}) {
@@ -79,11 +67,9 @@ TEST_F(EncryptedCatalogueTest, EachCatalogueLoadsAtLaunchAndNamesItsProduct)
             // Made once from these images: archived node by node with libplist (mutable and plain
             // elements mixed, as a platform archiver may) and encrypted by `openssl enc
             // -aes-256-cbc -K <SHA-256 of the key string> -iv 0`, so neither our writer nor our codec.
-            for (const char *name : {"1.resource", "2.resource", "3.resource"}) {
-                QFile file(QStringLiteral(LUMIVEX_CRYPTO_DATA "/anothermaker/") + QLatin1String(name));
-                ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-                scratch.write(QStringLiteral("res/") + QLatin1String(name), file.readAll());
-            }
+            QDir().mkpath(madeHere);
+            for (const QString name : {"1.resource", "2.resource", "3.resource"})
+                ASSERT_TRUE(QFile::copy(QStringLiteral(LUMIVEX_CRYPTO_DATA "/anothermaker/") + name, madeHere + u'/' + name));
         } else if (made != Nothing) {
             pack(scratch, wanted);
             EXPECT_EQ(QDir(madeHere).entryList(QDir::Files),
@@ -102,15 +88,13 @@ TEST_F(EncryptedCatalogueTest, EachCatalogueLoadsAtLaunchAndNamesItsProduct)
         const bool none = made == Damaged || made == Nothing;
         const QList<Image> expected = none ? QList<Image>() : wanted;
         ASSERT_TRUE(catalogue.count() == expected.size() && catalogue.myDevicesInfo.size() == expected.size());
-        for (qsizetype i = 0; i < expected.size(); ++i) {
+        for (qsizetype i = 0; i < expected.size(); ++i)
             EXPECT_TRUE(catalogue.UnzippedBinFileNames.at(i) == expected[i].name && catalogue.UnzippedBinFileData.at(i) == expected[i].bytes
-                        && catalogue.UnzippedBinFileByteLengths.at(i) == quint64(expected[i].bytes.size())) << i;
-            EXPECT_EQ(catalogue.myDevicesInfo.at(i)->pid(), 0x5201 + i);
-        }
+                        && catalogue.UnzippedBinFileByteLengths.at(i) == quint64(expected[i].bytes.size())
+                        && catalogue.myDevicesInfo.at(i)->pid() == 0x5201 + i) << i;
         const QString product = none || made == PlainS ? QStringLiteral("LUMIVEX S") : QStringLiteral("LUMIVEX T");
-        EXPECT_EQ(delegate.firmwareProductName, product);
-        EXPECT_EQ(delegate.forceUpdate, made == PlainT || made == PlainS);
-        EXPECT_EQ(window.windowTitle(), product + QStringLiteral(" Firmware Updater"));
+        EXPECT_EQ(std::tuple(delegate.firmwareProductName, window.windowTitle(), delegate.forceUpdate),
+                  std::tuple(product, product + QStringLiteral(" Firmware Updater"), made == PlainT || made == PlainS));
         EXPECT_FALSE(capture.lines().filter(QStringLiteral("progressText.frame text: Please connect your %1 camera.").arg(product)).isEmpty());
         EXPECT_EQ(capture.lines().filter(QStringLiteral("prepareData - ")).size(), made == Damaged ? 1 : 0);
     }
@@ -130,8 +114,9 @@ QByteArray sealedUnderAWrongKeyThatStillOpens(const QByteArray &plain)
     }
 }
 
-TEST_F(EncryptedCatalogueTest, DamagedFilesLeaveTheCatalogueAbsentWithOneLogLine)
+TEST(EncryptedCatalogue, DamagedFilesLeaveTheCatalogueAbsentWithOneLogLine)
 {
+    const ScratchFolder folder;
     const QList<Image> i = images("RZ6610M");
     const auto seal = [](const QList<ArchiveValue> &values) { return EncryptedCatalogue::sealFile(values); };
     const QByteArray data = seal({i[0].bytes, i[1].bytes}), names = seal({i[0].name, i[1].name});
@@ -157,7 +142,7 @@ TEST_F(EncryptedCatalogueTest, DamagedFilesLeaveTheCatalogueAbsentWithOneLogLine
             folder.write(QStringLiteral("res/%1.resource").arg(QLatin1String(name)), bytes);
         StderrCapture capture;
         FirmwareCatalogue catalogue;
-        catalogue.loadEncryptedResources(Resources(resources));
+        catalogue.loadEncryptedResources(Resources(folder.filePath(QStringLiteral("res"))));
         EXPECT_TRUE(catalogue.count() == 0 && catalogue.UnzippedBinFileData.isEmpty()
                     && catalogue.UnzippedBinFileByteLengths.isEmpty()) << row.reason;
         const QStringList lines = capture.lines().filter(QStringLiteral("prepareData - "));
@@ -166,11 +151,12 @@ TEST_F(EncryptedCatalogueTest, DamagedFilesLeaveTheCatalogueAbsentWithOneLogLine
     }
 }
 
-TEST_F(EncryptedCatalogueTest, PackAndListOnTheCommandLine)
+TEST(EncryptedCatalogue, PackAndListOnTheCommandLine)
 {
+    const ScratchFolder folder;
     const QList<Image> i = images("RZ52940");
     pack(folder, i);
-    const ToolRun list = lumivexPack({QStringLiteral("list"), resources});
+    const ToolRun list = lumivexPack({QStringLiteral("list"), folder.filePath(QStringLiteral("res"))});
     QStringList listed; // under a heading line, each image checked against SHA256SUMS
     for (const QString &line : list.out.split(u'\n', Qt::SkipEmptyParts).mid(1))
         listed.append(line.simplified());
