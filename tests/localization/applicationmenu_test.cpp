@@ -1,18 +1,41 @@
-// The application menu: the French, German, Italian and Dutch phrases follow the language code
-// (the launch under each locale checks each language's whole menu); what its items do here.
+// The application menu and the About window it opens: the French, German, Italian and Dutch
+// phrases follow the language code (the launch under each locale checks each language's whole menu
+// and About name); what the items do here; the About window's version, copyright and icon, and what
+// missing entries leave, in a window that is loaded once and then only brought back to the front.
 #include "app/appdelegate.h"
 #include "tests/localization/localizationsupport.h"
 #include "tests/support/testsupport.h"
 #include "ui/aboutwindowcontroller.h"
 #include "ui/applicationmenu.h"
-#include "ui/localization.h"
 #include "ui/mainwindow.h"
 
-#include <QApplication>
+#include <QColor>
+#include <QGuiApplication>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
+#include <QTimer>
+
+#include <functional>
 
 #include <gtest/gtest.h>
+
+namespace {
+
+// Runs the event loop around action (at most 3 s) and tells whether the application then found its
+// last window closed and quit, as it does when the user closes the main window. The application
+// reports its last window closed only while its event loop runs.
+bool quitsTheApplication(const std::function<void()> &action)
+{
+    bool lastWindowClosed = false;
+    QObject context;
+    QObject::connect(qGuiApp, &QGuiApplication::lastWindowClosed, &context, [&lastWindowClosed] { lastWindowClosed = true; });
+    QTimer::singleShot(0, &context, action);
+    QTimer::singleShot(3000, &context, [] { QCoreApplication::exit(1); });
+    return QCoreApplication::exec() == 0 && lastWindowClosed;
+}
+
+} // namespace
 
 TEST(ApplicationMenu, OverridesFollowTheLanguageCodeAndLowerOnlyTheFirstUnit)
 {
@@ -66,4 +89,33 @@ TEST(ApplicationMenu, ItemsBehaveAsOnThisDesktop)
     EXPECT_TRUE(quitsTheApplication([&items] { items.at(10)->trigger(); }));
     EXPECT_FALSE(window.isVisible());
     aboutWindow->close();
+}
+
+TEST(AboutWindow, TheResourcesFolderGivesVersionCopyrightAndIcon)
+{
+    const ScopedStringTables tables(QStringLiteral("de"));
+    for (const bool complete : {true, false}) {
+        SCOPED_TRACE(complete);
+        ScratchFolder folder;
+        folder.write(QStringLiteral("Info.json"), complete ? R"({"Device Name": "LUMIVEX", "CFBundleShortVersionString": "1.0.0",
+                             "NSHumanReadableCopyright": "Copyright \u00a9 2026 LUMIVEX"})" : "{}");
+        if (complete) {
+            QImage image(64, 64, QImage::Format_ARGB32);
+            image.fill(Qt::darkBlue);
+            image.save(folder.filePath(QStringLiteral("AppIcon.png")));
+        }
+        AboutWindowController controller(Resources(folder.path()), QStringLiteral("de"));
+        controller.setAppName(QStringLiteral("LUMIVEX S Firmware-Aktualisierung"));
+        ASSERT_FALSE(controller.isWindowLoaded());
+        controller.window();
+        // Without a device name the German form would have no subject: the composed name stays.
+        EXPECT_EQ(controller.appNameLabel->text(), complete ? QStringLiteral("LUMIVEX Firmware Aktualisierung")
+                                                            : QStringLiteral("LUMIVEX S Firmware-Aktualisierung"));
+        EXPECT_EQ(controller.appVersionLabel->text(), complete ? QStringLiteral("Version 1.0.0") : QStringLiteral("Version"));
+        EXPECT_EQ(controller.appCopyrightLabel->text(), complete ? QString::fromUtf8("Copyright © 2026 LUMIVEX") : QString());
+        // The folder's icon, scaled up; without one the program's own stands in.
+        const QImage icon = controller.appIconImageView->pixmap().toImage();
+        ASSERT_FALSE(icon.isNull());
+        EXPECT_EQ(icon.pixelColor(64, 64) == QColor(Qt::darkBlue), complete);
+    }
 }

@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -56,20 +57,17 @@ TEST(LaunchLanguage, TheProgramAsksForTheCameraInTheUsersLanguage)
     ASSERT_TRUE(updater.waitForStarted(5000)) << updater.errorString().toStdString();
 
     // The first status line the program logs.
-    const QByteArray marker = "progressText.frame text: ";
+    static const QRegularExpression status(QStringLiteral("progressText\\.frame text: (.*?)\\. rect: "),
+                                           QRegularExpression::DotMatchesEverythingOption);
     QByteArray log;
-    qsizetype start = -1, end = -1;
-    for (QDeadlineTimer deadline(5000); end < 0 && !deadline.hasExpired() && updater.state() != QProcess::NotRunning;) {
+    QRegularExpressionMatch shown;
+    for (QDeadlineTimer deadline(5000); !shown.hasMatch() && !deadline.hasExpired() && updater.state() != QProcess::NotRunning;) {
         updater.waitForReadyRead(100);
-        log += updater.readAllStandardError();
-        start = log.indexOf(marker);
-        end = start < 0 ? -1 : log.indexOf(". rect: ", start);
+        shown = status.match(QString::fromUtf8(log += updater.readAllStandardError()));
     }
     updater.kill();
     updater.waitForFinished(5000);
-    ASSERT_GE(end, 0) << "no status line; standard error was:\n" << log.toStdString();
-    EXPECT_EQ(QString::fromUtf8(log.mid(start + marker.size(), end - start - marker.size())),
-              tableText("Status_Msg_Please_Connect_Your_Cam", {kT}));
+    EXPECT_EQ(shown.captured(1), tableText("Status_Msg_Please_Connect_Your_Cam", {kT})) << "standard error:\n" << log.toStdString();
 }
 
 TEST(LaunchLanguage, TheWindowMenuAndAboutWindowSpeakTheUsersLanguage)

@@ -1,13 +1,11 @@
-// Helpers of the localisation tests: the string tables as written in the .ts files, the compiled
-// tables of one language installed for the length of a test, and watching the application quit.
+// Helpers of the localisation tests: the string tables as written in the .ts files, and the compiled
+// tables of one language installed for the length of a test.
 #include "tests/localization/localizationsupport.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QTimer>
 #include <QTranslator>
 #include <QXmlStreamReader>
 
@@ -49,26 +47,13 @@ ScopedStringTables::ScopedStringTables(const QString &language)
         auto translator = std::make_unique<QTranslator>();
         if (translator->load(QStringLiteral(":/translations/lumivex_%1.qm").arg(code))) {
             QCoreApplication::installTranslator(translator.get());
-            mTranslators.push_back(std::move(translator));
+            translators.push_back(std::move(translator));
         }
     }
 }
 
 ScopedStringTables::~ScopedStringTables()
 {
-    for (const auto &translator : mTranslators)
+    for (const auto &translator : translators)
         QCoreApplication::removeTranslator(translator.get());
-}
-
-bool quitsTheApplication(const std::function<void()> &action, int timeoutMs)
-{
-    // The application reports its last window closed only while its event loop runs.
-    bool lastWindowClosed = false;
-    QObject context;
-    QObject::connect(qGuiApp, &QGuiApplication::lastWindowClosed, &context,
-                     [&lastWindowClosed] { lastWindowClosed = true; });
-    QTimer::singleShot(0, &context, action);
-    QTimer::singleShot(timeoutMs, &context, [] { QCoreApplication::exit(1); });
-    const bool quit = QCoreApplication::exec() == 0;
-    return lastWindowClosed && quit;
 }

@@ -19,11 +19,7 @@ namespace {
 
 // How many arguments the code passes with each key that takes any, and which of them every
 // language must show because the text means nothing without them. A key not listed takes none.
-struct KeyArguments
-{
-    int passed;
-    std::set<int> shown;
-};
+struct KeyArguments { int passed; std::set<int> shown; };
 
 const std::map<QString, KeyArguments> kKeyArguments = {
     {"MainMenu_Application_Name", {1, {1}}}, {"MainMenu_About", {1, {1}}}, {"MainMenu_HideApplication", {1, {1}}},
