@@ -19,13 +19,13 @@ constexpr uint32_t kVid = 0xF055;
 constexpr uint32_t kPid = 0x5201;
 constexpr uint16_t kAny = bxHardwareLib::kAnyInterfaceClass;
 
-// What the call prints, kept apart from the test's own output.
+// What the call returns and what it prints, kept apart from the test's own output.
 template<typename Call>
-QString printedBy(Call &&call)
+auto printedBy(Call &&call)
 {
     StdoutCapture out;
-    call();
-    return out.text();
+    const auto result = call();
+    return std::pair(result, out.text());
 }
 
 } // namespace
@@ -59,8 +59,8 @@ TEST(DeviceSession, KeepsTheFirstVideoControlAndAddressesTheLastHidInterface)
         SCOPED_TRACE(QJsonDocument(layout).toJson(QJsonDocument::Compact).toStdString() + " " + std::to_string(c.interfaceClass));
         CameraBench bench(QJsonObject{{"interfaces", layout}});
         bxHardwareLib hardware(bench.bus());
-        bool opened = false;
-        EXPECT_EQ(printedBy([&] { opened = hardware.initDevice(kVid, kPid, c.interfaceClass); }), printed);
+        const auto [opened, out] = printedBy([&] { return hardware.initDevice(kVid, kPid, c.interfaceClass); });
+        EXPECT_EQ(out, printed);
         ASSERT_EQ(opened, c.kept >= 0);
         EXPECT_EQ(hardware.lastOpenFailure(), opened ? bxHardwareLib::OpenFailure::None : bxHardwareLib::OpenFailure::NoBridgeInterface);
         EXPECT_EQ(opened ? hardware.GetUSBInterfaceInterfaceHandle()->number() : -1, c.kept);
@@ -102,13 +102,11 @@ TEST(DeviceSession, EachOpenReachesTheCameraItNamesAndAFailedOneLeavesNothing)
     std::vector<size_t> heard(7, 0);
     for (const auto &step : steps) {
         SCOPED_TRACE(QString::asprintf("%x:%x at %d", step.vid, step.pid, step.attachment).toStdString());
-        bool opened = false;
-        const QString out = printedBy([&] {
-            opened = step.attachment < 0 ? hardware.initDevice(step.vid, step.pid, kAny)
-                                         : hardware.initDevice(step.vid, step.pid, kAny, bench.camera(size_t(step.attachment)).attachment());
+        const auto [opened, out] = printedBy([&] {
+            return step.attachment < 0 ? hardware.initDevice(step.vid, step.pid, kAny)
+                                       : hardware.initDevice(step.vid, step.pid, kAny, bench.camera(size_t(step.attachment)).attachment());
         });
-        EXPECT_EQ(opened, step.failure == Failure::None);
-        EXPECT_EQ(hardware.lastOpenFailure(), step.failure);
+        EXPECT_EQ(std::pair(opened, hardware.lastOpenFailure()), std::pair(step.failure == Failure::None, step.failure));
         if (step.failure == Failure::UnknownChip) {
             EXPECT_EQ(hardware.lastChip(), 0x42);
         }
@@ -147,14 +145,11 @@ TEST(DeviceSession, I2cChunksEepromFailuresAndTheBlockOfTheSession)
     EXPECT_EQ(usbreq_i2cWrite(&hardware, 0xA0, 100, bytes.data(), false), 0xE000404Fu);
     EXPECT_EQ(stalled.sent().size(), 2u);
     std::vector<uint8_t> piece(32, 0xEE);
-    uint32_t status = 0;
-    EXPECT_EQ(printedBy([&] { status = hardware.fEEPROMWrite(0x0164, 32, piece.data()); }),
-              "CameraControl Error: usbreq_i2cWrite (e000404f)\n");
-    EXPECT_EQ(status, 0xE000404Fu);
+    EXPECT_EQ(printedBy([&] { return hardware.fEEPROMWrite(0x0164, 32, piece.data()); }),
+              std::pair(0xE000404Fu, QStringLiteral("CameraControl Error: usbreq_i2cWrite (e000404f)\n")));
     stalled.camera().answerShort(stalled.camera().transferCount() + 2, 16);
-    EXPECT_EQ(printedBy([&] { status = hardware.fEEPROMRead(0x0164, 32, piece.data()); }),
-              "CameraControl Error: usbreq_i2cRead (e00002e7)\n");
-    EXPECT_EQ(status, kShortAnswer);
+    EXPECT_EQ(printedBy([&] { return hardware.fEEPROMRead(0x0164, 32, piece.data()); }),
+              std::pair(kShortAnswer, QStringLiteral("CameraControl Error: usbreq_i2cRead (e00002e7)\n")));
     EXPECT_EQ(piece, std::vector<uint8_t>(32, 0xEE));
 
     for (int round = 0; round < 2; ++round) {
@@ -187,10 +182,8 @@ TEST(DeviceSession, WithoutASessionRequestsFailWithTheirOwnCodes)
     EXPECT_TRUE(log.lines().contains(" Error: No interface to send request"));
     EXPECT_EQ(session.hardware.GetFirmwareVersion(), 0u);
     SPI_FLASH_INFO_t info{};
-    EXPECT_FALSE(spi_identifyFlash(&info));
-    EXPECT_FALSE(spi_readData(0, 64, bytes));
-    EXPECT_FALSE(spi_eraseSector(0));
-    EXPECT_FALSE(spi_programPage(0, 4, bytes));
+    EXPECT_EQ((std::array{spi_identifyFlash(&info), spi_readData(0, 64, bytes), spi_eraseSector(0), spi_programPage(0, 4, bytes)}),
+              (std::array{false, false, false, false}));
     // The identification took its start, and each of the erase's and the program's five write
     // enables a start and one look: nothing was waited for.
     EXPECT_EQ(session.now(), 21 * 500u);
@@ -238,15 +231,13 @@ TEST(CameraFirmwareRecord, OpeningReadsTheRecordFromTheFlash)
         ASSERT_TRUE(session.open()); // again, on the wire this time
         bxHardwareLib &hardware = session.hardware;
         // "Audio" and NULs leave the product name; a string never reads past its own field.
-        EXPECT_EQ(hardware.GetProductString(), "LUMIVEX  T");
-        EXPECT_EQ(hardware.GetFirmwareVersion(), 0x0102u);
-        EXPECT_EQ(hardware.GetManufacturerString(), "Lumivex Optics");
-        EXPECT_EQ(hardware.GetSerialNumberString(), c.overstated ? "SN-4711" + QString(57, QChar(u'\0')) : "SN-4711");
-        const auto reads = session.transactions();
-        ASSERT_EQ(reads.size(), 2u);
-        EXPECT_EQ(reads[0].out + QString::number(reads[0].in.size() / 2), "0300000016");
-        EXPECT_EQ(reads[1].out, QStringLiteral("03%1").arg(c.sector, 6, 16, QChar(u'0')));
-        EXPECT_EQ(uint32_t(reads[1].in.size() / 2), c.sectorRead);
+        EXPECT_EQ(QStringList({hardware.GetProductString(), QString::number(hardware.GetFirmwareVersion(), 16),
+                               hardware.GetManufacturerString(), hardware.GetSerialNumberString()}),
+                  QStringList({"LUMIVEX  T", "102", "Lumivex Optics", c.overstated ? "SN-4711" + QString(57, QChar(u'\0')) : "SN-4711"}));
+        QStringList reads; // each read's command and the bytes it brought
+        for (const SpiTransaction &t : session.transactions())
+            reads << QStringLiteral("%1 %2").arg(t.out).arg(t.in.size() / 2);
+        EXPECT_EQ(reads, QStringList({"03000000 16", QStringLiteral("03%1 %2").arg(c.sector, 6, 16, QChar(u'0')).arg(c.sectorRead)}));
     }
 }
 
