@@ -37,12 +37,14 @@ TEST(FirmwareHeader, BaseAddressZeroReadsIdentityRightAfterThePrefixAndTwoSector
     EXPECT_TRUE(user.ProductString.StringLen == 4 && user.ProductString.StringData[0] == 'T');
 }
 
-TEST(FirmwareHeader, BaseAddressLimits)
+// Each base address that is accepted then has its short files rejected without a read past their
+// end: the sector end decides how long a file must be, except where the default UVC block runs past it.
+TEST(FirmwareHeader, BaseAddressLimitsAndShortFiles)
 {
-    struct Row { uint32_t base; bool accepted; uint32_t userSpace, sector, uvcOffset; };
-    for (const Row r : {Row{0, true, 0x2000, 0x2000, 256}, Row{0x0F00, true, 0x2F00, 0x2000, 0xF00 + 256},
-                        Row{0xE000, true, 0x10000, 0x10000, 256}, Row{0xE001, false, 0x10001, 0, 0},
-                        Row{0xFFFFFF, false, 0x1001FFF, 0, 0}}) {
+    struct Row { uint32_t base; bool accepted; uint32_t userSpace, sector, uvcOffset, needed; };
+    for (const Row r : {Row{0, true, 0x2000, 0x2000, 256, 0x3000}, Row{0x0F00, true, 0x2F00, 0x2000, 0xF00 + 256, 0x3028},
+                        Row{0xE000, true, 0x10000, 0x10000, 256, 0x11000}, Row{0xE001, false, 0x10001, 0, 0, 0},
+                        Row{0xFFFFFF, false, 0x1001FFF, 0, 0, 0}}) {
         SCOPED_TRACE(r.base);
         // The builder cannot lay out a rejected base; give it a valid one and patch the address.
         QByteArray file = FirmwareImageBuilder().baseAddress(r.accepted ? r.base : 0).flashLength(0x11000).build();
@@ -51,6 +53,16 @@ TEST(FirmwareHeader, BaseAddressLimits)
         EXPECT_EQ(parseQLV2FirmwareInfo(info, flashOf(file)), r.accepted);
         EXPECT_TRUE(info.UserSpaceAddr == r.userSpace && info.SectorAddr == r.sector && info.DefaultUVCPropertyAddr == r.uvcOffset);
         EXPECT_EQ(info.UserSpaceData.FirmwareVersion, r.accepted ? 0x0100 : 0) << "a rejected parse leaves the user space zero";
+        if (!r.accepted)
+            continue;
+        const QByteArray full = FirmwareImageBuilder().baseAddress(r.base).build();
+        ASSERT_EQ(full.size(), qsizetype(4 + r.needed));
+        for (uint32_t length : {r.needed, r.needed - 1, 0x2000u, 16u, 15u, 0u}) {
+            // A copy of exactly that length, so a read past it is a read past the allocation.
+            const std::vector<uint8_t> flash(full.begin() + 4, full.begin() + 4 + length);
+            _QLV2_FW_INFO shortInfo{};
+            EXPECT_EQ(parseQLV2FirmwareInfo(shortInfo, flash), length == r.needed) << length;
+        }
     }
 }
 
@@ -67,25 +79,8 @@ TEST(FirmwareHeader, CodeSizeBytesSwitchTheLayout)
         put(file, 4 + 13, nonZero < 0 ? 0 : 1u << (8 * nonZero), 3); // code size
         _QLV2_FW_INFO info{};
         ASSERT_TRUE(parseQLV2FirmwareInfo(info, flashOf(file)));
-        EXPECT_EQ(info.ChipType, nonZero < 0 ? 1 : 2);
-        EXPECT_EQ(info.UserSpaceAddr, nonZero < 0 ? 0x3000u : 0x5000u);
-        EXPECT_EQ(info.UserSpaceData.FirmwareVersion, nonZero < 0 ? 0x1111 : 0x3333);
-    }
-}
-
-TEST(FirmwareHeader, ShortFilesAreRejectedWithoutReadingPastTheirEnd)
-{
-    // The sector end decides, except where the default UVC block runs past it.
-    for (const auto &[base, needed] : {std::pair<uint32_t, uint32_t>{0x0000, 0x3000}, {0x0F00, 0x3028}, {0xE000, 0x11000}}) {
-        SCOPED_TRACE(base);
-        const QByteArray full = FirmwareImageBuilder().baseAddress(base).build();
-        ASSERT_EQ(full.size(), qsizetype(4 + needed));
-        for (uint32_t length : {needed, needed - 1, 0x2000u, 16u, 15u, 0u}) {
-            // A copy of exactly that length, so a read past it is a read past the allocation.
-            const std::vector<uint8_t> flash(full.begin() + 4, full.begin() + 4 + length);
-            _QLV2_FW_INFO info{};
-            EXPECT_EQ(parseQLV2FirmwareInfo(info, flash), length == needed) << length;
-        }
+        EXPECT_EQ(std::tuple(info.ChipType, info.UserSpaceAddr, int(info.UserSpaceData.FirmwareVersion)),
+                  nonZero < 0 ? std::tuple(1, 0x3000u, 0x1111) : std::tuple(2, 0x5000u, 0x3333));
     }
 }
 

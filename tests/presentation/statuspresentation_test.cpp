@@ -34,22 +34,19 @@ TEST(TextFormat, Placeholders)
         EXPECT_EQ(formatText(c[0].toString(), {QStringLiteral("A"), QStringLiteral("B")}), c[1].toString()) << c[0].toString().toStdString();
 }
 
-class StatusPresentation : public testing::Test
+struct StatusPresentation : testing::Test
 {
-protected:
     StatusPresentation()
-        : delegate(window, Resources(folder.path()))
     {
         window.show();
         delegate.applicationDidFinishLaunching();
         drainMainQueue();
     }
-
     Rect frameOf(const QWidget *w) const { return window.ui.contentView->frameOf(w); }
 
     ScratchFolder folder;
     MainWindow window;
-    AppDelegate delegate;
+    AppDelegate delegate{window, Resources(folder.path())};
 };
 
 TEST_F(StatusPresentation, EachTextIsFittedSizedToHoldItAllAndLogged)
@@ -104,13 +101,9 @@ TEST_F(StatusPresentation, LayoutsKeepTheLowerLeftCornerAndPlaceTheText)
         EXPECT_TRUE(frameOf(delegate.button_update).x == 120 && frameOf(delegate.button_update).y == r.buttonY);
         const Rect field = frameOf(delegate.progressText);
         const Size parent = window.ui.contentView->boundsSize();
-        double expected = parent.height / 2;
-        if (r.ring)
-            expected -= ringHeight / 2 - StatusLayout::kRingLift;
-        else if (r.button)
-            expected += buttonHeight / 2;
+        const double below = r.ring ? StatusLayout::kRingLift - ringHeight / 2 : r.button ? buttonHeight / 2 : 0;
         EXPECT_NEAR(field.x + field.width / 2, parent.width / 2, 0.5);
-        EXPECT_NEAR(field.y + field.height / 2, expected, 0.5);
+        EXPECT_NEAR(field.y + field.height / 2, parent.height / 2 + below, 0.5);
     }
 }
 

@@ -12,8 +12,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-ScratchFolder::ScratchFolder() = default;
-
 void ScratchFolder::write(const QString &relative, const QByteArray &bytes) const
 {
     const QString path = filePath(relative);
@@ -65,9 +63,4 @@ QString OutputCapture::text()
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(file.readAll());
-}
-
-QStringList OutputCapture::lines()
-{
-    return text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -19,7 +20,6 @@ inline void PrintTo(const QString &s, std::ostream *os)
 class ScratchFolder
 {
 public:
-    ScratchFolder();
     QString path() const { return mDir.path(); }
     QString filePath(const QString &relative) const { return mDir.filePath(relative); }
     // Writes bytes at a path relative to the folder, creating folders on the way.
@@ -47,7 +47,7 @@ public:
 
     // Everything written so far, and the same as lines.
     QString text();
-    QStringList lines();
+    QStringList lines() { return text().split(u'\n', Qt::SkipEmptyParts); }
 
 private:
     std::FILE *mStream;
@@ -56,12 +56,5 @@ private:
     QTemporaryDir mDir;
 };
 
-struct StderrCapture : OutputCapture
-{
-    StderrCapture() : OutputCapture(stderr) {}
-};
-
-struct StdoutCapture : OutputCapture
-{
-    StdoutCapture() : OutputCapture(stdout) {}
-};
+struct StderrCapture : OutputCapture { StderrCapture() : OutputCapture(stderr) {} };
+struct StdoutCapture : OutputCapture { StdoutCapture() : OutputCapture(stdout) {} };

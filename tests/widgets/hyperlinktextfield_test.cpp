@@ -15,9 +15,8 @@ namespace {
 const QUrl kFirst(QStringLiteral("https://example.com/download"));
 const QUrl kSecond(QStringLiteral("https://example.com/help"));
 
-class HyperlinkTextFieldTest : public ::testing::Test
+struct HyperlinkTextFieldTest : ::testing::Test
 {
-protected:
     HyperlinkTextFieldTest()
     {
         field.setFont(systemFontOfSize(15));
