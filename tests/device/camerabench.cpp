@@ -4,11 +4,6 @@
 #include <QFile>
 #include <QJsonDocument>
 
-CameraBench::CameraBench(const QJsonObject &camera, const std::vector<uint8_t> &flash, const std::vector<uint8_t> &eeprom)
-    : CameraBench(QJsonArray{camera}, flash, eeprom)
-{
-}
-
 CameraBench::CameraBench(QJsonArray cameras, const std::vector<uint8_t> &flash, const std::vector<uint8_t> &eeprom)
 {
     for (qsizetype i = 0; i < cameras.size(); ++i) {

@@ -29,7 +29,10 @@ public:
     // flash and EEPROM hold `flash` and `eeprom` when they are given.
     explicit CameraBench(QJsonArray cameras, const std::vector<uint8_t> &flash = {}, const std::vector<uint8_t> &eeprom = {});
     explicit CameraBench(const QJsonObject &camera = {}, const std::vector<uint8_t> &flash = {},
-                         const std::vector<uint8_t> &eeprom = {});
+                         const std::vector<uint8_t> &eeprom = {})
+        : CameraBench(QJsonArray{camera}, flash, eeprom)
+    {
+    }
 
     VirtualBus &bus() { return *mBus; }
     CameraModel &camera(size_t index = 0) { return mBus->camera(index); }

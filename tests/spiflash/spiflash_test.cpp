@@ -13,8 +13,9 @@
 #include <thread>
 
 // A read: the header as a piece of its own, then the answer from the report-id position on. A
-// program of 33 bytes: header, 32 and 1, behind the latch and followed by the write disable.
-TEST(SpiFlashWire, ReadAndProgramReports)
+// program of 33 bytes: header, 32 and 1, behind the latch and followed by the write disable. Pieces
+// the bridge cannot carry are refused before anything is sent.
+TEST(SpiFlashWire, ReadAndProgramReportsAndOversizedPieces)
 {
     const std::vector<uint8_t> flash = recordlessFlash();
     FlashSession session({}, flash);
@@ -33,6 +34,14 @@ TEST(SpiFlashWire, ReadAndProgramReports)
     ASSERT_TRUE(spi_programPage(0x1000, 33, data.data()));
     EXPECT_EQ(session.commands(), QStringList({"06", "05", "02001000" + hexOf(data), "05", "04", "05"}));
     EXPECT_EQ(session.transactions().at(2).pieces, "4/0 32/0 1/1 ");
+
+    session.mark();
+    std::vector<uint8_t> bytes(64, 0x00);
+    EXPECT_EQ((std::array{spi_sendBytes(0, 1, bytes.data(), 4, bytes.data(), 34), spi_sendBytes(0, 1, bytes.data(), 38, nullptr, 0),
+                          spi_receiveBytes(0, 1, nullptr, 0, 41, bytes.data())}),
+              (std::array{false, false, false}));
+    EXPECT_TRUE(session.sent().empty());
+    EXPECT_TRUE(spi_sendBytes(0, 1, bytes.data(), 4, bytes.data(), 33));
 }
 
 // A part that never becomes ready: each of five write enables waits 3000 ms for the latch. A clock
@@ -40,33 +49,31 @@ TEST(SpiFlashWire, ReadAndProgramReports)
 // clock in milliseconds. (A camera that has gone ends a wait at once: the session tests.)
 TEST(SpiFlashTime, LimitsOnTheDriversClock)
 {
-    {
-        FlashSession session(QJsonObject{{"never_ready", true}});
-        session.scriptClock(25);
-        const uint8_t byte = 0x00;
-        EXPECT_FALSE(spi_programPage(0, 1, &byte)); // the part is busy for good from here
-        session.mark();
-        const uint64_t start = session.now();
-        EXPECT_FALSE(spi_writeEnable());
-        const QStringList sent = session.commands();
-        EXPECT_EQ(sent.count("06"), 5);
-        EXPECT_EQ(sent.indexOf("06", 1), 120); // 119 status reads on a 25 ms step
-        EXPECT_EQ(session.now() - start, 5u * 3025u);
-    }
-    {
-        // Without the latch the status write is ignored, so the wait for the protection bits runs
-        // out: 1000 at the start, 2000, then 500 (the start moves to 500, 1000 have passed); 3400
-        // and 3499 are still within the limit, 3500 is not.
-        FlashSession session;
-        session.scriptClock(1, {1000, 2000, 500, 3400, 3499, 3500});
-        EXPECT_FALSE(spi_protect());
-        EXPECT_EQ(session.commands(), QStringList({"05", "010c", "05", "05", "05", "05"}));
-        EXPECT_EQ(session.now(), 3500u);
-    }
     using namespace std::chrono;
     const auto steady = [] { return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count()); };
     const uint64_t before = steady(), now = currentMilliseconds();
     EXPECT_TRUE(before <= now && now <= steady()) << before << " " << now;
+
+    FlashSession stuck(QJsonObject{{"never_ready", true}});
+    stuck.scriptClock(25);
+    const uint8_t byte = 0x00;
+    EXPECT_FALSE(spi_programPage(0, 1, &byte)); // the part is busy for good from here
+    stuck.mark();
+    const uint64_t start = stuck.now();
+    EXPECT_FALSE(spi_writeEnable());
+    const QStringList sent = stuck.commands();
+    EXPECT_EQ(sent.count("06"), 5);
+    EXPECT_EQ(sent.indexOf("06", 1), 120); // 119 status reads on a 25 ms step
+    EXPECT_EQ(stuck.now() - start, 5u * 3025u);
+
+    // Without the latch the status write is ignored, so the wait for the protection bits runs
+    // out: 1000 at the start, 2000, then 500 (the start moves to 500, 1000 have passed); 3400
+    // and 3499 are still within the limit, 3500 is not.
+    FlashSession unlatched;
+    unlatched.scriptClock(1, {1000, 2000, 500, 3400, 3499, 3500});
+    EXPECT_FALSE(spi_protect());
+    EXPECT_EQ(unlatched.commands(), QStringList({"05", "010c", "05", "05", "05", "05"}));
+    EXPECT_EQ(unlatched.now(), 3500u);
 }
 
 // The status is written only when the protection bits must change, and never when it could not be
@@ -115,18 +122,6 @@ TEST(SpiFlashFailures, ReadReportsAFailedPieceAndKeepsThatPartOfTheBuffer)
         EXPECT_TRUE(c.failing || std::equal(buffer.begin(), buffer.end(), content.begin() + 0x100));
         EXPECT_EQ(session.sent().size(), c.transfers);
     }
-}
-
-// Pieces the bridge cannot carry are refused before anything is sent.
-TEST(SpiFlashFailures, OversizedPiecesFailBeforeAnythingIsSent)
-{
-    FlashSession session;
-    std::vector<uint8_t> bytes(64, 0x00);
-    EXPECT_FALSE(spi_sendBytes(0, 1, bytes.data(), 4, bytes.data(), 34));
-    EXPECT_FALSE(spi_sendBytes(0, 1, bytes.data(), 38, nullptr, 0));
-    EXPECT_FALSE(spi_receiveBytes(0, 1, nullptr, 0, 41, bytes.data()));
-    EXPECT_TRUE(session.sent().empty());
-    EXPECT_TRUE(spi_sendBytes(0, 1, bytes.data(), 4, bytes.data(), 33));
 }
 
 // Two threads at once, each reading the flash and the chip's register, and every eighth round the

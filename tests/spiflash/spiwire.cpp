@@ -1,8 +1,6 @@
 // An open session on a virtual camera, and its SPI traffic read back from the trace.
 #include "tests/spiflash/spiwire.h"
 
-#include "device/spiflash.h"
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -28,16 +26,6 @@ FlashSession::FlashSession(const QJsonObject &camera, const std::vector<uint8_t>
 {
     EXPECT_TRUE(open()) << "the virtual camera did not open";
     mark();
-}
-
-FlashSession::~FlashSession()
-{
-    spi_setClock(nullptr);
-}
-
-bool FlashSession::open()
-{
-    return hardware.initDevice(0xF055, 0x5201, bxHardwareLib::kAnyInterfaceClass);
 }
 
 void FlashSession::scriptClock(uint64_t step, std::deque<uint64_t> script)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "device/bxhardwarelib.h"
+#include "device/spiflash.h"
 #include "tests/device/camerabench.h"
 
 #include <deque>
@@ -23,10 +24,10 @@ class FlashSession
 public:
     explicit FlashSession(const QJsonObject &camera = {}, const std::vector<uint8_t> &flash = {},
                           const std::vector<uint8_t> &eeprom = {});
-    ~FlashSession();
+    ~FlashSession() { spi_setClock(nullptr); }
 
     // Opens the session (again); what the open sends counts as sent.
-    bool open();
+    bool open() { return hardware.initDevice(0xF055, 0x5201, bxHardwareLib::kAnyInterfaceClass); }
     std::vector<TracedTransfer> sent() const;
     std::vector<SpiTransaction> transactions() const;
     // The out column of each transaction: "06", "05", "20001000", …
