@@ -25,6 +25,12 @@ QJsonObject cameraWithFirmware(const QString &name, std::optional<uint16_t> vers
     return camera;
 }
 
+bool holds(const std::vector<uint8_t> &memory, const QByteArray &bytes, qsizetype offset)
+{
+    return memory.size() >= size_t(bytes.size()) && std::equal(bytes.begin() + offset, bytes.end(), memory.begin() + offset,
+                                                                [](char a, uint8_t b) { return uint8_t(a) == b; });
+}
+
 AppBench::AppBench(const QList<CatalogueImage> &images, QJsonArray cameras)
     : mCameras(std::make_unique<CameraBench>(std::move(cameras)))
 {
@@ -73,11 +79,6 @@ QStringList AppBench::deviceLines()
     return lines.filter(QRegularExpression(QStringLiteral("^Device: ")));
 }
 
-bool AppBench::offered() const
-{
-    return mDelegate->deviceEstablished && mDelegate->button_update->isVisible() && mDelegate->button_update->isEnabled();
-}
-
 bool AppBench::pressUpdate(bool confirm)
 {
     mDelegate->button_update->click();
@@ -105,9 +106,4 @@ bool AppBench::waitForRunEnd(int timeoutMs)
     ++mRunsEnded;
     drainMainQueue();
     return true;
-}
-
-QByteArray AppBench::image(int index) const
-{
-    return mDelegate->myCatalogue.UnzippedBinFileData.at(index);
 }

@@ -21,6 +21,9 @@ QJsonObject cameraWithFirmware(const QString &name, std::optional<uint16_t> vers
 // flash bytes it carries (0: just what the header needs).
 struct CatalogueImage { QString name; uint16_t version = 0x0100; uint32_t flashLength = 0; };
 
+// Whether memory holds bytes from offset on.
+bool holds(const std::vector<uint8_t> &memory, const QByteArray &bytes, qsizetype offset = 0);
+
 class AppBench
 {
 public:
@@ -38,7 +41,10 @@ public:
     // The status texts shown since the last call, oldest first, and the device lines printed.
     QStringList statusTexts();
     QStringList deviceLines();
-    bool offered() const;
+    bool offered() const
+    {
+        return mDelegate->deviceEstablished && mDelegate->button_update->isVisible() && mDelegate->button_update->isEnabled();
+    }
 
     // Presses Update and answers the confirmation sheet with OK (true) or Cancel; false when no
     // sheet came.
@@ -46,7 +52,7 @@ public:
     // Runs the GUI thread until the run has ended (completed or failed); false when it did not.
     bool waitForRunEnd(int timeoutMs = 30000);
     // The catalogue image's bytes, as the run gets them.
-    QByteArray image(int index) const;
+    QByteArray image(int index) const { return mDelegate->myCatalogue.UnzippedBinFileData.at(index); }
 
 private:
     ScratchFolder mFolder;

@@ -120,8 +120,8 @@ TEST(UpdateDecision, TrailingBlanksGoLineFeedsStay)
 // and the webcam coming and going while it is, then the second camera offered once the first left.
 TEST(Arrival, OneCameraAtATimeWhateverElseComesAndGoes)
 {
-    const QJsonObject webcam{{"vid", 0x046D}, {"pid", 0x0825}, {"product", "Integrated Webcam"}, {"chip", QJsonValue::Null},
-                             {"interfaces", QJsonArray{QJsonArray{14, 1}, QJsonArray{14, 2}, QJsonArray{1, 1}}}};
+    const QJsonObject webcam{{"vid", 0x046D}, {"pid", 0x0825}, {"product", "Integrated Webcam"},
+                             {"chip", QJsonValue::Null}, {"interfaces", QJsonArray{QJsonArray{14, 1}, QJsonArray{14, 2}, QJsonArray{1, 1}}}};
     AppBench bench({{QStringLiteral("cam_RZ52940_0102.bin"), 0x0102}},
                    QJsonArray{webcam, cameraWithFirmware(QStringLiteral("first"), 0x0100, QStringLiteral("LUMIVEX T  ")),
                               later(cameraWithFirmware(QStringLiteral("second"), 0x0101, QStringLiteral("Other T")))});

@@ -29,18 +29,10 @@ uint64_t fastClock() { return gFakeNow += 10; }
 
 enum Outcome { Verified, FailureText, Alert, FalseSuccess, Hang, kOutcomes };
 
-struct Tally
-{
-    QString fault;
-    int runs = 0;
-    std::array<int, kOutcomes> outcomes{}; // in the table's column order
-};
-
-struct SweepRun
-{
-    Outcome outcome = Hang;
-    uint64_t opened = 0, transfers = 0; // made by the camera once offered, and in all
-};
+// The outcomes in the table's column order.
+struct Tally { QString fault; int runs = 0; std::array<int, kOutcomes> outcomes{}; };
+// The transfers the camera made once offered, and in all.
+struct SweepRun { Outcome outcome = Hang; uint64_t opened = 0, transfers = 0; };
 
 SweepRun runWith(const QJsonObject &fault)
 {
@@ -55,10 +47,7 @@ SweepRun runWith(const QJsonObject &fault)
     if (!bench.offered() || !bench.pressUpdate(true) || !bench.waitForRunEnd(600000))
         return run;
     const QStringList shown = bench.statusTexts();
-    const std::vector<uint8_t> flash = bench.cameras().camera().flashContents();
-    const QByteArray image = bench.image(0);
-    const bool equal = std::equal(image.begin() + 4, image.end(), flash.begin(),
-                                  [](char a, uint8_t b) { return uint8_t(a) == b; });
+    const bool equal = holds(bench.cameras().camera().flashContents(), bench.image(0).mid(4));
     bool alert = false;
     for (const QMessageBox *sheet : bench.window().findChildren<QMessageBox *>())
         alert = alert || (sheet->isVisible() && sheet->text() == QStringLiteral("ERROR"));

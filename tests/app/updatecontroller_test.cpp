@@ -8,17 +8,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-// Whether memory holds bytes from offset on.
-bool holds(const std::vector<uint8_t> &memory, const QByteArray &bytes, qsizetype offset = 0)
-{
-    return memory.size() >= size_t(bytes.size()) && std::equal(bytes.begin() + offset, bytes.end(), memory.begin() + offset,
-                                                                [](char a, uint8_t b) { return uint8_t(a) == b; });
-}
-
-} // namespace
-
 // Update, Cancel: nothing starts. Update, OK: the ring, the completion text and the image in the
 // flash; then unplugged and plugged in again, the camera is offered the update again.
 TEST(UpdateController, AConfirmedUpdateLeavesTheImageInTheFlash)

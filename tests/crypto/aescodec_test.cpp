@@ -53,7 +53,8 @@ TEST(AESCodec, KnownAnswersAndPaddedRoundTrips)
 TEST(AESCodec, KeysOfOtherLengthsAndIVsOfOtherLengthsAreHashed)
 {
     for (const int length : {0, 1, 16, 31, 33, 64})
-        EXPECT_EQ(AESData(kPlain).encrypt(counting(length, 7)), AESData(kPlain).encrypt(aes_sha256(counting(length, 7)))) << length;
+        EXPECT_EQ(AESData(kPlain).encrypt(counting(length, 7)), AESData(kPlain).encrypt(aes_sha256(counting(length, 7))))
+            << length;
     // A key string is its UTF-8 bytes.
     const QString keyString = QStringLiteral("clé-ключ-鍵");
     EXPECT_EQ(AESData(kPlain).encryptWithString(keyString), AESData(kPlain).encrypt(keyString.toUtf8()));

@@ -69,7 +69,7 @@ TEST(EncryptedCatalogue, EachCatalogueLoadsAtLaunchAndNamesItsProduct)
             // -aes-256-cbc -K <SHA-256 of the key string> -iv 0`, so neither our writer nor our codec.
             QDir().mkpath(madeHere);
             for (const QString name : {"1.resource", "2.resource", "3.resource"})
-                ASSERT_TRUE(QFile::copy(QStringLiteral(LUMIVEX_CRYPTO_DATA "/anothermaker/") + name, madeHere + u'/' + name));
+                ASSERT_TRUE(QFile::copy(QString(LUMIVEX_CRYPTO_DATA "/anothermaker/") + name, madeHere + u'/' + name));
         } else if (made != Nothing) {
             pack(scratch, wanted);
             EXPECT_EQ(QDir(madeHere).entryList(QDir::Files),

@@ -29,7 +29,8 @@ bool quitsTheApplication(const std::function<void()> &action)
 {
     bool lastWindowClosed = false;
     QObject context;
-    QObject::connect(qGuiApp, &QGuiApplication::lastWindowClosed, &context, [&lastWindowClosed] { lastWindowClosed = true; });
+    QObject::connect(qGuiApp, &QGuiApplication::lastWindowClosed, &context,
+                     [&lastWindowClosed] { lastWindowClosed = true; });
     QTimer::singleShot(0, &context, action);
     QTimer::singleShot(3000, &context, [] { QCoreApplication::exit(1); });
     return QCoreApplication::exec() == 0 && lastWindowClosed;
@@ -94,11 +95,12 @@ TEST(ApplicationMenu, ItemsBehaveAsOnThisDesktop)
 TEST(AboutWindow, TheResourcesFolderGivesVersionCopyrightAndIcon)
 {
     const ScopedStringTables tables(QStringLiteral("de"));
+    const QByteArray info = R"({"Device Name": "LUMIVEX", "CFBundleShortVersionString": "1.0.0",
+                               "NSHumanReadableCopyright": "Copyright \u00a9 2026 LUMIVEX"})";
     for (const bool complete : {true, false}) {
         SCOPED_TRACE(complete);
         ScratchFolder folder;
-        folder.write(QStringLiteral("Info.json"), complete ? R"({"Device Name": "LUMIVEX", "CFBundleShortVersionString": "1.0.0",
-                             "NSHumanReadableCopyright": "Copyright \u00a9 2026 LUMIVEX"})" : "{}");
+        folder.write(QStringLiteral("Info.json"), complete ? info : "{}");
         if (complete) {
             QImage image(64, 64, QImage::Format_ARGB32);
             image.fill(Qt::darkBlue);

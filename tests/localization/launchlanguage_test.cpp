@@ -61,13 +61,15 @@ TEST(LaunchLanguage, TheProgramAsksForTheCameraInTheUsersLanguage)
                                            QRegularExpression::DotMatchesEverythingOption);
     QByteArray log;
     QRegularExpressionMatch shown;
-    for (QDeadlineTimer deadline(5000); !shown.hasMatch() && !deadline.hasExpired() && updater.state() != QProcess::NotRunning;) {
+    for (QDeadlineTimer deadline(5000);
+         !shown.hasMatch() && !deadline.hasExpired() && updater.state() != QProcess::NotRunning;) {
         updater.waitForReadyRead(100);
         shown = status.match(QString::fromUtf8(log += updater.readAllStandardError()));
     }
     updater.kill();
     updater.waitForFinished(5000);
-    EXPECT_EQ(shown.captured(1), tableText("Status_Msg_Please_Connect_Your_Cam", {kT})) << "standard error:\n" << log.toStdString();
+    EXPECT_EQ(shown.captured(1), tableText("Status_Msg_Please_Connect_Your_Cam", {kT}))
+        << "standard error:\n" << log.toStdString();
 }
 
 TEST(LaunchLanguage, TheWindowMenuAndAboutWindowSpeakTheUsersLanguage)

@@ -42,7 +42,7 @@ TEST(FirmwareHeader, BaseAddressZeroReadsIdentityRightAfterThePrefixAndTwoSector
 TEST(FirmwareHeader, BaseAddressLimitsAndShortFiles)
 {
     struct Row { uint32_t base; bool accepted; uint32_t userSpace, sector, uvcOffset, needed; };
-    for (const Row r : {Row{0, true, 0x2000, 0x2000, 256, 0x3000}, Row{0x0F00, true, 0x2F00, 0x2000, 0xF00 + 256, 0x3028},
+    for (const Row r : {Row{0, true, 0x2000, 0x2000, 256, 0x3000}, Row{0x0F00, true, 0x2F00, 0x2000, 0x1000, 0x3028},
                         Row{0xE000, true, 0x10000, 0x10000, 256, 0x11000}, Row{0xE001, false, 0x10001, 0, 0, 0},
                         Row{0xFFFFFF, false, 0x1001FFF, 0, 0, 0}}) {
         SCOPED_TRACE(r.base);
