@@ -15,7 +15,6 @@ namespace {
 
 using Stage = UpdateProgressSink::Stage;
 using Step = FlashUpdate::Step;
-using namespace std::chrono_literals;
 
 using Percents = std::map<Stage, std::vector<double>>;
 
@@ -53,6 +52,39 @@ qint64 transferCarrying(const QString &command, const std::vector<uint8_t> &imag
         it = std::find_if(it, sent.end(), [](const TracedTransfer &t) { return t.bmRequestType == 0xA1; });
     return it == sent.end() ? 0 : it->n;
 }
+
+const std::vector<uint8_t> kOldEeprom = pattern(0x10000, 0x90);
+
+// A camera whose EEPROM holds kOldEeprom, its session open; the update's pauses are recorded.
+struct EepromBench : FlashSession
+{
+    explicit EepromBench(const QJsonObject &camera = {}) : FlashSession(camera, {}, kOldEeprom) {}
+
+    EepromUpdate::Pause pause() { return [this](std::chrono::milliseconds time) { pauses.push_back(time); }; }
+
+    // The EEPROM requests since the opening: "w 992+8" a write of 8 bytes at 992, "r 996+4" a held
+    // address write and the read after it ("r 996+" when no read followed); any other request as
+    // its whole wire.
+    QStringList transfers() const
+    {
+        QStringList list;
+        for (const TracedTransfer &t : sent()) {
+            const QString setup = t.wire().left(15);
+            const int address = t.data.left(4).toInt(nullptr, 16);
+            if (setup == "c0 02 0000 00a0" && !list.isEmpty() && list.last().endsWith(u'+'))
+                list.last() += QString::number(t.wLength);
+            else if (setup == "40 03 0000 00a0" && t.wLength == 2)
+                list << QStringLiteral("r %1+").arg(address);
+            else if (setup == "40 02 0000 00a0")
+                list << QStringLiteral("w %1+%2").arg(address).arg(t.wLength - 2);
+            else
+                list << t.wire();
+        }
+        return list;
+    }
+
+    std::vector<std::chrono::milliseconds> pauses;
+};
 
 } // namespace
 
@@ -142,42 +174,6 @@ TEST(FlashUpdate, StopsWhereTheFlashCannotBeTrustedOrOvercomesTheFault)
     }
 }
 
-namespace {
-
-const std::vector<uint8_t> kOldEeprom = pattern(0x10000, 0x90);
-
-// A camera whose EEPROM holds kOldEeprom, its session open; the update's pauses are recorded.
-struct EepromBench : FlashSession
-{
-    explicit EepromBench(const QJsonObject &camera = {}) : FlashSession(camera, {}, kOldEeprom) {}
-
-    EepromUpdate::Pause pause() { return [this](std::chrono::milliseconds time) { pauses.push_back(time); }; }
-
-    // The EEPROM requests since the opening: "w 992+8" a write of 8 bytes at 992, "r 996+4" a held
-    // address write and the read after it ("r 996+" when no read followed); any other request as
-    // its whole wire.
-    QStringList transfers() const
-    {
-        QStringList list;
-        for (const TracedTransfer &t : sent()) {
-            const QString setup = t.wire().left(15);
-            const int address = t.data.left(4).toInt(nullptr, 16);
-            if (setup == "c0 02 0000 00a0" && !list.isEmpty() && list.last().endsWith(u'+'))
-                list.last() += QString::number(t.wLength);
-            else if (setup == "40 03 0000 00a0" && t.wLength == 2)
-                list << QStringLiteral("r %1+").arg(address);
-            else if (setup == "40 02 0000 00a0")
-                list << QStringLiteral("w %1+%2").arg(address).arg(t.wLength - 2);
-            else
-                list << t.wire();
-        }
-        return list;
-    }
-
-    std::vector<std::chrono::milliseconds> pauses;
-};
-
-} // namespace
 
 TEST(EepromUpdate, WritesInPiecesKeepsTheDescriptorBlockAndCloses)
 {
@@ -255,7 +251,7 @@ TEST(EepromUpdate, RewritesUntilTheComparisonMatchesAtMostThreeTimes)
         EXPECT_EQ(update.run(), c.ok) << update.failureReason();
         for (const TracedTransfer &t : bench.sent()) // the failed transfers are the writes meant
             EXPECT_EQ(c.failing.contains(t.n), t.status != 0 && t.wire().startsWith("40 02")) << t.wire().toStdString();
-        EXPECT_EQ(bench.pauses, std::vector<std::chrono::milliseconds>(c.rewrites, 2000ms));
+        EXPECT_EQ(bench.pauses, std::vector<std::chrono::milliseconds>(c.rewrites, std::chrono::seconds(2)));
         EXPECT_EQ(sink.percents[Stage::VerifyRetry], std::vector<double>(c.rewrites, 0.0));
         std::vector<Stage> stages = {Stage::Writing, Stage::Verifying};
         for (size_t i = 0; i < c.rewrites; ++i)
