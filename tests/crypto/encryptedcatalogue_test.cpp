@@ -1,6 +1,6 @@
 // The firmware catalogue at launch, plain or encrypted: files from lumivex-pack and files made
 // another way load alike; damaged files leave the catalogue absent with one log line naming file
-// and reason; lumivex-pack on the command line.
+// and reason; lumivex-pack on the command line, its warnings, statuses and manifest.
 #include "app/appdelegate.h"
 #include "payload/aescodec.h"
 #include "payload/encryptedcatalogue.h"
@@ -185,6 +185,37 @@ TEST(EncryptedCatalogue, PackAndListOnTheCommandLine)
         EXPECT_TRUE(run.err.startsWith(QLatin1String("lumivex-pack: ")) && run.err.count(u'\n') == 1
                     && run.err.contains(QLatin1String(row.reason))) << qPrintable(run.err);
     }
+
+    // An image the updater would never offer: a warning, left out when too large to write;
+    // nothing written at all when no image would ever be offered.
+    folder.write(QStringLiteral("bad/blank_RZ52940.bin"), QByteArray(0x4000, '\0'));
+    folder.write(QStringLiteral("bad/unnamed.bin"), i[0].bytes);
+    const ToolRun nothing = lumivexPack({QStringLiteral("pack"), folder.filePath(QStringLiteral("bad")), folder.filePath(QStringLiteral("out"))});
+    EXPECT_TRUE(nothing.exitCode == 3 && nothing.err.contains(QStringLiteral("blank_RZ52940.bin: blank"))
+                && nothing.err.contains(QStringLiteral("unnamed.bin: the name holds neither RZ52940")) && !QFile::exists(folder.filePath(QStringLiteral("out"))))
+        << qPrintable(nothing.err);
+    QFile huge(folder.filePath(QStringLiteral("images/huge_RZ52940.bin")));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(2) << 30)); // sparse: no disk, no memory
+    huge.close();
+    const ToolRun packed = lumivexPack({QStringLiteral("pack"), folder.filePath(QStringLiteral("images")), folder.filePath(QStringLiteral("out"))});
+    EXPECT_TRUE(packed.exitCode == 0 && packed.err.contains(QStringLiteral("huge_RZ52940.bin: 2147483648 bytes, more than the 1048580")))
+        << qPrintable(packed.err);
+
+    // Under the manifest, a flipped bit inside the encrypted images is never offered, and the
+    // listing names the image a tampered manifest no longer vouches for.
+    QFile sealed(folder.filePath(QStringLiteral("out/catalogue-1-images.resource"))), sums(folder.filePath(QStringLiteral("out/SHA256SUMS")));
+    ASSERT_TRUE(sealed.open(QIODevice::ReadWrite) && sealed.seek(sealed.size() / 3));
+    const char byte = sealed.peek(1).at(0);
+    sealed.write(QByteArray(1, char(byte ^ 1)));
+    sealed.close();
+    FirmwareCatalogue damaged;
+    bool plain = false;
+    damaged.prepare(Resources(folder.filePath(QStringLiteral("out"))), &plain);
+    EXPECT_FALSE(damaged.myDevicesInfo.value(0) && damaged.myDevicesInfo.value(1));
+    ASSERT_TRUE(sums.open(QIODevice::ReadWrite));
+    sums.write(sums.peek(1) == "0" ? "1" : "0");
+    sums.close();
+    EXPECT_TRUE(lumivexPack({QStringLiteral("list"), folder.filePath(QStringLiteral("out"))}).out.contains(QStringLiteral("differs from its SHA-256")));
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // What a new user and a packager meet: a broken resources folder still launches and says what is
 // wrong; images are judged before they are read and only offered when the manifest vouches for
-// them; lumivex-pack warns and answers with its statuses; the window keeps its layout's size.
+// them; the window keeps its layout's size.
 #include "app/appdelegate.h"
 #include "payload/firmwarecatalogue.h"
 #include "tests/support/testsupport.h"
@@ -28,20 +28,6 @@ void writeSparse(const QString &path, qint64 size)
 {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(size));
-}
-
-struct Finished
-{
-    int status = -1;
-    QString out, err;
-};
-
-Finished runPack(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(LUMIVEX_PACK), arguments);
-    process.waitForFinished(60000);
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
 }
 
 // The catalogue of a folder as the launch builds it: which images it offers, what it logged.
@@ -169,45 +155,6 @@ TEST(Release, AnImageIsOfferedOnlyWhenSoundAndVouchedFor)
     EXPECT_EQ(forms->check(QStringLiteral("a_RZ52940.bin"), a), DigestManifest::Match::Matches);
     EXPECT_EQ(forms->check(QStringLiteral("back\\slash\nname"), a), DigestManifest::Match::Matches);
     EXPECT_FALSE(DigestManifest::parse(hex + "  x\n" + sums.mid(65, 64) + "  x\n", &problem));
-}
-
-TEST(Release, PackWarnsWritesTheManifestAndAnswersWithItsStatus)
-{
-    ScratchFolder folder;
-    const QString out = folder.filePath(QStringLiteral("out"));
-    folder.write(QStringLiteral("bad/blank_RZ52940.bin"), QByteArray(0x4000, '\0'));
-    folder.write(QStringLiteral("bad/unnamed.bin"), image(0x0102));
-    const Finished nothing = runPack({QStringLiteral("pack"), folder.filePath(QStringLiteral("bad")), out});
-    EXPECT_EQ(nothing.status, 3);
-    EXPECT_TRUE(nothing.err.contains(QStringLiteral("blank_RZ52940.bin: blank")) && nothing.err.contains(QStringLiteral("unnamed.bin: the name holds neither RZ52940")))
-        << nothing.err.toStdString();
-    EXPECT_FALSE(QFile::exists(out));
-
-    folder.write(QStringLiteral("good/cam_RZ52940_0102.bin"), image(0x0102));
-    folder.write(QStringLiteral("good/cam_RZ6610M_0200.bin"), image(0x0200));
-    writeSparse(folder.filePath(QStringLiteral("good/huge_RZ52940.bin")), qint64(2) << 30);
-    const Finished packed = runPack({QStringLiteral("pack"), folder.filePath(QStringLiteral("good")), out});
-    EXPECT_EQ(packed.status, 0);
-    EXPECT_TRUE(packed.err.contains(QStringLiteral("huge_RZ52940.bin: 2147483648 bytes, more than the 1048580"))) << packed.err.toStdString();
-    EXPECT_TRUE(Judged(out).offers(QStringLiteral("cam_RZ52940_0102.bin")));
-
-    // A flipped bit inside the encrypted images, under the manifest: never offered.
-    QFile images(out + QStringLiteral("/catalogue-1-images.resource"));
-    ASSERT_TRUE(images.open(QIODevice::ReadWrite));
-    QByteArray sealed = images.readAll();
-    sealed[sealed.size() / 3] = char(sealed.at(sealed.size() / 3) ^ 1);
-    images.seek(0);
-    images.write(sealed);
-    images.close();
-    const Judged damaged(out);
-    EXPECT_FALSE(damaged.offers(QStringLiteral("cam_RZ52940_0102.bin")) && damaged.offers(QStringLiteral("cam_RZ6610M_0200.bin")));
-
-    // The listing says which image a tampered manifest no longer vouches for.
-    QFile manifest(out + QStringLiteral("/SHA256SUMS"));
-    ASSERT_TRUE(manifest.open(QIODevice::ReadWrite));
-    manifest.write(manifest.peek(1) == "0" ? "1" : "0");
-    manifest.close();
-    EXPECT_TRUE(runPack({QStringLiteral("list"), out}).out.contains(QStringLiteral("differs from its SHA-256")));
 }
 
 TEST(Release, AHugeSparseImageIsSkippedUnread)
