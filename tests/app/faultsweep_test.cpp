@@ -50,8 +50,11 @@ SweepRun runWith(const QJsonObject &fault)
     const bool equal = holds(bench.cameras().camera().flashContents(), bench.image(0).mid(4));
     bool alert = false;
     for (const QMessageBox *sheet : bench.window().findChildren<QMessageBox *>())
-        alert = alert || (sheet->isVisible() && sheet->text() == QStringLiteral("ERROR"));
-    // The alert of a camera pulled out stands in for the failure text: OK ends the process.
+        alert = alert || (sheet->isVisible() && sheet->text() == QStringLiteral("ERROR") && sheet->icon() == QMessageBox::Critical
+                          && sheet->informativeText() == QStringLiteral("Device was removed during update process. Critial error")
+                          && sheet->buttons().size() == 1 && sheet->windowModality() == Qt::WindowModal);
+    // The alert of a camera pulled out stands in for the failure text: OK ends the process with
+    // status 255 (tests/e2e presses it).
     if (shown.value(shown.size() - 1).startsWith(QStringLiteral("Firmware 0102 is now installed")))
         run.outcome = equal ? Verified : FalseSuccess;
     else if (shown.contains(kFailed))
