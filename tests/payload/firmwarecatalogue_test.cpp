@@ -1,5 +1,6 @@
 // Loading the catalogue from plain images: lookup order, which images get a record, and which
-// image decides the product the catalogue is for.
+// image decides the product the catalogue is for; why an image is turned away, and the digest
+// manifest that must vouch for every image it offers.
 #include "payload/firmwarecatalogue.h"
 #include "platform/resources.h"
 #include "tests/support/testsupport.h"
@@ -9,7 +10,29 @@
 
 namespace {
 
-QByteArray image(uint16_t version) { return FirmwareImageBuilder().version(version).build(); }
+QByteArray image(uint16_t version, uint32_t base = 0, uint32_t flashLength = 0)
+{
+    return FirmwareImageBuilder().version(version).baseAddress(base).flashLength(flashLength).build();
+}
+
+// The catalogue of a folder as the launch builds it: which images it offers, what it logged.
+struct Judged
+{
+    explicit Judged(const QString &folder)
+    {
+        StderrCapture capture;
+        bool plain = false;
+        catalogue.prepare(Resources(folder), &plain);
+        log = capture.text();
+    }
+    bool offers(const QString &name) const
+    {
+        const qsizetype i = catalogue.UnzippedBinFileNames.indexOf(name);
+        return i >= 0 && catalogue.myDevicesInfo.value(i).has_value();
+    }
+    FirmwareCatalogue catalogue;
+    QString log;
+};
 
 TEST(FirmwareCatalogue, PlainImagesComeInLookupOrderAndHideTheEncryptedFiles)
 {
@@ -84,6 +107,50 @@ TEST(FirmwareCatalogue, RejectedImagesKeepTheirPlaceAndDoNotDecideTheKind)
         }
         EXPECT_TRUE(catalogue.lastImageNamed(kTKindToken) == row.lastT && catalogue.lastImageNamed(kSKindToken) == row.lastS);
     }
+}
+
+TEST(FirmwareCatalogue, AnImageIsOfferedOnlyWhenSoundAndVouchedFor)
+{
+    const QByteArray a = image(0x0102, 0, 0x4000), b = image(0x0103, 0, 0x4000);
+    const QByteArray sums = DigestManifest::format({QStringLiteral("a_RZ52940.bin"), QStringLiteral("b_RZ52940.bin")}, {a, b});
+    QByteArray flipped = b;
+    flipped[flipped.size() - 100] = char(flipped.at(flipped.size() - 100) ^ 0x10);
+
+    // a is always intact; b as the row has it, under the row's Opt/SHA256SUMS (nothing: none).
+    struct Case { QByteArray b; std::optional<QByteArray> sums; bool aOffered, bOffered; const char *line; };
+    const Case cases[] = {
+        {b, sums, true, true, nullptr},
+        {flipped, sums, true, false, "b_RZ52940.bin is never offered: its content differs from its SHA-256 in SHA256SUMS"},
+        {b.left(b.size() - 0x1000), sums, true, false, "differs from its SHA-256"}, // cut short behind its header
+        {b, sums.left(sums.indexOf('\n') + 1), true, false, "b_RZ52940.bin is never offered: its content is not named in SHA256SUMS"},
+        {b, QByteArray("not a digest  a_RZ52940.bin\n"), false, false, "SHA256SUMS line 1 is not"},
+        {flipped, std::nullopt, true, true, nullptr}, // without a manifest, as before
+        {QByteArray(0x4000, '\xff'), std::nullopt, true, false, "b_RZ52940.bin is never offered: blank: every byte of its flash content is 0xff"},
+        {image(1, 0xE001), std::nullopt, true, false, "firmware header rejected: base address 0x00e001 lies beyond 0xe000"},
+        {b.left(0x2100), std::nullopt, true, false, "before the end of its user-space sector at 12288: the image is cut short"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.line ? c.line : "offered");
+        ScratchFolder folder;
+        folder.write(QStringLiteral("Opt/a_RZ52940.bin"), a);
+        folder.write(QStringLiteral("Opt/b_RZ52940.bin"), c.b);
+        if (c.sums)
+            folder.write(QStringLiteral("Opt/SHA256SUMS"), *c.sums);
+        const Judged judged(folder.path());
+        EXPECT_EQ(judged.offers(QStringLiteral("a_RZ52940.bin")), c.aOffered);
+        EXPECT_EQ(judged.offers(QStringLiteral("b_RZ52940.bin")), c.bOffered);
+        EXPECT_TRUE(!c.line || judged.log.contains(QLatin1String(c.line))) << judged.log.toStdString();
+    }
+
+    // sha256sum's own forms: binary mode, CRLF line ends, an escaped name; a name given two
+    // different digests is no manifest at all.
+    QString problem;
+    const QByteArray hex = sums.left(64);
+    const std::optional<DigestManifest> forms = DigestManifest::parse(hex + " *a_RZ52940.bin\r\n\\" + hex + "  back\\\\slash\\nname\n", &problem);
+    ASSERT_TRUE(forms) << problem.toStdString();
+    EXPECT_EQ(forms->check(QStringLiteral("a_RZ52940.bin"), a), DigestManifest::Match::Matches);
+    EXPECT_EQ(forms->check(QStringLiteral("back\\slash\nname"), a), DigestManifest::Match::Matches);
+    EXPECT_FALSE(DigestManifest::parse(hex + "  x\n" + sums.mid(65, 64) + "  x\n", &problem));
 }
 
 } // namespace
