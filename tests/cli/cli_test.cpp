@@ -15,9 +15,9 @@
 
 namespace {
 
-QByteArray flashOf(const QByteArray &imageFile)
+QByteArray flashOf(uint16_t version, const char *product)
 {
-    return imageFile.mid(4);
+    return FirmwareImageBuilder().version(version).product(QLatin1String(product)).flashLength(0x4000).build().mid(4);
 }
 
 QByteArray readFile(const QString &path)
@@ -25,6 +25,24 @@ QByteArray readFile(const QString &path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+// What a run printed: its records by event and device ("result 1-2"), in the order of the devices.
+struct CliRun
+{
+    int status = -1;
+    QString err;
+    QMap<QString, QJsonObject> records;
+
+    void read(const QByteArray &out)
+    {
+        for (const QByteArray &line : out.split('\n')) {
+            const QJsonObject record = QJsonDocument::fromJson(line).object();
+            if (!record.isEmpty())
+                records.insert(record.value(u"event").toString() + u' ' + record.value(u"device").toString(), record);
+        }
+    }
+    QString outcome(const char *device) const { return records.value(QStringLiteral("result ") + QLatin1String(device)).value(u"outcome").toString(); }
+};
 
 class Cli : public ::testing::Test
 {
@@ -34,14 +52,11 @@ protected:
 
     void makeBus(int latencyUs)
     {
-        mImage = FirmwareImageBuilder().version(0x0102).product(QStringLiteral("LUMIVEX T")).flashLength(0x4000).build();
         mFolder.write(QStringLiteral("res/Info.json"), R"({"Device Name": "LUMIVEX", "CFBundleShortVersionString": "1",
             "NSHumanReadableCopyright": "c", "Download URL": "https://example.invalid/"})");
-        mFolder.write(QStringLiteral("res/Opt/LUMIVEX_RZ52940_0102.bin"), mImage);
-        const QByteArray t = flashOf(FirmwareImageBuilder().version(0x0100).product(QStringLiteral("LUMIVEX T")).build());
+        mFolder.write(QStringLiteral("res/Opt/LUMIVEX_RZ52940_0102.bin"), QByteArray(4, '\0') + mImage);
         for (const char *name : {"t1.flash", "t2.flash", "t3.flash"})
-            mFolder.write(QString::fromLatin1(name), t);
-        mSFlash = flashOf(FirmwareImageBuilder().version(0x0200).product(QStringLiteral("LUMIVEX S")).build());
+            mFolder.write(QString::fromLatin1(name), flashOf(0x0100, "LUMIVEX T"));
         mFolder.write(QStringLiteral("s.flash"), mSFlash);
         // The first T camera's part holds 256 KiB by its JEDEC identifier, twice the table's size column.
         mFolder.write(QStringLiteral("cameras.json"), QStringLiteral(R"([
@@ -54,40 +69,22 @@ protected:
 
     void start(QProcess &cli, const QStringList &arguments)
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("LUMIVEX_RESOURCES_DIR"), mFolder.filePath(QStringLiteral("res")));
-        environment.insert(QStringLiteral("LUMIVEX_VIRTUAL_CAMERA"), mFolder.filePath(QStringLiteral("cameras.json")));
-        cli.setProcessEnvironment(environment);
+        cli.setEnvironment(QProcess::systemEnvironment() << "LUMIVEX_RESOURCES_DIR=" + mFolder.filePath(QStringLiteral("res"))
+                                                         << "LUMIVEX_VIRTUAL_CAMERA=" + mFolder.filePath(QStringLiteral("cameras.json")));
         cli.start(QStringLiteral(LUMIVEX_CLI), arguments);
         ASSERT_TRUE(cli.waitForStarted());
     }
 
-    struct Run {
-        int status = -1;
-        QList<QJsonObject> records;
-        QString err;
-        QJsonObject recordFor(const char *event, const QString &device) const
-        {
-            for (const QJsonObject &record : records) {
-                if (record.value(u"event").toString() == QLatin1String(event) && record.value(u"device").toString() == device)
-                    return record;
-            }
-            return {};
-        }
-    };
-
-    static Run finish(QProcess &cli)
+    static CliRun finish(QProcess &cli, CliRun run = {})
     {
         EXPECT_TRUE(cli.waitForFinished(60000));
-        Run run{cli.exitCode(), {}, QString::fromUtf8(cli.readAllStandardError())};
-        for (const QByteArray &line : cli.readAllStandardOutput().split('\n')) {
-            if (!line.isEmpty())
-                run.records << QJsonDocument::fromJson(line).object();
-        }
+        run.status = cli.exitCode();
+        run.err = QString::fromUtf8(cli.readAllStandardError());
+        run.read(cli.readAllStandardOutput());
         return run;
     }
 
-    Run run(const QStringList &arguments)
+    CliRun run(const QStringList &arguments)
     {
         QProcess cli;
         start(cli, arguments);
@@ -95,39 +92,34 @@ protected:
     }
 
     ScratchFolder mFolder;
-    QByteArray mImage;
-    QByteArray mSFlash;
+    const QByteArray mImage = flashOf(0x0102, "LUMIVEX T"), mSFlash = flashOf(0x0200, "LUMIVEX S");
 };
 
 TEST_F(Cli, ListsUpdatesAndDumpsTheCamerasOfTheFamily)
 {
-    const Run listed = run({QStringLiteral("list"), QStringLiteral("--json")});
+    const CliRun listed = run({"list", "--json"});
     EXPECT_EQ(listed.status, 0) << listed.err.toStdString();
     QStringList seen;
     for (const QJsonObject &camera : listed.records)
-        seen << camera.value(u"device").toString() + u' ' + camera.value(u"kind").toString() + u' ' + camera.value(u"decision").toString();
-    EXPECT_EQ(seen, (QStringList{"1-2 T offer", "1-3 T offer", "1-4 T offer", "1-5 S mismatch"}));
-    EXPECT_EQ(listed.recordFor("camera", QStringLiteral("1-2")).value(u"offered").toString(), QStringLiteral("0102"));
+        seen << QStringList{camera.value(u"device").toString(), camera.value(u"kind").toString(), camera.value(u"decision").toString(),
+                            camera.value(u"offered").toString()}.join(u' ');
+    EXPECT_EQ(seen, (QStringList{"1-2 T offer 0102", "1-3 T offer 0102", "1-4 T offer 0102", "1-5 S mismatch "}));
 
-    const Run updated = run({QStringLiteral("update"), QStringLiteral("--all"), QStringLiteral("--yes"), QStringLiteral("--json")});
+    const CliRun updated = run({"update", "--all", "--yes", "--json"});
     EXPECT_EQ(updated.status, 1) << updated.err.toStdString();
-    QStringList outcomes;
-    for (const char *device : {"1-2", "1-3", "1-4", "1-5"})
-        outcomes << updated.recordFor("result", QString::fromLatin1(device)).value(u"outcome").toString();
-    EXPECT_EQ(outcomes, (QStringList{"verified", "verified", "failed", "untouched"}));
-    EXPECT_TRUE(updated.recordFor("result", QStringLiteral("1-5")).value(u"reason").toString().contains(QStringLiteral("cannot be updated with the LUMIVEX T updater")));
+    EXPECT_EQ((QStringList{updated.outcome("1-2"), updated.outcome("1-3"), updated.outcome("1-4"), updated.outcome("1-5")}),
+              (QStringList{"verified", "verified", "failed", "untouched"}));
+    EXPECT_TRUE(updated.records.value("result 1-5").value(u"reason").toString().contains(u"cannot be updated with the LUMIVEX T updater"));
     for (const char *name : {"t1.flash", "t2.flash"})
-        EXPECT_TRUE(readFile(mFolder.filePath(QString::fromLatin1(name))).startsWith(flashOf(mImage))) << name;
+        EXPECT_TRUE(readFile(mFolder.filePath(QString::fromLatin1(name))).startsWith(mImage)) << name;
     EXPECT_TRUE(readFile(mFolder.filePath(QStringLiteral("s.flash"))) == mSFlash);
 
     const QString dumpFile = mFolder.filePath(QStringLiteral("before.bin"));
-    const Run dumped = run({QStringLiteral("dump"), QStringLiteral("--device"), QStringLiteral("1-2"), dumpFile});
-    EXPECT_EQ(dumped.status, 0) << dumped.err.toStdString();
+    EXPECT_EQ(run({"dump", "--device", "1-2", dumpFile}).status, 0);
     const QByteArray saved = readFile(dumpFile);
-    EXPECT_EQ(saved.size(), 262144);
-    EXPECT_TRUE(saved == readFile(mFolder.filePath(QStringLiteral("t1.flash"))));
+    EXPECT_TRUE(saved.size() == 262144 && saved == readFile(mFolder.filePath(QStringLiteral("t1.flash"))));
     // Never over a file that is there.
-    EXPECT_EQ(run({QStringLiteral("dump"), QStringLiteral("--device=1-3"), dumpFile}).status, 2);
+    EXPECT_EQ(run({"dump", "--device=1-3", dumpFile}).status, 2);
     EXPECT_TRUE(readFile(dumpFile) == saved);
 }
 
@@ -144,21 +136,19 @@ TEST_F(Cli, BadArgumentsAndUnknownDevicesGiveAReasonAndTheirStatus)
         {{"dump", "--device", "1-1", "out.bin"}, 4, "no camera of the family at 1-1"},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
-        const Run r = run(c.arguments);
-        EXPECT_EQ(r.status, c.status);
-        EXPECT_TRUE(r.err.count(u'\n') == 1 && r.err.contains(QLatin1String(c.reason)) && r.records.isEmpty()) << r.err.toStdString();
+        const CliRun r = run(c.arguments);
+        EXPECT_TRUE(r.status == c.status && r.err.count(u'\n') == 1 && r.err.contains(QLatin1String(c.reason)) && r.records.isEmpty())
+            << c.arguments.join(u' ').toStdString() << ": " << r.status << ' ' << r.err.toStdString();
     }
 }
 
 TEST_F(Cli, CtrlCOnceFinishesTheCameraBeingWrittenTwiceStopsAtOnce)
 {
     makeBus(400);
-    const QByteArray untouched = readFile(mFolder.filePath(QStringLiteral("t2.flash")));
     for (const int presses : {1, 2}) {
         SCOPED_TRACE(presses);
         QProcess cli;
-        start(cli, {QStringLiteral("update"), QStringLiteral("--all"), QStringLiteral("--yes"), QStringLiteral("--json")});
+        start(cli, {"update", "--all", "--yes", "--json"});
         // Pressed once the first camera is being written.
         QByteArray out;
         while (!out.contains(R"("stage":"writing")") && cli.waitForReadyRead(20000))
@@ -167,25 +157,15 @@ TEST_F(Cli, CtrlCOnceFinishesTheCameraBeingWrittenTwiceStopsAtOnce)
             ::kill(pid_t(cli.processId()), SIGINT);
             QThread::msleep(50);
         }
-        Run r = finish(cli);
-        for (const QByteArray &line : out.split('\n')) {
-            if (!line.isEmpty())
-                r.records.prepend(QJsonDocument::fromJson(line).object());
-        }
+        CliRun r;
+        r.read(out);
+        r = finish(cli, r);
         EXPECT_EQ(r.status, 1);
-        const QJsonObject first = r.recordFor("result", QStringLiteral("1-2"));
-        if (presses == 1) {
-            EXPECT_EQ(first.value(u"outcome").toString(), QStringLiteral("verified"));
-            EXPECT_TRUE(r.err.contains(QStringLiteral("finishes first"))) << r.err.toStdString();
-            EXPECT_EQ(r.recordFor("result", QStringLiteral("1-3")).value(u"outcome").toString(), QStringLiteral("not started"));
-        } else {
-            EXPECT_EQ(first.value(u"outcome").toString(), QStringLiteral("failed"));
-            EXPECT_TRUE(r.recordFor("result", QStringLiteral("1-3")).isEmpty());
-        }
-        // No camera after the first was touched, and nothing unverified was called verified.
-        EXPECT_TRUE(readFile(mFolder.filePath(QStringLiteral("t2.flash"))) == untouched);
-        for (const QJsonObject &record : r.records)
-            EXPECT_FALSE(record.value(u"outcome").toString() == u"verified" && record.value(u"device").toString() != u"1-2");
+        EXPECT_EQ(QStringList({r.outcome("1-2"), r.outcome("1-3")}),
+                  presses == 1 ? QStringList({"verified", "not started"}) : QStringList({"failed", ""}));
+        EXPECT_TRUE(r.err.contains(presses == 1 ? QStringLiteral("finishes first") : QStringLiteral("left half-written"))) << r.err.toStdString();
+        // No camera after the first was touched.
+        EXPECT_TRUE(readFile(mFolder.filePath(QStringLiteral("t2.flash"))) == flashOf(0x0100, "LUMIVEX T"));
     }
 }
 
