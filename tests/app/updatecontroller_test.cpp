@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-// Update, Cancel: nothing starts. Update, OK: the ring, the completion text and the image in the
-// flash; then unplugged and plugged in again, the camera is offered the update again.
+// Update, OK: the ring, the completion text and the image in the flash, for parts of either page
+// size. (Cancel, and the camera unplugged and plugged in again afterwards: tests/e2e.)
 TEST(UpdateController, AConfirmedUpdateLeavesTheImageInTheFlash)
 {
     // The JEDEC identifiers: a part of 256-byte pages, then one of 32-byte pages.
@@ -23,11 +23,7 @@ TEST(UpdateController, AConfirmedUpdateLeavesTheImageInTheFlash)
         camera[QStringLiteral("jedec")] = QString::fromLatin1(c.jedec);
         AppBench bench({{QString::fromLatin1(c.image), c.version, 12000}}, QJsonArray{camera});
         bench.launch();
-        const uint64_t transfers = bench.cameras().camera().transferCount();
-        ASSERT_TRUE(bench.pressUpdate(false));
-        EXPECT_TRUE(bench.offered() && bench.cameras().camera().transferCount() == transfers);
         bench.statusTexts();
-
         ASSERT_TRUE(bench.pressUpdate(true));
         ASSERT_TRUE(bench.waitForRunEnd());
         const QStringList shown = bench.statusTexts();
@@ -36,13 +32,6 @@ TEST(UpdateController, AConfirmedUpdateLeavesTheImageInTheFlash)
         const AppDelegate &d = bench.delegate();
         EXPECT_TRUE(d.myProgressView->progress() == 100 && !d.myProgressView->isHidden() && !d.button_update->isVisible());
         EXPECT_TRUE(holds(bench.cameras().camera().flashContents(), bench.image(0).mid(4)));
-
-        bench.cameras().bus().unplug(0);
-        drainMainQueue();
-        EXPECT_EQ(bench.statusTexts().value(0).left(20), QStringLiteral("Please connect your "));
-        bench.cameras().bus().plug(0);
-        drainMainQueue();
-        EXPECT_TRUE(bench.offered());
     }
 }
 
