@@ -1,6 +1,6 @@
 // Status texts: the format rule every localised text goes through, then texts reaching the real
 // main window: the fitted font, a field that holds its whole text, placement by the layout flags,
-// the window layouts, and the order of updates from another thread.
+// the window layouts (which the user cannot stretch), and the order of updates from another thread.
 #include "app/appdelegate.h"
 #include "tests/support/testsupport.h"
 #include "ui/contentview.h"
@@ -98,6 +98,13 @@ TEST_F(StatusPresentation, LayoutsKeepTheLowerLeftCornerAndPlaceTheText)
         drainMainQueue();
 
         EXPECT_EQ(window.frameGeometry(), QRect(before.left(), before.bottom() + 1 - r.height, 440, r.height));
+        // The user cannot stretch it: the layout's size is the only one it takes.
+        const QSize laidOut = window.size();
+        window.resize(laidOut * 2);
+        window.showMaximized();
+        drainMainQueue();
+        EXPECT_TRUE(window.size() == laidOut && window.minimumSize() == laidOut && window.maximumSize() == laidOut);
+        window.showNormal();
         EXPECT_TRUE(frameOf(delegate.button_update).x == 120 && frameOf(delegate.button_update).y == r.buttonY);
         const Rect field = frameOf(delegate.progressText);
         const Size parent = window.ui.contentView->boundsSize();
