@@ -53,7 +53,7 @@ TEST(ApplicationMenu, OverridesFollowTheLanguageCodeAndLowerOnlyTheFirstUnit)
 }
 
 // The updater has no settings, and the other applications are the desktop's business. About
-// loads one window and afterwards only brings it back; neither Quit nor closing the main window is
+// loads one window, opens it over the main window, and afterwards only brings it back; neither Quit nor closing the main window is
 // held up by an About window left open.
 TEST(ApplicationMenu, ItemsBehaveAsOnThisDesktop)
 {
@@ -77,6 +77,7 @@ TEST(ApplicationMenu, ItemsBehaveAsOnThisDesktop)
     QWidget *aboutWindow = about.window();
     const QString name = about.appNameLabel->text();
     EXPECT_TRUE(aboutWindow->isVisible() && !name.isEmpty());
+    EXPECT_LE((aboutWindow->frameGeometry().center() - window.frameGeometry().center()).manhattanLength(), 4); // over the window
     aboutWindow->close();
     delegate.firmwareProductName = QStringLiteral("LUMIVEX S");
     items.at(0)->trigger();
