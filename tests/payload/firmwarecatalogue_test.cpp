@@ -6,6 +6,8 @@
 #include "tests/support/testsupport.h"
 #include "tools/firmwareimagebuilder.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -151,6 +153,27 @@ TEST(FirmwareCatalogue, AnImageIsOfferedOnlyWhenSoundAndVouchedFor)
     EXPECT_EQ(forms->check(QStringLiteral("a_RZ52940.bin"), a), DigestManifest::Match::Matches);
     EXPECT_EQ(forms->check(QStringLiteral("back\\slash\nname"), a), DigestManifest::Match::Matches);
     EXPECT_FALSE(DigestManifest::parse(hex + "  x\n" + sums.mid(65, 64) + "  x\n", &problem));
+}
+
+// Judged by its size, never read: the loader's peak memory stays far below the file's.
+TEST(FirmwareCatalogue, AHugeImageIsSkippedUnread)
+{
+    ScratchFolder folder;
+    folder.write(QStringLiteral("Opt/cam_RZ52940_0102.bin"), image(0x0102));
+    QFile huge(folder.filePath(QStringLiteral("Opt/cam_RZ52940_0103.bin")));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(2) << 30)); // sparse: no disk, no memory
+    huge.close();
+    const Judged judged(folder.path());
+    EXPECT_TRUE(judged.catalogue.count() == 1 && judged.offers(QStringLiteral("cam_RZ52940_0102.bin")));
+    EXPECT_TRUE(judged.log.contains(QStringLiteral("cam_RZ52940_0103.bin is never offered: 2147483648 bytes, more than the 1048580")))
+        << judged.log.toStdString();
+    QFile status(QStringLiteral("/proc/self/status"));
+    ASSERT_TRUE(status.open(QIODevice::ReadOnly));
+    const qint64 peakKiB = QString::fromLatin1(status.readAll()).section(QStringLiteral("VmHWM:"), 1).simplified().section(u' ', 0, 0).toLongLong();
+#ifndef __SANITIZE_ADDRESS__ // the sanitizer's own bookkeeping is no measure of the loader's
+    EXPECT_LT(peakKiB, 100 * 1024);
+#endif
+    EXPECT_GT(peakKiB, 0);
 }
 
 } // namespace
