@@ -7,18 +7,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-constexpr char kGoodInfo[] = R"({"Device Name": "LUMIVEX", "CFBundleShortVersionString": "1.0.0",
-    "NSHumanReadableCopyright": "(c) LUMIVEX", "Download URL": "https://example.invalid/"})";
-
-QByteArray image()
-{
-    return FirmwareImageBuilder().version(0x0102).build();
-}
-
-} // namespace
-
 TEST(Release, EachResourcesProblemIsNamedAndTheLaunchGoesOn)
 {
     struct Case { const char *info, *problem; }; // Info.json (null: none), the problem after its path (null: none)
@@ -28,7 +16,7 @@ TEST(Release, EachResourcesProblemIsNamedAndTheLaunchGoesOn)
         {R"({"Device Name": "L", "CFBundleShortVersionString": "1", "NSHumanReadableCopyright": "c"})", R"(Info.json has no "Download URL" entry)"},
         {R"({"Device Name": 5, "CFBundleShortVersionString": "1", "NSHumanReadableCopyright": "c", "Download URL": "u"})",
          R"(Info.json: "Device Name" is a number, not a string)"},
-        {kGoodInfo, nullptr},
+        {R"({"Device Name": "L", "CFBundleShortVersionString": "1", "NSHumanReadableCopyright": "c", "Download URL": "u"})", nullptr},
         {nullptr, "Info.json is missing"}, // the one launched below
     };
     ScratchFolder folder;
@@ -46,7 +34,7 @@ TEST(Release, EachResourcesProblemIsNamedAndTheLaunchGoesOn)
         EXPECT_EQ(Resources(path).problems().join(u'|').section(u' ', 0, 3), QStringLiteral("the resources folder ") + path);
 
     // Launched without Info.json: the line, the connect prompt, and no blank where the device name would be.
-    folder.write(QStringLiteral("Opt/cam_RZ52940.bin"), image());
+    folder.write(QStringLiteral("Opt/cam_RZ52940.bin"), FirmwareImageBuilder().build());
     MainWindow window;
     AppDelegate delegate(window, Resources(folder.path()));
     StderrCapture log;
