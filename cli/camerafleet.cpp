@@ -2,9 +2,9 @@
 #include "cli/camerafleet.h"
 
 #include "cli/clioptions.h"
-#include "cli/interruption.h"
 #include "device/flashupdate.h"
 #include "device/spiflash.h"
+#include "platform/interruption.h"
 #include "platform/resources.h"
 #include "platform/systemlog.h"
 #include "ui/localization.h"
@@ -168,7 +168,7 @@ int CameraFleet::list()
 }
 
 int CameraFleet::update(const QString &device, bool all, bool yes, const std::function<bool(const QString &)> &confirm,
-                        int recordsFd)
+                        std::FILE *records)
 {
     std::vector<UsbDeviceInfo> chosen;
     if (!device.isEmpty()) {
@@ -208,7 +208,7 @@ int CameraFleet::update(const QString &device, bool all, bool yes, const std::fu
         return CliExit::NothingToUpdate;
     }
 
-    Interruption::install(recordsFd);
+    Interruption::install(records, CliExit::Failed, "\nInterrupted: no further camera is started.\n");
     bool allVerified = true;
     for (const Examined &e : offered) {
         const QString &location = e.device.location;

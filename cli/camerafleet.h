@@ -10,6 +10,7 @@
 
 #include <QObject>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -25,10 +26,10 @@ public:
 
     int list();
     // device: a location, or empty for the only camera attached (or every one with all). confirm
-    // is asked the window's question unless yes; recordsFd is where an interrupted run's last
+    // is asked the window's question unless yes; records is where an interrupted run's last
     // record goes.
     int update(const QString &device, bool all, bool yes, const std::function<bool(const QString &)> &confirm,
-               int recordsFd);
+               std::FILE *records);
     int dump(const QString &device, const QString &file);
 
 private:

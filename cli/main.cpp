@@ -2,6 +2,7 @@
 #include "app/usbbusfactory.h"
 #include "cli/camerafleet.h"
 #include "cli/clioptions.h"
+#include "platform/console.h"
 #include "platform/language.h"
 #include "platform/resources.h"
 #include "ui/localization.h"
@@ -12,9 +13,6 @@
 #include <iostream>
 #include <string>
 #include <variant>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -49,15 +47,12 @@ int main(int argc, char *argv[])
 
     // Standard output carries the records alone: the diagnostic lines that the camera session
     // writes there go to standard error with --verbose, else nowhere.
-    std::fflush(stdout);
-    const int recordsFd = dup(STDOUT_FILENO);
-    std::FILE *records = recordsFd >= 0 ? fdopen(recordsFd, "w") : nullptr;
-    const int diagnostics = options.verbose ? STDERR_FILENO : open("/dev/null", O_WRONLY);
-    if (!records || diagnostics < 0 || dup2(diagnostics, STDOUT_FILENO) < 0) {
+    std::FILE *records = Console::takeStandardOutput(options.verbose);
+    if (!records) {
         std::perror("lumivex-cli: standard output");
         return CliExit::Failed;
     }
-    CliReporter reporter(options.json, records, stderr, isatty(STDERR_FILENO) == 1);
+    CliReporter reporter(options.json, records, stderr, Console::isTerminal(stderr));
 
     UsbBus::setSystem(createUsbBus());
     int status = CliExit::Ok;
@@ -69,7 +64,7 @@ int main(int argc, char *argv[])
             status = fleet.list();
             break;
         case CliOptions::Command::Update:
-            status = fleet.update(options.device, options.all, options.yes, askOnTerminal, recordsFd);
+            status = fleet.update(options.device, options.all, options.yes, askOnTerminal, records);
             break;
         case CliOptions::Command::Dump:
             status = fleet.dump(options.device, options.file);

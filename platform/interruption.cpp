@@ -1,7 +1,5 @@
-// Ctrl-C while cameras are being updated.
-#include "cli/interruption.h"
-
-#include "cli/clioptions.h"
+// Ctrl-C in two stages, for a command-line program.
+#include "platform/interruption.h"
 
 #include <algorithm>
 #include <array>
@@ -16,11 +14,11 @@ namespace {
 // Room for a note or a record; longer ones are cut, which a note survives.
 using Text = std::array<char, 1024>;
 
-Text gFirstNote, gAbortRecord, gAbortNote;
+Text gIdleNote, gFirstNote, gAbortRecord, gAbortNote;
 std::atomic<bool> gWriting = false;
 std::atomic<int> gPresses = 0;
 std::atomic<int> gRecordsFd = STDOUT_FILENO;
-constexpr char kIdleNote[] = "\nInterrupted: no further camera is started.\n";
+std::atomic<int> gAbortStatus = 1;
 
 void store(Text &text, const QByteArray &bytes)
 {
@@ -40,27 +38,29 @@ extern "C" void onInterrupt(int)
 {
     const bool writing = gWriting.load();
     if (gPresses.fetch_add(1) == 0) {
-        put(STDERR_FILENO, writing ? gFirstNote.data() : kIdleNote);
+        put(STDERR_FILENO, writing ? gFirstNote.data() : gIdleNote.data());
         return;
     }
     if (writing) {
         put(STDERR_FILENO, gAbortNote.data());
         put(gRecordsFd.load(), gAbortRecord.data());
     }
-    _exit(CliExit::Failed);
+    _exit(gAbortStatus.load());
 }
 
 } // namespace
 
 namespace Interruption {
 
-void install(int recordsFd)
+void install(std::FILE *records, int abortStatus, const QByteArray &idleNote)
 {
-    gRecordsFd = recordsFd;
+    store(gIdleNote, idleNote);
+    gRecordsFd = fileno(records);
+    gAbortStatus = abortStatus;
     gPresses = 0;
     struct sigaction action{};
     action.sa_handler = onInterrupt;
-    action.sa_flags = SA_RESTART; // the camera's transfers carry on undisturbed
+    action.sa_flags = SA_RESTART; // the work in progress carries on undisturbed
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
 }
