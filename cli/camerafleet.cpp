@@ -185,19 +185,25 @@ int CameraFleet::update(const QString &device, bool all, bool yes, const std::fu
         }
     }
 
+    // A camera of the family that cannot even be opened has failed; one that is not offered an
+    // image is left as it is.
     std::vector<Examined> offered;
+    bool allVerified = true;
     for (const UsbDeviceInfo &camera : chosen) {
         Examined examined = examine(camera);
         report(examined);
-        if (examined.camera && examined.decision.outcome == UpdateDecision::Outcome::Offer)
+        if (!examined.camera) {
+            mReporter.result(camera.location, "failed", examined.failure);
+            allVerified = false;
+        } else if (examined.decision.outcome == UpdateDecision::Outcome::Offer) {
             offered.push_back(std::move(examined));
-        else
-            mReporter.result(camera.location, "untouched",
-                             examined.camera ? examined.decision.text.plainText() : examined.failure);
+        } else {
+            mReporter.result(camera.location, "untouched", examined.decision.text.plainText());
+        }
     }
     if (offered.empty()) {
         mReporter.note(QStringLiteral("lumivex-cli: nothing to update"));
-        return CliExit::NothingToUpdate;
+        return allVerified ? CliExit::NothingToUpdate : CliExit::Failed;
     }
 
     const QString question = localizedText("Status_Msg_Proceed_To_Update") + u'\n'
@@ -205,11 +211,10 @@ int CameraFleet::update(const QString &device, bool all, bool yes, const std::fu
     if (!yes && !confirm(question)) {
         for (const Examined &e : offered)
             mReporter.result(e.device.location, "untouched", QStringLiteral("the update was declined"));
-        return CliExit::NothingToUpdate;
+        return allVerified ? CliExit::NothingToUpdate : CliExit::Failed;
     }
 
     Interruption::install(records, CliExit::Failed, "\nInterrupted: no further camera is started.\n");
-    bool allVerified = true;
     for (const Examined &e : offered) {
         const QString &location = e.device.location;
         if (Interruption::requested()) {

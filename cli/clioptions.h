@@ -9,7 +9,7 @@
 
 namespace CliExit {
 constexpr int Ok = 0;              // every chosen camera ended verified (or the listing/dump worked)
-constexpr int Failed = 1;          // a camera did not end verified, or the dump could not be made
+constexpr int Failed = 1;          // a camera did not end verified (or open), or the dump could not be made
 constexpr int BadArguments = 2;    // the command line makes no sense, or the dump's file exists
 constexpr int NothingToUpdate = 3; // no chosen camera is offered an image, or the update was declined
 constexpr int NoSuchDevice = 4;    // no camera of the family at the --device given

@@ -64,7 +64,8 @@ protected:
             {"product": "LUMIVEX T", "flash": "t1.flash", "jedec": "EF3012", "flash_size": 262144, "latency_us": %1},
             {"product": "LUMIVEX T", "flash": "t2.flash", "latency_us": %1},
             {"product": "LUMIVEX T", "flash": "t3.flash", "lose_programs": [5], "latency_us": %1},
-            {"product": "LUMIVEX S", "chip": "0xB0", "flash": "s.flash"}])").arg(latencyUs).toUtf8());
+            {"product": "LUMIVEX S", "chip": "0xB0", "flash": "s.flash"},
+            {"product": "LUMIVEX X", "interfaces": [[14, 1], [14, 2]]}])").arg(latencyUs).toUtf8()); // no bridge to talk to
     }
 
     void start(QProcess &cli, const QStringList &arguments)
@@ -103,12 +104,16 @@ TEST_F(Cli, ListsUpdatesAndDumpsTheCamerasOfTheFamily)
     for (const QJsonObject &camera : listed.records)
         seen << QStringList{camera.value(u"device").toString(), camera.value(u"kind").toString(), camera.value(u"decision").toString(),
                             camera.value(u"offered").toString()}.join(u' ');
-    EXPECT_EQ(seen, (QStringList{"1-2 T offer 0102", "1-3 T offer 0102", "1-4 T offer 0102", "1-5 S mismatch "}));
+    EXPECT_EQ(seen, (QStringList{"1-2 T offer 0102", "1-3 T offer 0102", "1-4 T offer 0102", "1-5 S mismatch ",
+                                 "1-6  cannot open "}));
+    EXPECT_TRUE(listed.records.value("camera 1-6").value(u"reason").toString().contains(u"no bridge to talk to"));
 
     const CliRun updated = run({"update", "--all", "--yes", "--json"});
     EXPECT_EQ(updated.status, 1) << updated.err.toStdString();
-    EXPECT_EQ((QStringList{updated.outcome("1-2"), updated.outcome("1-3"), updated.outcome("1-4"), updated.outcome("1-5")}),
-              (QStringList{"verified", "verified", "failed", "untouched"}));
+    QStringList outcomes;
+    for (const char *device : {"1-2", "1-3", "1-4", "1-5", "1-6"})
+        outcomes << updated.outcome(device);
+    EXPECT_EQ(outcomes, (QStringList{"verified", "verified", "failed", "untouched", "failed"}));
     EXPECT_TRUE(updated.records.value("result 1-5").value(u"reason").toString().contains(u"cannot be updated with the LUMIVEX T updater"));
     for (const char *name : {"t1.flash", "t2.flash"})
         EXPECT_TRUE(readFile(mFolder.filePath(QString::fromLatin1(name))).startsWith(mImage)) << name;
@@ -131,8 +136,8 @@ TEST_F(Cli, BadArgumentsAndUnknownDevicesGiveAReasonAndTheirStatus)
         {{"list", "--fast"}, 2, "unknown option --fast"},
         {{"update", "--all", "--device", "1-2"}, 2, "not both"},
         {{"dump", "out.bin"}, 2, "dump needs --device"},
-        {{"update", "--yes"}, 2, "4 cameras are attached"},
-        {{"update", "--device", "7-1", "--yes"}, 4, "no camera of the family at 7-1 (attached: 1-2, 1-3, 1-4, 1-5)"},
+        {{"update", "--yes"}, 2, "5 cameras are attached"},
+        {{"update", "--device", "7-1", "--yes"}, 4, "no camera of the family at 7-1 (attached: 1-2, 1-3, 1-4, 1-5, 1-6)"},
         {{"dump", "--device", "1-1", "out.bin"}, 4, "no camera of the family at 1-1"},
     };
     for (const auto &c : cases) {
