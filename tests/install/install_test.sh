@@ -5,11 +5,13 @@
 # resources folder with a T-kind catalogue and the installed updater, with no LUMIVEX_RESOURCES_DIR
 # to guide it, must ask for a LUMIVEX T camera: without its resources it would ask for a LUMIVEX S.
 #
-# Usage: install_test.sh <build folder> <lumivex-mkimage>
+# Usage: install_test.sh <build folder> <lumivex-mkimage> <udev rules folder> <icon sizes, ;-separated>
 set -uo pipefail
 
 build=$1
 mkimage=$2
+udev_rules_dir=$3
+icon_sizes=$4
 command -v readelf >/dev/null || { echo "readelf missing"; exit 77; }
 
 work=$(mktemp -d)
@@ -53,16 +55,14 @@ else
 fi
 
 # Every theme size a PNG of that size: width and height are the IHDR's first two 32-bit words.
-for size in 16 32 48 64 128 256 512; do
+for size in ${icon_sizes//;/ }; do
     icon=$prefix/share/icons/hicolor/${size}x${size}/apps/lumivex-updater.png
     read -r width height < <(od -An -tu4 --endian=big -j16 -N8 "$icon" 2>/dev/null)
     [[ $(head -c 8 "$icon" 2>/dev/null | od -An -tx1 | tr -d ' \n') == 89504e470d0a1a0a && $width == "$size" &&
         $height == "$size" ]] || fail "no ${size}x$size PNG icon in icons/hicolor/ (${width:-?}x${height:-?})"
 done
 
-udevdir=$(pkg-config --variable=udevdir udev 2>/dev/null)
-[[ -f $stage${udevdir:-/usr/lib/udev}/rules.d/70-lumivex.rules ]] ||
-    fail "the udev rule is not in ${udevdir:-/usr/lib/udev}/rules.d/"
+[[ -f $stage$udev_rules_dir/70-lumivex.rules ]] || fail "the udev rule is not in $udev_rules_dir/"
 [[ ! -e $prefix/lib/udev ]] || fail "a udev folder under the prefix, which udev never reads"
 
 # A release's catalogue, packed by the installed packager into the installed resources folder.
