@@ -78,8 +78,7 @@ void AppDelegate::deviceTerminated(const UsbDeviceInfo &device)
 {
     // Only the session's camera counts: a mouse, a hub or a second camera leaving changes nothing.
     // Without a session every removal resets the window.
-    if (const std::shared_ptr<UsbInterface> session = myHardware->GetUSBInterfaceInterfaceHandle();
-        session && session->deviceId() != device.id)
+    if (const UsbDeviceId session = myHardware->sessionDevice(); session && session != device.id)
         return;
 
     percentage = 0.0;

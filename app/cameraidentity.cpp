@@ -13,11 +13,9 @@ QString productNameFor(bool tKind)
 std::optional<CameraIdentity> identifyCamera(bxHardwareLib &hardware, const UsbDeviceInfo &device)
 {
     // Opened by the attachment the bus reported, so that of two cameras alike the one that
-    // arrived is the one asked. A device that is not a camera of the family keeps nothing.
-    if (!hardware.initDevice(device.vendorId, device.productId, bxHardwareLib::kAnyInterfaceClass, device.id)) {
-        hardware.custom_dealloc();
+    // arrived is the one asked. A failed open keeps no session.
+    if (!hardware.initDevice(device.vendorId, device.productId, bxHardwareLib::kAnyInterfaceClass, device.id))
         return std::nullopt;
-    }
     CameraIdentity camera;
     if (usbreq_readChipId(&camera.chipID) != UsbStatus::Success) {
         hardware.custom_dealloc();

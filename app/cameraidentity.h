@@ -22,7 +22,8 @@ QString productNameFor(bool tKind);
 
 // Opens the attachment the bus reported and reads what the decision needs, leaving the session
 // open. Nothing when it is not a camera of the family or does not answer; the session is then
-// ended and hardware.lastOpenFailure() says why.
+// ended, and hardware.lastOpenFailure() says why when the open itself failed (None when the chip
+// read after it did).
 std::optional<CameraIdentity> identifyCamera(bxHardwareLib &hardware, const UsbDeviceInfo &device);
 
 // The decision's facts for an identified camera, with a catalogue of the given kind, in the

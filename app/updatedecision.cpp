@@ -112,8 +112,3 @@ QString removeEndSpaceFrom(const QString &text)
     }
     return text.first(n);
 }
-
-QString versionText(uint32_t version)
-{
-    return QStringLiteral("%1").arg(version, 4, 16, QLatin1Char('0')).toUpper();
-}

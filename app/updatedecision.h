@@ -4,6 +4,7 @@
 #pragma once
 
 #include "device/bxhardwarelib.h"
+#include "payload/binfileinfo.h"
 #include "ui/statustext.h"
 
 #include <QString>
@@ -44,6 +45,3 @@ UpdateDecision decideUpdate(const FirmwareCatalogue &catalogue, const UpdateFact
 // The string without the blanks at its end (spaces, tabs and other space separators; a line feed
 // stays).
 QString removeEndSpaceFrom(const QString &text);
-
-// Versions as the window shows them: upper-case hexadecimal of at least four digits.
-QString versionText(uint32_t version);

@@ -32,17 +32,12 @@ public:
 
     UpdateProgressSink &sink() { return mSink; }
 
-    // The GUI thread's steps are queued against this: they are dropped with the run.
-    QObject *context() { return &mContext; }
-
     // Queues a step on the update queue. A step that takes the turn waits for it first and gives
     // it back after, so that the GUI thread's steps fall between.
     void onQueue(bool takesTurn, std::function<void()> step);
     // Queues a step on the GUI thread, with the same turn-taking.
     void onMain(bool takesTurn, std::function<void()> step);
     void giveTurn() { mToken.release(); }
-
-    bool abandoned() const { return mAbandoned.load(); }
 
     // The result of the last step that ran; later steps work only while it holds.
     std::atomic<bool> success = false;
@@ -65,7 +60,7 @@ private:
     };
 
     Sink mSink;
-    QObject mContext;
+    QObject mContext; // the GUI thread's steps are queued against it: they are dropped with the run
     std::counting_semaphore<> mToken{0};
     std::atomic<bool> mAbandoned = false;
     // Last: the queue finishes its steps before anything they use goes.

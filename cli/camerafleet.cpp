@@ -139,7 +139,9 @@ void CameraFleet::report(const Examined &e)
         mReporter.camera(row);
         return;
     }
-    row.kind = e.camera->chipID == kChipTKind ? QStringLiteral("T") : QStringLiteral("S");
+    row.kind = e.camera->chipID == kChipTKind   ? QStringLiteral("T")
+               : e.camera->chipID == kChipSKind ? QStringLiteral("S")
+                                                : QStringLiteral("unknown chip");
     row.product = e.camera->product;
     row.installed = versionText(e.camera->version);
     switch (e.decision.outcome) {
@@ -167,8 +169,7 @@ int CameraFleet::list()
     return CliExit::Ok;
 }
 
-int CameraFleet::update(const QString &device, bool all, bool yes, const std::function<bool(const QString &)> &confirm,
-                        std::FILE *records)
+int CameraFleet::update(const QString &device, bool all, bool yes, const std::function<bool(const QString &)> &confirm)
 {
     std::vector<UsbDeviceInfo> chosen;
     if (!device.isEmpty()) {
@@ -214,7 +215,7 @@ int CameraFleet::update(const QString &device, bool all, bool yes, const std::fu
         return allVerified ? CliExit::NothingToUpdate : CliExit::Failed;
     }
 
-    Interruption::install(records, CliExit::Failed, "\nInterrupted: no further camera is started.\n");
+    Interruption::install(mReporter.records(), CliExit::Failed, "\nInterrupted: no further camera is started.\n");
     for (const Examined &e : offered) {
         const QString &location = e.device.location;
         if (Interruption::requested()) {
@@ -269,14 +270,13 @@ int CameraFleet::dump(const QString &device, const QString &file)
         mReporter.note(QStringLiteral("lumivex-cli: %1 exists; it is not overwritten").arg(file));
         return CliExit::BadArguments;
     }
-    const Examined opened = examine(*camera, true);
     const auto fail = [&](const QString &reason) {
         mHardware.custom_dealloc();
         mReporter.result(device, "failed", reason);
         return CliExit::Failed;
     };
-    if (!opened.camera)
-        return fail(opened.failure);
+    if (!identifyCamera(mHardware, *camera))
+        return fail(openFailure(mHardware));
 
     // The capacity byte of the JEDEC identifier gives the part's size; the table's size column
     // is what the updater writes, not always what the part holds.
@@ -284,14 +284,9 @@ int CameraFleet::dump(const QString &device, const QString &file)
     if (!spi_readJedecId(jedec))
         return fail(QStringLiteral("the flash does not give its JEDEC identifier"));
     const QString jedecText = QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(jedec.data()), 3).toHex().toUpper());
-    uint32_t capacity = jedecCapacity(jedec);
-    if (capacity == 0) {
-        const auto row = std::find_if(gSPIFlashChips.begin(), gSPIFlashChips.end(),
-                                      [&](const SPI_FLASH_CHIP_t &chip) { return chip.jedecId == jedec; });
-        if (row == gSPIFlashChips.end())
-            return fail(QStringLiteral("flash part %1 does not say how much it holds").arg(jedecText));
-        capacity = row->size;
-    }
+    const uint32_t capacity = partCapacity(jedec);
+    if (capacity == 0)
+        return fail(QStringLiteral("flash part %1 does not say how much it holds").arg(jedecText));
 
     QByteArray content(qsizetype(capacity), '\0');
     for (uint32_t address = 0; address < capacity; address += kReadPiece) {

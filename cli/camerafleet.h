@@ -10,7 +10,6 @@
 
 #include <QObject>
 
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -26,10 +25,8 @@ public:
 
     int list();
     // device: a location, or empty for the only camera attached (or every one with all). confirm
-    // is asked the window's question unless yes; records is where an interrupted run's last
-    // record goes.
-    int update(const QString &device, bool all, bool yes, const std::function<bool(const QString &)> &confirm,
-               std::FILE *records);
+    // is asked the window's question unless yes.
+    int update(const QString &device, bool all, bool yes, const std::function<bool(const QString &)> &confirm);
     int dump(const QString &device, const QString &file);
 
 private:

@@ -35,6 +35,11 @@ QByteArray CliReporter::format(const QJsonObject &json, const QString &text) con
 void CliReporter::write(const QByteArray &record)
 {
     endProgressLine();
+    put(record);
+}
+
+void CliReporter::put(const QByteArray &record)
+{
     std::fwrite(record.constData(), 1, size_t(record.size()), mRecords);
     std::fflush(mRecords);
 }
@@ -66,9 +71,7 @@ void CliReporter::progress(const QString &device, const char *stage, double perc
     mProgressShown = shown;
 
     if (mJson) {
-        const QByteArray record = format({{"event", "progress"}, {"device", device}, {"stage", stageName}, {"percent", shown}}, {});
-        std::fwrite(record.constData(), 1, size_t(record.size()), mRecords);
-        std::fflush(mRecords);
+        put(format({{"event", "progress"}, {"device", device}, {"stage", stageName}, {"percent", shown}}, {}));
         return;
     }
     if (!mTerminal) {
@@ -94,22 +97,24 @@ void CliReporter::endProgressLine()
 
 QByteArray CliReporter::resultRecord(const QString &device, const char *outcome, const QString &reason) const
 {
-    QJsonObject json{{"event", "result"}, {"device", device}, {"outcome", outcome}};
+    return resultRecord(device, outcome, reason, {});
+}
+
+QByteArray CliReporter::resultRecord(const QString &device, const char *outcome, const QString &reason,
+                                     const QJsonObject &extra) const
+{
+    QJsonObject json = extra;
+    json.insert(QStringLiteral("event"), QStringLiteral("result"));
+    json.insert(QStringLiteral("device"), device);
+    json.insert(QStringLiteral("outcome"), QLatin1String(outcome));
     if (!reason.isEmpty())
         json.insert(QStringLiteral("reason"), reason);
     return format(json, joined({device, QString::fromLatin1(outcome)}) + (reason.isEmpty() ? QString() : QStringLiteral(": ") + reason));
 }
 
-void CliReporter::result(const QString &device, const char *outcome, const QString &reason, QJsonObject extra)
+void CliReporter::result(const QString &device, const char *outcome, const QString &reason, const QJsonObject &extra)
 {
-    QByteArray record = resultRecord(device, outcome, reason);
-    if (mJson && !extra.isEmpty()) {
-        QJsonObject json = QJsonDocument::fromJson(record).object();
-        for (auto it = extra.begin(); it != extra.end(); ++it)
-            json.insert(it.key(), it.value());
-        record = format(json, {});
-    }
-    write(record);
+    write(resultRecord(device, outcome, reason, extra));
 }
 
 void CliReporter::note(const QString &text)

@@ -29,14 +29,21 @@ public:
     // stage: "erasing", "writing", "verifying", "reading"; percent from 0 to 100.
     void progress(const QString &device, const char *stage, double percent);
     // outcome: "verified", "failed", "untouched", "not started", "dumped".
-    void result(const QString &device, const char *outcome, const QString &reason = {}, QJsonObject extra = {});
+    void result(const QString &device, const char *outcome, const QString &reason = {}, const QJsonObject &extra = {});
     void note(const QString &text);
 
     // The result record as it would be written, for a signal handler that cannot format.
     QByteArray resultRecord(const QString &device, const char *outcome, const QString &reason) const;
 
+    // Where the records go.
+    std::FILE *records() const { return mRecords; }
+
 private:
+    // A record ends any progress line on the terminal first; progress records themselves do not.
     void write(const QByteArray &record);
+    void put(const QByteArray &record);
+    QByteArray resultRecord(const QString &device, const char *outcome, const QString &reason,
+                            const QJsonObject &extra) const;
     QByteArray format(const QJsonObject &json, const QString &text) const;
     void endProgressLine();
 

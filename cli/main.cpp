@@ -64,7 +64,7 @@ int main(int argc, char *argv[])
             status = fleet.list();
             break;
         case CliOptions::Command::Update:
-            status = fleet.update(options.device, options.all, options.yes, askOnTerminal, records);
+            status = fleet.update(options.device, options.all, options.yes, askOnTerminal);
             break;
         case CliOptions::Command::Dump:
             status = fleet.dump(options.device, options.file);

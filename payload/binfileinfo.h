@@ -1,6 +1,8 @@
 // The catalogue's record of one image: the USB identity and firmware version its header names.
 #pragma once
 
+#include <QString>
+
 #include <cstdint>
 
 class BinFileInfo
@@ -20,3 +22,10 @@ private:
     uint16_t mVId = 0;
     uint32_t mFirmwareVersion = 0;
 };
+
+// Versions (and USB identifiers) as the updater shows them: upper-case hexadecimal of at least four
+// digits.
+inline QString versionText(uint32_t version)
+{
+    return QStringLiteral("%1").arg(version, 4, 16, QLatin1Char('0')).toUpper();
+}

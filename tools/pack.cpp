@@ -44,11 +44,6 @@ bool writeManifest(const QString &folder, const EncryptedCatalogue::Contents &co
     return false;
 }
 
-QString hex4(int32_t value)
-{
-    return QStringLiteral("%1").arg(uint(value), 4, 16, QLatin1Char('0')).toUpper();
-}
-
 int pack(const QString &imagesFolder, const QString &outFolder)
 {
     if (!QFileInfo(imagesFolder).isDir())
@@ -138,8 +133,8 @@ int list(const QString &folder)
         const FirmwareCatalogue::ImageVerdict verdict = FirmwareCatalogue::judgeImage(contents->images.at(i));
         if (const std::optional<BinFileInfo> &info = verdict.record) {
             std::printf("%-40s %10llu  %-8s %-6s %-6s %s\n", name.constData(), length,
-                        qPrintable(hex4(info->firmwareVersion())), qPrintable(hex4(info->vid())),
-                        qPrintable(hex4(info->pid())), qPrintable(digest));
+                        qPrintable(versionText(uint32_t(info->firmwareVersion()))), qPrintable(versionText(uint32_t(info->vid()))),
+                        qPrintable(versionText(uint32_t(info->pid()))), qPrintable(digest));
         } else {
             std::printf("%-40s %10llu  never offered: %s; %s\n", name.constData(), length, qPrintable(verdict.problem),
                         qPrintable(digest));
