@@ -68,11 +68,9 @@ bool bxHardwareLib::initDevice(uint32_t vid, uint32_t pid, uint16_t interfaceCla
     custom_dealloc();
     UsbBus &bus = mBus ? *mBus : UsbBus::system();
     std::unique_ptr<UsbDevice> attached = bus.openDevice(device);
-    if (attached && (attached->info().vendorId != vid || attached->info().productId != pid)) {
-        mOpenFailure = OpenFailure::NotAttached;
-        mLastChip = 0;
-        return false;
-    }
+    // An attachment with other identifiers is not the one asked for: as if it were not there.
+    if (attached && (attached->info().vendorId != vid || attached->info().productId != pid))
+        attached.reset();
     return openSession(std::move(attached), vid, pid, interfaceClass);
 }
 

@@ -233,9 +233,7 @@ bool spi_identifyFlash(SPI_FLASH_INFO_t *info)
                 return false; // no camera to ask
             continue;
         }
-        const auto chip = std::find_if(gSPIFlashChips.begin(), gSPIFlashChips.end(),
-                                       [&](const SPI_FLASH_CHIP_t &row) { return row.jedecId == id; });
-        if (chip != gSPIFlashChips.end()) {
+        if (const SPI_FLASH_CHIP_t *chip = findFlashChip(id)) {
             if (info)
                 *info = {chip->size, chip->pageSize};
             return true;

@@ -54,17 +54,24 @@ constexpr uint32_t jedecCapacity(const std::array<uint8_t, 3> &jedecId)
     return jedecId[2] >= 8 && jedecId[2] <= 24 ? uint32_t(1) << jedecId[2] : 0;
 }
 
+// The table's row for a part, or null when the updater does not know it.
+constexpr const SPI_FLASH_CHIP_t *findFlashChip(const std::array<uint8_t, 3> &jedecId)
+{
+    for (const SPI_FLASH_CHIP_t &chip : gSPIFlashChips) {
+        if (chip.jedecId == jedecId)
+            return &chip;
+    }
+    return nullptr;
+}
+
 // Bytes a part holds: its capacity byte's, else for a part of the table whose byte does not follow
 // the rule its row's size; 0 for an unknown part of that kind.
 constexpr uint32_t partCapacity(const std::array<uint8_t, 3> &jedecId)
 {
     if (const uint32_t bytes = jedecCapacity(jedecId))
         return bytes;
-    for (const SPI_FLASH_CHIP_t &chip : gSPIFlashChips) {
-        if (chip.jedecId == jedecId)
-            return chip.size;
-    }
-    return 0;
+    const SPI_FLASH_CHIP_t *chip = findFlashChip(jedecId);
+    return chip ? chip->size : 0;
 }
 
 // The most any part of the table holds.

@@ -80,22 +80,21 @@ std::optional<DigestManifest> DigestManifest::parse(const QByteArray &text, QStr
     return manifest;
 }
 
-std::optional<DigestManifest> DigestManifest::load(const QString &folder, bool *present, QString *problem)
+std::optional<DigestManifest> DigestManifest::load(const QString &folder, QString *problem)
 {
     QFile file(QDir(folder).filePath(kFileName));
-    *present = file.exists();
-    if (!*present)
+    if (!file.exists())
         return std::nullopt;
     if (!file.open(QIODevice::ReadOnly)) {
         *problem = QStringLiteral("cannot be read: %1").arg(file.errorString());
-        return std::nullopt;
+        return DigestManifest();
     }
     const QByteArray text = file.read(kMaxFileSize + 1);
     if (text.size() > kMaxFileSize) {
         *problem = QStringLiteral("is larger than %1 bytes").arg(kMaxFileSize);
-        return std::nullopt;
+        return DigestManifest();
     }
-    return parse(text, problem);
+    return parse(text, problem).value_or(DigestManifest());
 }
 
 QByteArray DigestManifest::format(const QStringList &names, const QList<QByteArray> &images)

@@ -24,9 +24,9 @@ public:
     // not "<64 hex digits> <space or *><name>".
     static std::optional<DigestManifest> parse(const QByteArray &text, QString *problem);
 
-    // The manifest file of a folder when there is one. present tells whether the file exists; a
-    // file that exists but cannot be read or parsed gives nothing, with the reason.
-    static std::optional<DigestManifest> load(const QString &folder, bool *present, QString *problem);
+    // The manifest file of a folder; nothing when there is none. A file that is there but cannot be
+    // read or parsed gives a manifest that names nothing, with the reason in problem.
+    static std::optional<DigestManifest> load(const QString &folder, QString *problem);
 
     // The text sha256sum would write for these images, one line per name in order.
     static QByteArray format(const QStringList &names, const QList<QByteArray> &images);

@@ -75,6 +75,19 @@ std::optional<QString> FirmwareCatalogue::sizeProblem(quint64 fileSize)
         .arg(fileSize).arg(kLargestImageFile).arg(kLargestFlashContent).arg(FirmwareHeader::kImagePrefixSize);
 }
 
+std::optional<QByteArray> FirmwareCatalogue::readImage(QFile &file, QString *problem)
+{
+    std::optional<QString> tooLarge = sizeProblem(quint64(file.size()));
+    const QByteArray data = tooLarge ? QByteArray() : file.read(kLargestImageFile + 1);
+    if (!tooLarge)
+        tooLarge = sizeProblem(quint64(data.size()));
+    if (tooLarge) {
+        *problem = *tooLarge;
+        return std::nullopt;
+    }
+    return data;
+}
+
 FirmwareCatalogue::ImageVerdict FirmwareCatalogue::judgeImage(const QByteArray &image)
 {
     if (std::optional<QString> problem = sizeProblem(quint64(image.size())))
@@ -112,16 +125,15 @@ bool FirmwareCatalogue::loadPlainImages(const Resources &resources)
             systemLog(QStringLiteral("prepareData - cannot read %1: %2").arg(path, file.errorString()));
             continue;
         }
-        // Judged by its size before it is read, and read no further than the limit in case the
-        // file grows meanwhile.
-        const QByteArray data = sizeProblem(quint64(file.size())) ? QByteArray() : file.read(kLargestImageFile + 1);
-        if (const std::optional<QString> problem = sizeProblem(quint64(std::max<qint64>(file.size(), data.size())))) {
-            logNeverOffered(QFileInfo(path).fileName(), *problem + QStringLiteral("; not read"));
+        QString problem;
+        const std::optional<QByteArray> data = readImage(file, &problem);
+        if (!data) {
+            logNeverOffered(QFileInfo(path).fileName(), problem + QStringLiteral("; not read"));
             continue;
         }
-        UnzippedBinFileData.append(data);
+        UnzippedBinFileData.append(*data);
         UnzippedBinFileNames.append(QFileInfo(path).fileName());
-        UnzippedBinFileByteLengths.append(static_cast<quint64>(data.size()));
+        UnzippedBinFileByteLengths.append(static_cast<quint64>(data->size()));
     }
     return true;
 }
@@ -148,14 +160,11 @@ void FirmwareCatalogue::loadEncryptedResources(const Resources &resources)
 
 void FirmwareCatalogue::loadManifest(const QString &folder)
 {
-    bool present = false;
     QString problem;
-    mManifest = DigestManifest::load(folder, &present, &problem);
-    if (present && !mManifest) {
+    mManifest = DigestManifest::load(folder, &problem);
+    if (!problem.isEmpty())
         systemLog(QStringLiteral("prepareData - %1 %2: no image is offered")
                       .arg(QDir(folder).filePath(DigestManifest::kFileName), problem));
-        mManifest = DigestManifest();
-    }
 }
 
 std::optional<bool> FirmwareCatalogue::readHeaders()

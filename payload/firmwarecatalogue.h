@@ -11,6 +11,7 @@
 
 #include <optional>
 
+class QFile;
 class Resources;
 
 // Model tokens in image file names: the T-kind bridge chip and the S-kind one.
@@ -49,8 +50,10 @@ public:
     // Why an image file of this size is never read; nothing when it may be.
     static std::optional<QString> sizeProblem(quint64 fileSize);
 
-    // The record an image file's header gives; nothing when the image is rejected.
-    static std::optional<BinFileInfo> recordOf(const QByteArray &image) { return judgeImage(image).record; }
+    // An opened image file's bytes, judged by its size before they are read and read no further
+    // than the limit, in case the file grows meanwhile; nothing, with the size problem, when the
+    // file is too large to be an image.
+    static std::optional<QByteArray> readImage(QFile &file, QString *problem);
 
     // Plain images from the "Opt" folder: *.BIN, then *.bin, then *.Bin. True when any was listed,
     // in which case they replace the catalogue. An image too large to be written is skipped

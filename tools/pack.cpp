@@ -69,11 +69,13 @@ int pack(const QString &imagesFolder, const QString &outFolder)
         if (!file.open(QIODevice::ReadOnly))
             return failWith(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
         // Never read an image whole that the updater would not read either.
-        if (const std::optional<QString> problem = FirmwareCatalogue::sizeProblem(quint64(file.size()))) {
-            warn(name, *problem + QStringLiteral("; not packed"));
+        QString problem;
+        const std::optional<QByteArray> image = FirmwareCatalogue::readImage(file, &problem);
+        if (!image) {
+            warn(name, problem + QStringLiteral("; not packed"));
             continue;
         }
-        const QByteArray data = file.readAll();
+        const QByteArray &data = *image;
         const FirmwareCatalogue::ImageVerdict verdict = FirmwareCatalogue::judgeImage(data);
         const bool named = name.contains(kTKindToken) || name.contains(kSKindToken);
         if (!verdict.record)
@@ -115,21 +117,20 @@ int list(const QString &folder)
     if (!contents)
         return failWith(QStringLiteral("%1: %2").arg(failure.file, failure.reason));
 
-    bool present = false;
     QString problem;
-    const std::optional<DigestManifest> manifest = DigestManifest::load(folder, &present, &problem);
-    if (!present)
+    const std::optional<DigestManifest> manifest = DigestManifest::load(folder, &problem);
+    if (!manifest)
         std::printf("no %s in %s: the images' digests are not checked\n", DigestManifest::kFileName.data(), qPrintable(folder));
-    else if (!manifest)
+    else if (!problem.isEmpty())
         std::printf("%s %s: no image is offered\n", DigestManifest::kFileName.data(), qPrintable(problem));
 
     std::printf("%-40s %10s  %-8s %-6s %-6s %s\n", "file name", "length", "version", "VID", "PID", "digest");
     for (qsizetype i = 0; i < contents->names.size(); ++i) {
         const QByteArray name = contents->names.at(i).toUtf8();
         const auto length = static_cast<unsigned long long>(contents->lengths.at(i));
-        const QString digest = !present ? QStringLiteral("unchecked")
-                               : manifest ? DigestManifest::describe(manifest->check(contents->names.at(i), contents->images.at(i)))
-                                          : QStringLiteral("unchecked: %1 unreadable").arg(DigestManifest::kFileName);
+        const QString digest = !manifest           ? QStringLiteral("unchecked")
+                               : problem.isEmpty() ? DigestManifest::describe(manifest->check(contents->names.at(i), contents->images.at(i)))
+                                                   : QStringLiteral("unchecked: %1 unreadable").arg(DigestManifest::kFileName);
         const FirmwareCatalogue::ImageVerdict verdict = FirmwareCatalogue::judgeImage(contents->images.at(i));
         if (const std::optional<BinFileInfo> &info = verdict.record) {
             std::printf("%-40s %10llu  %-8s %-6s %-6s %s\n", name.constData(), length,
