@@ -49,21 +49,24 @@ ApplicationMenuTitles applicationMenuTitles(const QString &localizedAppName, con
     };
 
     // Four independent overrides, each free to overwrite what an earlier one set. Without a device
-    // name its place stays empty, and so does the blank beside it.
+    // name the phrases built from it would read as fragments: the defaults stay, as in the About
+    // window.
+    const bool named = !deviceName.isEmpty();
     if (language == u"fr") {
-        titles.about = localizedFormat("MainMenu_About", {formatText(kFrenchAboutName, {deviceName})});
+        if (named)
+            titles.about = localizedFormat("MainMenu_About", {formatText(kFrenchAboutName, {deviceName})});
         titles.hideApplication = localizedFormat("MainMenu_HideApplication", {lowerFirst(localizedAppName)});
         titles.quitApplication = localizedFormat("MainMenu_QuitApplication", {lowerFirst(localizedAppName)});
     }
-    if (language == u"de")
-        titles.quitApplication = formatText(kGermanQuitTitle, {deviceName}).trimmed();
-    if (language == u"it") {
-        titles.about = localizedFormat("MainMenu_About", {deviceName}).trimmed();
-        titles.hideApplication = localizedFormat("MainMenu_HideApplication", {deviceName}).trimmed();
-        titles.quitApplication = localizedFormat("MainMenu_QuitApplication", {deviceName}).trimmed();
+    if (language == u"de" && named)
+        titles.quitApplication = formatText(kGermanQuitTitle, {deviceName});
+    if (language == u"it" && named) {
+        titles.about = localizedFormat("MainMenu_About", {deviceName});
+        titles.hideApplication = localizedFormat("MainMenu_HideApplication", {deviceName});
+        titles.quitApplication = localizedFormat("MainMenu_QuitApplication", {deviceName});
     }
-    if (language == u"nl")
-        titles.menuTitle = formatText(kDutchMenuTitle, {deviceName}).trimmed();
+    if (language == u"nl" && named)
+        titles.menuTitle = formatText(kDutchMenuTitle, {deviceName});
     return titles;
 }
 

@@ -45,6 +45,11 @@ TEST(ApplicationMenu, OverridesFollowTheLanguageCodeAndLowerOnlyTheFirstUnit)
     const QString app = QStringLiteral("LUMIVEX Firmware Updater");
     for (const auto &[code, about] : {std::pair{"it", QStringLiteral("About LUMIVEX")}, {"de_CH", "About " + app}})
         EXPECT_EQ(applicationMenuTitles(app, QStringLiteral("LUMIVEX"), QString::fromLatin1(code)).about, about) << code;
+    // Without a device name, no title built from it: no fragment with a blank where the name would be.
+    for (const char *code : {"fr", "de", "it", "nl"}) {
+        const ApplicationMenuTitles unnamed = applicationMenuTitles(app, QString(), QString::fromLatin1(code));
+        EXPECT_TRUE(unnamed.menuTitle == app && unnamed.about == "About " + app && unnamed.quitApplication.endsWith(app, Qt::CaseInsensitive)) << code;
+    }
     // A surrogate, which has no lower case, stays.
     const QString outsideTheBmp = QString::fromUtf8("\xF0\x9D\x90\x80" "BC");
     for (const auto &[in, out] : {std::pair{QString::fromUtf8("ÉDITEUR X"), QString::fromUtf8("éDITEUR X")},
