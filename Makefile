@@ -77,7 +77,7 @@ tsan: deps
 # missing). Each runs on a scratch copy of its seeds; crashes land in build-fuzz/findings/<target>/.
 FUZZ_SECONDS ?= 60
 fuzz: deps
-	@tests/fuzz/install-clang
+	@scripts/install-deps clang libclang-rt-dev
 	@CXX=clang++ cmake -S . -B build-fuzz -G $(GENERATOR) -DLUMIVEX_FUZZ=ON -DLUMIVEX_WERROR=OFF \
 		-DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) > build-fuzz.configure.log || { cat build-fuzz.configure.log; exit 1; }
 	@cmake --build build-fuzz -j$(JOBS) --target lumivex_fuzzers
