@@ -233,7 +233,7 @@ bool spi_identifyFlash(SPI_FLASH_INFO_t *info)
                 return false; // no camera to ask
             continue;
         }
-        if (const SPI_FLASH_CHIP_t *chip = findFlashChip(id)) {
+        if (const std::optional<SPI_FLASH_CHIP_t> chip = findFlashChip(id)) {
             if (info)
                 *info = {chip->size, chip->pageSize};
             return true;

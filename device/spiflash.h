@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 struct SPI_FLASH_CHIP_t
@@ -54,14 +55,15 @@ constexpr uint32_t jedecCapacity(const std::array<uint8_t, 3> &jedecId)
     return jedecId[2] >= 8 && jedecId[2] <= 24 ? uint32_t(1) << jedecId[2] : 0;
 }
 
-// The table's row for a part, or null when the updater does not know it.
-constexpr const SPI_FLASH_CHIP_t *findFlashChip(const std::array<uint8_t, 3> &jedecId)
+// The table's row for a part, or nothing when the updater does not know it. A copy rather than a
+// pointer into the table, so that it can be used in constant expressions whatever the build.
+constexpr std::optional<SPI_FLASH_CHIP_t> findFlashChip(const std::array<uint8_t, 3> &jedecId)
 {
     for (const SPI_FLASH_CHIP_t &chip : gSPIFlashChips) {
         if (chip.jedecId == jedecId)
-            return &chip;
+            return chip;
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 // Bytes a part holds: its capacity byte's, else for a part of the table whose byte does not follow
@@ -70,7 +72,7 @@ constexpr uint32_t partCapacity(const std::array<uint8_t, 3> &jedecId)
 {
     if (const uint32_t bytes = jedecCapacity(jedecId))
         return bytes;
-    const SPI_FLASH_CHIP_t *chip = findFlashChip(jedecId);
+    const std::optional<SPI_FLASH_CHIP_t> chip = findFlashChip(jedecId);
     return chip ? chip->size : 0;
 }
 
