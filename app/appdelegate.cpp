@@ -31,6 +31,7 @@ AppDelegate::AppDelegate(MainWindow &window, Resources resources, UsbBus *bus, Q
 {
     connect(window.ui.actionAbout, &QAction::triggered, this, &AppDelegate::about);
     connect(button_update, &QPushButton::clicked, this, &AppDelegate::Patch_Firmware);
+    window.installEventFilter(this);
 }
 
 AppDelegate::~AppDelegate() = default;

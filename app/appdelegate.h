@@ -12,6 +12,7 @@
 #include "ui/statustext.h"
 
 #include <QFont>
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -62,7 +63,9 @@ public:
     void deviceMatched(const UsbDeviceInfo &device);
     void deviceTerminated(const UsbDeviceInfo &device);
 
-    // The Update button: asks for confirmation, then starts the SPI flash run.
+    // The Update button: asks for confirmation, then starts the SPI flash run. The sheet belongs
+    // to the camera it was opened for: it closes as Cancel when that camera leaves, and OK starts
+    // a run only while that camera is still the session's.
     void Patch_Firmware();
     // The SPI flash run on its own queue; returns at once. Its steps run on that queue.
     void execute_qlv2();
@@ -78,6 +81,14 @@ public:
     void setEepromPause(EepromUpdate::Pause pause) { mEepromPause = std::move(pause); }
 
     const Resources &resources() const { return mResources; }
+
+    // Closing the window or quitting while a run writes asks first; quitting anyway stops the run
+    // at its next sector or page and ends the program with status 1.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    // SIGTERM or SIGHUP: quits at once, or once the run that writes has ended.
+    void terminationRequested();
+    // True from the start of a run until its end has been shown.
+    bool runActive() const { return mRunActive; }
 
     // Workflow state, shared with the arrival handlers and the update procedures.
     FirmwareCatalogue myCatalogue; // UnzippedBinFileData, …Names, …ByteLengths, myDevicesInfo
@@ -117,6 +128,13 @@ private:
     void showProgress(double percent, UpdateProgressSink::Stage stage);
     // The end of every run: the completion or the failure text, the flags and one log line.
     void finishRun(UpdateRun &run, const char *method, const std::function<void()> &showCompletion);
+    // On the GUI thread, after the run's last text: the quit that waited for it, the arrivals.
+    void runEnded(bool succeeded);
+    void askBeforeQuitting();
+    // Arrivals held while the sheet is open or a run has the camera, evaluated in order once the
+    // sheet was cancelled or the run's camera has left.
+    bool holdsArrivals() const;
+    void evaluateHeldArrivals();
 
     Resources mResources;
     UsbBus *mBus = nullptr;
@@ -125,5 +143,16 @@ private:
     std::unique_ptr<UpdateRun> mRun;
     // The camera left while it was being written: the alert ends the process.
     bool mRemovedDuringUpdate = false;
+    // The open confirmation sheet and the camera it asks about.
+    QPointer<QMessageBox> mSheet;
+    UsbDeviceId mSheetCamera = 0;
+    // The camera of the latest run, until it leaves.
+    UsbDeviceId mRunCamera = 0;
+    bool mRunActive = false;
+    std::vector<UsbDeviceInfo> mHeldArrivals;
+    QPointer<QMessageBox> mQuitQuestion;
+    // Quit once the run has ended: with status 1 (quit anyway) or as the run ended (a signal).
+    bool mQuitAnyway = false;
+    bool mQuitAfterRun = false;
     QPointer<MainWindow> _window;
 };

@@ -18,6 +18,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 bool AppDelegate::registerForUSBNotifications()
 {
@@ -37,6 +38,12 @@ void AppDelegate::unregisterForUSBNotifications()
 
 void AppDelegate::deviceMatched(const UsbDeviceInfo &device)
 {
+    // A camera plugged in while the sheet asks about another, or while a run has the camera, is
+    // kept for later rather than lost.
+    if (holdsArrivals()) {
+        mHeldArrivals.push_back(device);
+        return;
+    }
     // While one camera is offered, updated or finished, others wait for its removal.
     if (deviceEstablished)
         return;
@@ -74,8 +81,26 @@ void AppDelegate::deviceMatched(const UsbDeviceInfo &device)
     button_update->setEnabled(true);
 }
 
+bool AppDelegate::holdsArrivals() const
+{
+    return mSheet || mRunActive || mRunCamera;
+}
+
+void AppDelegate::evaluateHeldArrivals()
+{
+    // Queued behind the window's reset for the camera that left, which is queued too.
+    MainQueue::async(this, [this] {
+        std::vector<UsbDeviceInfo> held = std::exchange(mHeldArrivals, {});
+        for (const UsbDeviceInfo &device : held)
+            deviceMatched(device);
+    });
+}
+
 void AppDelegate::deviceTerminated(const UsbDeviceInfo &device)
 {
+    // A held arrival that leaves before its turn is forgotten.
+    if (std::erase_if(mHeldArrivals, [&](const UsbDeviceInfo &d) { return d.id == device.id; }))
+        return;
     // Only the session's camera counts: a mouse, a hub or a second camera leaving changes nothing.
     // Without a session every removal resets the window.
     if (const UsbDeviceId session = myHardware->sessionDevice(); session && session != device.id)
@@ -103,11 +128,27 @@ void AppDelegate::deviceTerminated(const UsbDeviceInfo &device)
     else {
         mRemovedDuringUpdate = true;
         showRemovedDuringUpdateAlert();
+        return;
+    }
+
+    // The sheet asked about this camera: it goes with it, as Cancel would, and the cameras held
+    // meanwhile are looked at.
+    if (mSheet && device.id == mSheetCamera) {
+        mSheet->reject();
+        return;
+    }
+    if (device.id == mRunCamera) {
+        mRunCamera = 0;
+        if (!mRunActive)
+            evaluateHeldArrivals();
     }
 }
 
 void AppDelegate::showRemovedDuringUpdateAlert()
 {
+    // The alert is the only question left: quitting is what its OK does.
+    if (mQuitQuestion)
+        mQuitQuestion->reject();
     auto *alert = new QMessageBox(QMessageBox::Critical, QStringLiteral("ERROR"), QStringLiteral("ERROR"),
                                   QMessageBox::NoButton, window());
     alert->setAttribute(Qt::WA_DeleteOnClose);

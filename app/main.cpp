@@ -3,6 +3,7 @@
 #include "platform/language.h"
 #include "platform/resources.h"
 #include "app/usbbusfactory.h"
+#include "platform/terminationsignals.h"
 #include "ui/localization.h"
 #include "ui/mainwindow.h"
 
@@ -21,6 +22,10 @@ int main(int argc, char *argv[])
 
     QApplication::setQuitOnLastWindowClosed(delegate.applicationShouldTerminateAfterLastWindowClosed());
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
+
+    // A logout or a service manager asks with a signal: a run that writes finishes first.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::requested, &delegate, &AppDelegate::terminationRequested);
 
     window.show();
     delegate.applicationDidFinishLaunching();

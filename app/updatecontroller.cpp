@@ -11,10 +11,13 @@
 #include "platform/systemlog.h"
 #include "ui/localization.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QMessageBox>
 #include <QPushButton>
 
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -24,6 +27,8 @@ using Stage = UpdateProgressSink::Stage;
 
 void AppDelegate::Patch_Firmware()
 {
+    if (mSheet || mRunActive)
+        return;
     auto *alert = new QMessageBox(window());
     alert->setAttribute(Qt::WA_DeleteOnClose);
     QPushButton *ok = alert->addButton(localizedText("Button_OK"), QMessageBox::AcceptRole);
@@ -33,9 +38,16 @@ void AppDelegate::Patch_Firmware()
     alert->setInformativeText(localizedFormat("Status_Msg_Proceed_To_Update_Warning", {firmwareProductName}));
     alert->setIcon(QMessageBox::Critical);
     alert->setWindowModality(Qt::WindowModal);
+    mSheet = alert;
+    mSheetCamera = myHardware->sessionDevice();
     connect(alert, &QMessageBox::finished, this, [this, alert, ok] {
-        if (alert->clickedButton() == ok)
+        const UsbDeviceId camera = std::exchange(mSheetCamera, 0);
+        mSheet = nullptr;
+        // The consent was given for one camera: another in its place is not written on it.
+        if (alert->clickedButton() == ok && camera && deviceEstablished && myHardware->sessionDevice() == camera)
             execute_qlv2();
+        else
+            evaluateHeldArrivals();
     });
     alert->open();
 }
@@ -53,6 +65,8 @@ UpdateRun *AppDelegate::startRun(bool ringLayout, const std::function<void(Updat
 {
     // The previous run ended long ago: its steps are through, so dropping it waits for nothing.
     mRun.reset();
+    mRunActive = true;
+    mRunCamera = myHardware->sessionDevice();
     mRun = std::make_unique<UpdateRun>([this](double percent, Stage stage) { showProgress(percent, stage); });
     UpdateRun *run = mRun.get();
     if (std::optional<std::vector<uint8_t>> image = chosenImage())
@@ -73,8 +87,20 @@ UpdateRun *AppDelegate::startRun(bool ringLayout, const std::function<void(Updat
 
 void AppDelegate::showProgress(double percent, UpdateProgressSink::Stage stage)
 {
+    // The ring follows the writing; the erase only replaces the offer as soon as the camera is
+    // touched, and the flash's read-back is the completion's to report.
+    if (stage == Stage::Erasing) {
+        if (percent == 0.0)
+            update_progress_bar(0.0f, localizedFormat("Status_Msg_Update_In_Progress"));
+        return;
+    }
+    if (stage == Stage::ReadingBack)
+        return;
     percentage = percent;
     switch (stage) {
+    case Stage::Erasing:
+    case Stage::ReadingBack:
+        break;
     case Stage::Writing:
         update_progress_bar(float(percent), localizedFormat("Status_Msg_Update_In_Progress"));
         break;
@@ -99,22 +125,22 @@ void AppDelegate::showProgress(double percent, UpdateProgressSink::Stage stage)
 
 void AppDelegate::execute_qlv2()
 {
-    UpdateRun *r = startRun(false, [](UpdateRun &run, std::vector<uint8_t> image) {
-        run.flash = std::make_unique<FlashUpdate>(std::move(image), run.sink());
+    UpdateRun *r = startRun(false, [this](UpdateRun &run, std::vector<uint8_t> image) {
+        // The ring layout comes between the erase and the first page. The GUI step gives the turn
+        // back without taking it: the GUI thread never waits for the update queue.
+        run.flash = std::make_unique<FlashUpdate>(std::move(image), run.sink(), [this, &run] {
+            run.onMain(false, [this, &run] {
+                resize_app_window(true, true);
+                run.giveTurn();
+            });
+            return run.takeTurn();
+        });
     });
+    // The write sequence in one step: identify, fit, erase, program, protect, read back.
     r->onQueue(true, [this, r] {
         downloadInProgress = true;
         downloadCompleted = false;
-        r->success = r->flash && spi_erase_firmware();
-    });
-    r->onMain(true, [this] { resize_app_window(true, true); });
-    r->onQueue(true, [this, r] {
-        if (r->success)
-            r->success = spi_update_firmware();
-    });
-    r->onQueue(true, [this, r] {
-        if (r->success)
-            r->success = spi_verify_firmware();
+        r->success = r->flash && r->flash->run();
     });
     // What the completion names is taken now: a removal on the GUI thread resets the fields.
     const QString version = versionText(binVersion);
@@ -185,26 +211,107 @@ void AppDelegate::finishRun(UpdateRun &run, const char *method, const std::funct
 {
     executionTime = run.secondsSinceStart();
     const QString took = QString::number(executionTime.load(), 'f', 1);
-    if (run.success) {
+    const bool succeeded = run.success;
+    if (succeeded) {
         showCompletion();
         downloadCompleted = true;
         downloadInProgress = false;
         // Logged from the GUI thread, so that it follows the status lines queued before it.
-        MainQueue::async(this, [line = QStringLiteral("%1 - update completed in %2 s").arg(QLatin1String(method), took)] {
+        MainQueue::async(this, [this, line = QStringLiteral("%1 - update completed in %2 s").arg(QLatin1String(method), took)] {
             systemLog(line);
+            runEnded(true);
         });
         return;
     }
+    // A refusal before the erase changed nothing, and says so instead of asking for a retry.
+    const char *failureKey = "Status_Msg_Update_Failed";
+    if (run.flash && run.flash->leftUntouched() && run.refusal.empty())
+        failureKey = run.flash->failedStep() == FlashUpdate::Step::Fit ? "Status_Msg_Update_Refused_Too_Large"
+                                                                       : "Status_Msg_Update_Refused_Flash_Part";
     // Decided on the GUI thread, behind a removal that the failing request may have queued: a
     // camera pulled out keeps its alert. Otherwise the ring stays where it stopped, the camera's
     // removal brings the connect prompt, and plugging it in again offers the update again.
     const QString line = QStringLiteral("%1 - update failed after %2 s: %3")
                              .arg(QLatin1String(method), took, QString::fromStdString(run.failureReason()));
-    MainQueue::async(this, [this, line] {
+    MainQueue::async(this, [this, line, failureKey] {
         systemLog(line);
-        if (mRemovedDuringUpdate)
-            return;
-        showStatusText(localizedText("Status_Msg_Update_Failed"));
-        downloadInProgress = false;
+        if (!mRemovedDuringUpdate) {
+            showStatusText(localizedFormat(failureKey, {firmwareProductName}));
+            downloadInProgress = false;
+        }
+        runEnded(false);
     });
+}
+
+void AppDelegate::runEnded(bool succeeded)
+{
+    mRunActive = false;
+    if (mQuitQuestion)
+        mQuitQuestion->reject(); // nothing is being written any more
+    // A camera pulled out keeps its alert, whose OK ends the process.
+    if (mRemovedDuringUpdate)
+        return;
+    if (mQuitAnyway || mQuitAfterRun) {
+        QCoreApplication::exit(succeeded ? 0 : 1);
+        return;
+    }
+    if (!mRunCamera)
+        evaluateHeldArrivals();
+}
+
+bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::Close || watched != window())
+        return QObject::eventFilter(watched, event);
+    // The removal alert ends the process itself; a run that writes is not cut off unasked.
+    if (mRemovedDuringUpdate || mRunActive) {
+        event->ignore();
+        if (mRunActive && !mRemovedDuringUpdate && !mQuitAnyway)
+            askBeforeQuitting();
+        return true;
+    }
+    return false;
+}
+
+void AppDelegate::askBeforeQuitting()
+{
+    if (mQuitQuestion) {
+        mQuitQuestion->raise();
+        return;
+    }
+    auto *question = new QMessageBox(window());
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton *keep = question->addButton(localizedText("Button_Keep_Updating"), QMessageBox::RejectRole);
+    QPushButton *quit = question->addButton(localizedText("Button_Quit_Anyway"), QMessageBox::DestructiveRole);
+    question->setDefaultButton(keep);
+    question->setEscapeButton(keep);
+    question->setText(localizedText("Quit_During_Update_Message"));
+    question->setInformativeText(localizedFormat("Quit_During_Update_Warning", {firmwareProductName}));
+    question->setIcon(QMessageBox::Warning);
+    question->setWindowModality(Qt::WindowModal);
+    mQuitQuestion = question;
+    connect(question, &QMessageBox::finished, this, [this, question, quit] {
+        if (question->clickedButton() != quit || !mRunActive)
+            return;
+        mQuitAnyway = true;
+        systemLog(QStringLiteral("applicationShouldTerminate - quitting during the update: it stops at the next sector or page"));
+        if (mRun && mRun->flash)
+            mRun->flash->requestStop("quit");
+    });
+    question->open();
+}
+
+void AppDelegate::terminationRequested()
+{
+    if (mRemovedDuringUpdate) {
+        QCoreApplication::exit(255);
+        return;
+    }
+    if (!mRunActive) {
+        QCoreApplication::quit();
+        return;
+    }
+    // The camera is finished first: a half-written one would not start again.
+    mQuitAfterRun = true;
+    systemLog(QStringLiteral("applicationShouldTerminate - asked to quit during the update: quitting when it has ended"));
 }

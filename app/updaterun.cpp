@@ -39,6 +39,12 @@ void UpdateRun::onMain(bool takesTurn, std::function<void()> step)
     });
 }
 
+bool UpdateRun::takeTurn()
+{
+    mToken.acquire();
+    return !mAbandoned;
+}
+
 double UpdateRun::secondsSinceStart() const
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -38,6 +38,9 @@ public:
     // Queues a step on the GUI thread, with the same turn-taking.
     void onMain(bool takesTurn, std::function<void()> step);
     void giveTurn() { mToken.release(); }
+    // For a queue step that holds the turn and hands it to a GUI step in the middle: waits for it
+    // to come back; false when the run was dropped meanwhile.
+    bool takeTurn();
 
     // The result of the last step that ran; later steps work only while it holds.
     std::atomic<bool> success = false;

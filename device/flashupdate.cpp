@@ -1,4 +1,4 @@
-// Rewriting the camera's SPI flash with a firmware image.
+// The one write sequence for the camera's SPI flash.
 #include "device/flashupdate.h"
 
 #include "device/spiflash.h"
@@ -26,16 +26,41 @@ std::string at(const char *what, uint32_t address)
 
 } // namespace
 
-FlashUpdate::FlashUpdate(std::vector<uint8_t> image, UpdateProgressSink &sink)
+FlashUpdate::FlashUpdate(std::vector<uint8_t> image, UpdateProgressSink &sink, BeforeProgramming beforeProgramming)
     : mImage(std::move(image))
     , mSink(sink)
+    , mBeforeProgramming(std::move(beforeProgramming))
 {
 }
 
-bool FlashUpdate::fail(Step step, std::string reason)
+uint32_t FlashUpdate::sectorsToErase(size_t fileLength, uint32_t capacity)
+{
+    // Counted on the file's length, prefix included: at times one sector more than the content
+    // needs, never one less; but a sector past the part's end would wrap onto sector 0.
+    return uint32_t(std::min<size_t>(fileLength / kSectorSize + 1, capacity / kSectorSize));
+}
+
+void FlashUpdate::requestStop(std::string why)
+{
+    if (mStop.load())
+        return;
+    mStopWhy = std::move(why);
+    mStop = true;
+}
+
+bool FlashUpdate::stopRequested(const char *during)
+{
+    if (!mStop.load())
+        return false;
+    fail(mFailedStep, mStopWhy + " " + during);
+    return true;
+}
+
+bool FlashUpdate::fail(Step step, std::string reason, std::optional<uint32_t> address)
 {
     mFailedStep = step;
     mFailureReason = std::move(reason);
+    mFailureAddress = address;
     return false;
 }
 
@@ -43,21 +68,49 @@ bool FlashUpdate::hasPrefix()
 {
     mFailedStep = Step::None;
     mFailureReason.clear();
+    mFailureAddress.reset();
     return mImage.size() >= kPrefixLength;
+}
+
+bool FlashUpdate::identifyAndFit()
+{
+    if (mPart)
+        return true;
+    SPI_FLASH_INFO_t info{};
+    if (!spi_identifyFlash(&info))
+        return fail(Step::Identify, "the flash part is not one this updater supports");
+    if (info.capacity == 0 || contentLength() > info.capacity) {
+        char reason[128];
+        std::snprintf(reason, sizeof reason, "the image holds %zu bytes; the flash part holds %u", contentLength(),
+                      unsigned(info.capacity));
+        return fail(Step::Fit, reason);
+    }
+    mPart = Part{info.capacity, info.pageSize};
+    return true;
+}
+
+uint32_t FlashUpdate::erasedEnd() const
+{
+    return mPart ? sectorsToErase(mImage.size(), mPart->capacity) * kSectorSize : 0;
 }
 
 bool FlashUpdate::spi_erase_firmware()
 {
     if (!hasPrefix())
         return fail(Step::Erase, "the image is shorter than its 4-byte prefix");
-    // Counted on the file's length, prefix included: at times one sector more than the content
-    // needs, never one less.
-    const size_t sectors = mImage.size() / kSectorSize + 1;
-    for (size_t k = 0; k < sectors; ++k) {
-        const uint32_t address = uint32_t(k * kSectorSize);
+    if (!identifyAndFit())
+        return false;
+    const uint32_t sectors = sectorsToErase(mImage.size(), mPart->capacity);
+    for (uint32_t k = 0; k < sectors; ++k) {
+        mSink.progress(double(k) / double(sectors) * 100.0, UpdateProgressSink::Stage::Erasing);
+        mFailedStep = Step::Erase;
+        if (stopRequested("during the erase"))
+            return false;
+        const uint32_t address = k * kSectorSize;
         if (!spi_eraseSector(address))
-            return fail(Step::Erase, at("erasing the sector", address));
+            return fail(Step::Erase, at("erasing the sector", address), address);
     }
+    mFailedStep = Step::None;
     return true;
 }
 
@@ -65,19 +118,22 @@ bool FlashUpdate::spi_update_firmware()
 {
     if (!hasPrefix())
         return fail(Step::Program, "the image is shorter than its 4-byte prefix");
-    SPI_FLASH_INFO_t info{};
-    if (!spi_identifyFlash(&info))
-        return fail(Step::Program, "identifying the flash chip failed");
+    if (!identifyAndFit())
+        return false;
 
     const std::span<const uint8_t> content(this->content(), contentLength());
     for (size_t written = 0; written < content.size();) {
-        const size_t length = std::min<size_t>(content.size() - written, info.pageSize);
+        mFailedStep = Step::Program;
+        if (stopRequested("during programming"))
+            return false;
+        const size_t length = std::min<size_t>(content.size() - written, mPart->pageSize);
         if (!spi_programPage(uint32_t(written), uint32_t(length), content.data() + written))
-            return fail(Step::Program, at("programming the page", uint32_t(written)));
+            return fail(Step::Program, at("programming the page", uint32_t(written)), uint32_t(written));
         written += length;
         mPercentage = double(written) / double(content.size()) * 100.0;
         mSink.progress(mPercentage, UpdateProgressSink::Stage::Writing);
     }
+    mFailedStep = Step::None;
 
     // The image stands whether or not the lock takes; the read-back judges the content.
     spi_setWriteEnable(1);
@@ -90,22 +146,45 @@ bool FlashUpdate::spi_verify_firmware()
 {
     if (!hasPrefix())
         return fail(Step::Verify, "the image is shorter than its 4-byte prefix");
+    if (!identifyAndFit())
+        return false;
+    // What was erased is what is checked: the image, then the erased bytes to the last sector's end.
     const std::span<const uint8_t> content(this->content(), contentLength());
-    std::vector<uint8_t> piece(std::min<size_t>(content.size(), kVerifyPiece));
-    for (size_t offset = 0; offset < content.size(); offset += piece.size()) {
-        const auto expected = content.subspan(offset, std::min<size_t>(content.size() - offset, kVerifyPiece));
-        const std::span<uint8_t> read(piece.data(), expected.size());
+    const uint32_t end = std::max<uint32_t>(erasedEnd(), uint32_t(content.size()));
+    std::vector<uint8_t> piece(kVerifyPiece);
+    for (uint32_t offset = 0; offset < end; offset += kVerifyPiece) {
+        mSink.progress(double(offset) / double(end) * 100.0, UpdateProgressSink::Stage::ReadingBack);
+        mFailedStep = Step::Verify;
+        if (stopRequested("during the read-back"))
+            return false;
+        const std::span<uint8_t> read(piece.data(), std::min(end - offset, kVerifyPiece));
         std::fill(read.begin(), read.end(), 0);
-        if (!spi_readData(uint32_t(offset), uint32_t(read.size()), read.data()))
-            return fail(Step::Verify, at("reading the flash back", uint32_t(offset)));
-        const auto differs = std::mismatch(expected.begin(), expected.end(), read.begin());
-        if (differs.first != expected.end())
-            return fail(Step::Verify, at("the flash differs from the image", uint32_t(offset + (differs.first - expected.begin()))));
+        if (!spi_readData(offset, uint32_t(read.size()), read.data()))
+            return fail(Step::Verify, at("reading the flash back", offset), offset);
+        for (size_t i = 0; i < read.size(); ++i) {
+            const size_t address = offset + i;
+            const uint8_t expected = address < content.size() ? content[address] : 0xFF;
+            if (read[i] != expected) {
+                return fail(Step::Verify,
+                            at(address < content.size() ? "the flash differs from the image" : "the flash is not erased",
+                               uint32_t(address)),
+                            uint32_t(address));
+            }
+        }
     }
+    mFailedStep = Step::None;
     return true;
 }
 
 bool FlashUpdate::run()
 {
-    return spi_erase_firmware() && spi_update_firmware() && spi_verify_firmware();
+    if (!spi_erase_firmware())
+        return false;
+    if (mBeforeProgramming && !mBeforeProgramming()) {
+        mFailedStep = Step::Program;
+        if (!stopRequested("before programming"))
+            fail(Step::Program, "stopped before programming");
+        return false;
+    }
+    return spi_update_firmware() && spi_verify_firmware();
 }

@@ -1,5 +1,7 @@
-// Rewriting the camera's SPI flash with a firmware image: erase the sectors the image needs,
-// program it page by page, lock the flash and compare what the flash holds with the image. Runs
+// The one write sequence for the camera's SPI flash, which the window and the command line both
+// run: identify the part, check that the image fits it, erase the sectors the image needs, program
+// it page by page, lock the flash, and read back the whole erased range. Nothing is erased before
+// the part is known and the image is known to fit, so a refusal leaves the camera as it was. Runs
 // on whatever thread calls it, over the session that bxHardwareLib has open.
 #pragma once
 
@@ -7,48 +9,81 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 class FlashUpdate
 {
 public:
-    enum class Step { None, Erase, Program, Verify };
+    enum class Step { None, Identify, Fit, Erase, Program, Verify };
+
+    // Called between the erase and the programming; false stops the run there (its reason is
+    // whatever requestStop gave, else "stopped before programming").
+    using BeforeProgramming = std::function<bool()>;
 
     // image is the whole image file: a 4-byte prefix, then the flash content from address 0.
-    FlashUpdate(std::vector<uint8_t> image, UpdateProgressSink &sink);
+    FlashUpdate(std::vector<uint8_t> image, UpdateProgressSink &sink, BeforeProgramming beforeProgramming = {});
 
     FlashUpdate(const FlashUpdate &) = delete;
     FlashUpdate &operator=(const FlashUpdate &) = delete;
 
-    // Erases the 4 KiB sectors from address 0 that the image file's length reaches, plus one.
+    // Identifies the part (a read) and checks the image fits it, once; then erases the 4 KiB
+    // sectors from address 0 that the image file's length reaches, plus one, never past the part.
     bool spi_erase_firmware();
-    // Identifies the chip, programs the image in pages of its page size reporting progress after
-    // each page, then sets the block protection.
+    // Programs the image in pages of the part's page size reporting progress after each page,
+    // then sets the block protection.
     bool spi_update_firmware();
-    // Reads the image's flash range back; true only when it equals the image.
+    // Reads the erased range back: true only when it holds the image, then 0xFF to its end.
     bool spi_verify_firmware();
-    // The three steps in order, stopping at the first that fails.
+    // The steps in order, stopping at the first that fails.
     bool run();
+
+    // Asks the run, from any thread, to stop at the next sector, page or read-back piece: never
+    // inside a transaction. why names who asked ("quit"); the reason says where it stopped.
+    void requestStop(std::string why);
 
     // The share of the image programmed, 0 to 100; may be read from another thread.
     double percentage() const { return mPercentage.load(); }
     // The step that failed last and why, in a few words for the log; None and empty after success.
     Step failedStep() const { return mFailedStep; }
     const std::string &failureReason() const { return mFailureReason; }
+    // Where the failure was found, when it has an address.
+    std::optional<uint32_t> failureAddress() const { return mFailureAddress; }
+    // True when the run failed before it erased anything: the camera holds what it held.
+    bool leftUntouched() const { return mFailedStep == Step::Identify || mFailedStep == Step::Fit; }
+
+    // How many sectors an image file of this length erases on a part of this capacity.
+    static uint32_t sectorsToErase(size_t fileLength, uint32_t capacity);
 
 private:
-    bool fail(Step step, std::string reason);
+    struct Part
+    {
+        uint32_t capacity;
+        uint32_t pageSize;
+    };
+
+    bool fail(Step step, std::string reason, std::optional<uint32_t> address = std::nullopt);
     bool hasPrefix();
+    // Identification and the fit, asked of the camera once per run.
+    bool identifyAndFit();
+    bool stopRequested(const char *during);
     // The bytes the flash receives: the file from offset 4 on.
     const uint8_t *content() const { return mImage.data() + kPrefixLength; }
     size_t contentLength() const { return mImage.size() - kPrefixLength; }
+    uint32_t erasedEnd() const;
 
     static constexpr size_t kPrefixLength = 4;
 
     const std::vector<uint8_t> mImage;
     UpdateProgressSink &mSink;
+    BeforeProgramming mBeforeProgramming;
+    std::optional<Part> mPart;
+    std::atomic<bool> mStop = false;
+    std::string mStopWhy; // written before mStop is set, read after it is seen
     std::atomic<double> mPercentage = 0.0;
     Step mFailedStep = Step::None;
     std::string mFailureReason;
+    std::optional<uint32_t> mFailureAddress;
 };

@@ -23,6 +23,7 @@ struct SPI_FLASH_INFO_t
 {
     uint32_t size;
     uint32_t pageSize;
+    uint32_t capacity; // bytes the part holds: what an image must fit in
 };
 
 // The parts the updater can program. The size column is what the updater was built for, not

@@ -7,7 +7,9 @@ class UpdateProgressSink
 {
 public:
     enum class Stage {
+        Erasing,     // the flash sectors the image needs are being erased
         Writing,     // the image is being written
+        ReadingBack, // the flash is being read back and compared
         Verifying,   // the written image is being read back and compared
         VerifyRetry, // the comparison failed and the image is written again
         Verified,    // the comparison matched

@@ -9,7 +9,12 @@
 #include "device/spiflash.h"
 #include "tests/spiflash/spiwire.h"
 
+#include <QRegularExpression>
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -97,6 +102,7 @@ TEST(FlashUpdate, ErasesProgramsByThePartsPageAndProtects)
         {"C22210", 8196, 32, 3},
         {"C22010", 4, 256, 1}, // nothing to program; the flash is still erased and locked
         {"C22010", 4095, 256, 1},
+        {"C22010", 65540, 256, 16}, // fills the part: 17 sectors by the count, the 17th would wrap onto 0
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(QStringLiteral("%1, %2 bytes").arg(c.jedec).arg(c.length).toStdString());
@@ -113,13 +119,16 @@ TEST(FlashUpdate, ErasesProgramsByThePartsPageAndProtects)
                 written << command.left(8);
         for (uint32_t s = 0; s < 2 * c.sectors; ++s) // each sector twice over
             expected << QString::asprintf("20%06x", s / 2 * 0x1000);
-        Percents steps; // only programming reports progress
+        std::vector<double> steps; // the ring follows the pages
         for (size_t at = 0; at < n; at += c.page) {
             expected << QString::asprintf("02%06zx", at);
-            steps[Stage::Writing].push_back(double(std::min(at + c.page, n)) / double(n) * 100.0);
+            steps.push_back(double(std::min(at + c.page, n)) / double(n) * 100.0);
         }
         EXPECT_EQ(written, expected);
-        EXPECT_EQ(sink.percents, steps);
+        EXPECT_EQ(sink.percents[Stage::Writing], steps);
+        const std::vector<Stage> stages = {Stage::Erasing, Stage::Writing, Stage::ReadingBack};
+        EXPECT_EQ(sink.stages.size(), n ? 3u : 2u);
+        EXPECT_TRUE(std::ranges::includes(stages, sink.stages));
         EXPECT_EQ(update.percentage(), n ? 100.0 : 0.0);
 
         std::vector<uint8_t> wanted = recordlessFlash();
@@ -134,8 +143,8 @@ TEST(FlashUpdate, ErasesProgramsByThePartsPageAndProtects)
 
 // Runs that must stop, and single faults: the data report carrying a command fails on the wire, or
 // the flash silently drops one page program. A part that never names itself is asked for the
-// driver's full second, and nothing is programmed; a lost page past 64 KiB shows that the read-back
-// goes beyond 16-bit addresses.
+// driver's full second, and an image larger than the part is refused: both before anything is
+// erased. A lost page past 64 KiB shows that the read-back goes beyond 16-bit addresses.
 TEST(FlashUpdate, StopsWhereTheFlashCannotBeTrustedOrOvercomesTheFault)
 {
     // failedCommand: the first data report after the opening that carries it fails; identifierRequests
@@ -144,12 +153,13 @@ TEST(FlashUpdate, StopsWhereTheFlashCannotBeTrustedOrOvercomesTheFault)
                    long identifierRequests; } cases[] = {
         {"no prefix", 3, {}, nullptr, Step::Erase, "the image is shorter than its 4-byte prefix", 0},
         {"empty file", 0, {}, nullptr, Step::Erase, "the image is shorter than its 4-byte prefix", 0},
-        {"unknown part", 8196, {{"jedec", "123456"}}, nullptr, Step::Program, "identifying the flash chip failed", 100},
+        {"unknown part", 8196, {{"jedec", "EF4015"}}, nullptr, Step::Identify, "the flash part is not one this updater supports", 100},
+        {"larger than the part", 65541, {}, nullptr, Step::Fit, "the image holds 65537 bytes; the flash part holds 65536", 1},
         {"identifier read fails once", 16388, {}, "9f", Step::None, "", 2},
         {"a page's data fails", 16388, {}, "02001400", Step::Program, "programming the page at 0x1400", 1},
         {"a read-back piece fails", 16388, {}, "03002000", Step::Verify, "reading the flash back at 0x2000", 1},
         {"first page lost", 16388, {{"lose_programs", QJsonArray{1}}}, nullptr, Step::Verify, "the flash differs from the image at 0x0", 1},
-        {"page past 64 KiB lost", 70004, {{"lose_programs", QJsonArray{260}}}, nullptr, Step::Verify, "the flash differs from the image at 0x10300", 1},
+        {"page past 64 KiB lost", 70004, {{"jedec", "C22011"}, {"lose_programs", QJsonArray{260}}}, nullptr, Step::Verify, "the flash differs from the image at 0x10300", 1},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -168,12 +178,50 @@ TEST(FlashUpdate, StopsWhereTheFlashCannotBeTrustedOrOvercomesTheFault)
         const std::vector<uint8_t> flash = session.camera().flashContents();
         EXPECT_EQ(c.length >= 4 && std::equal(image.begin() + 4, image.end(), flash.begin()),
                   c.failed == Step::None || (c.failed == Step::Verify && c.failedCommand));
+        EXPECT_TRUE(!update.leftUntouched() || flash == recordlessFlash());
         const auto sent = session.sent();
         EXPECT_EQ(std::count_if(sent.begin(), sent.end(), [](const TracedTransfer &t) { return carries(t, "9f"); }), c.identifierRequests);
         EXPECT_EQ(sent.empty(), c.identifierRequests == 0);
     }
 }
 
+
+// Between the erase and the first page: a stop asked for there ends the run before programming;
+// one asked for during the erase ends it at the next sector. A byte left behind in the erased range
+// after the image fails the read-back, which covers the whole range.
+TEST(FlashUpdate, StopsAtABoundaryWhenAskedAndReadsBackTheWholeErasedRange)
+{
+    const std::vector<uint8_t> image = pattern(8196, 0x52); // erases 3 sectors
+    struct StoppingSink : RecordingSink
+    {
+        void progress(double percent, Stage stage) override
+        {
+            RecordingSink::progress(percent, stage);
+            if (stage == Stage::Erasing && percent > 0 && update)
+                update->requestStop("quit");
+        }
+        FlashUpdate *update = nullptr;
+    };
+    const struct { const char *name; bool stopInErase; std::function<bool()> between; const char *reason; Step step; int erases; } cases[] = {
+        {"quit during the erase", true, {}, "quit during the erase", Step::Erase, 2},
+        {"stopped before programming", false, [] { return false; }, "stopped before programming", Step::Program, 6},
+        {"dirt after the image", false, [] { return spi_programPage(0x2100, 1, std::array<uint8_t, 1>{0x00}.data()); },
+         "the flash is not erased at 0x2100", Step::Verify, 6},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        FlashSession session({}, recordlessFlash());
+        StoppingSink sink;
+        FlashUpdate update(image, sink, c.between);
+        sink.update = c.stopInErase ? &update : nullptr;
+        EXPECT_FALSE(update.run());
+        EXPECT_EQ(update.failureReason(), c.reason);
+        EXPECT_EQ(update.failedStep(), c.step);
+        const QStringList commands = session.commands();
+        EXPECT_EQ(commands.filter(QRegularExpression("^20")).size(), c.erases);
+        EXPECT_EQ(commands.filter(QRegularExpression("^02")).isEmpty(), c.step != Step::Verify);
+    }
+}
 
 TEST(EepromUpdate, WritesInPiecesKeepsTheDescriptorBlockAndCloses)
 {

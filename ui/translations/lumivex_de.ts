@@ -99,5 +99,29 @@
         <source>Version</source>
         <translation>Version</translation>
     </message>
+    <message id="Status_Msg_Update_Refused_Flash_Part">
+        <source>Your %@ was not changed: its flash memory is of a kind this updater cannot write. Nothing was erased.</source>
+        <translation>Ihre %@ wurde nicht verändert: Ihr Flash-Speicher ist von einer Art, die dieses Programm nicht beschreiben kann. Es wurde nichts gelöscht.</translation>
+    </message>
+    <message id="Status_Msg_Update_Refused_Too_Large">
+        <source>Your %@ was not changed: the firmware image is larger than its flash memory. Nothing was erased.</source>
+        <translation>Ihre %@ wurde nicht verändert: Das Firmware-Abbild ist größer als ihr Flash-Speicher. Es wurde nichts gelöscht.</translation>
+    </message>
+    <message id="Quit_During_Update_Message">
+        <source>The firmware is being written. Quit anyway?</source>
+        <translation>Die Firmware wird gerade geschrieben. Trotzdem beenden?</translation>
+    </message>
+    <message id="Quit_During_Update_Warning">
+        <source>Quitting now stops the update and leaves your %@ unusable until it is updated again.</source>
+        <translation>Wenn Sie jetzt beenden, wird die Aktualisierung abgebrochen und Ihre %@ ist unbrauchbar, bis sie erneut aktualisiert wird.</translation>
+    </message>
+    <message id="Button_Keep_Updating">
+        <source>Keep Updating</source>
+        <translation>Aktualisierung fortsetzen</translation>
+    </message>
+    <message id="Button_Quit_Anyway">
+        <source>Quit Anyway</source>
+        <translation>Trotzdem beenden</translation>
+    </message>
 </context>
 </TS>

@@ -99,5 +99,29 @@
         <source>Version</source>
         <translation>Version</translation>
     </message>
+    <message id="Status_Msg_Update_Refused_Flash_Part">
+        <source>Your %@ was not changed: its flash memory is of a kind this updater cannot write. Nothing was erased.</source>
+        <translation>Your %@ was not changed: its flash memory is of a kind this updater cannot write. Nothing was erased.</translation>
+    </message>
+    <message id="Status_Msg_Update_Refused_Too_Large">
+        <source>Your %@ was not changed: the firmware image is larger than its flash memory. Nothing was erased.</source>
+        <translation>Your %@ was not changed: the firmware image is larger than its flash memory. Nothing was erased.</translation>
+    </message>
+    <message id="Quit_During_Update_Message">
+        <source>The firmware is being written. Quit anyway?</source>
+        <translation>The firmware is being written. Quit anyway?</translation>
+    </message>
+    <message id="Quit_During_Update_Warning">
+        <source>Quitting now stops the update and leaves your %@ unusable until it is updated again.</source>
+        <translation>Quitting now stops the update and leaves your %@ unusable until it is updated again.</translation>
+    </message>
+    <message id="Button_Keep_Updating">
+        <source>Keep Updating</source>
+        <translation>Keep Updating</translation>
+    </message>
+    <message id="Button_Quit_Anyway">
+        <source>Quit Anyway</source>
+        <translation>Quit Anyway</translation>
+    </message>
 </context>
 </TS>

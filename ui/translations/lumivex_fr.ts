@@ -99,5 +99,29 @@
         <source>Version</source>
         <translation>Version</translation>
     </message>
+    <message id="Status_Msg_Update_Refused_Flash_Part">
+        <source>Your %@ was not changed: its flash memory is of a kind this updater cannot write. Nothing was erased.</source>
+        <translation>Votre %@ n’a pas été modifiée : sa mémoire flash est d’un type que cet outil ne sait pas écrire. Rien n’a été effacé.</translation>
+    </message>
+    <message id="Status_Msg_Update_Refused_Too_Large">
+        <source>Your %@ was not changed: the firmware image is larger than its flash memory. Nothing was erased.</source>
+        <translation>Votre %@ n’a pas été modifiée : l’image du micrologiciel est plus grande que sa mémoire flash. Rien n’a été effacé.</translation>
+    </message>
+    <message id="Quit_During_Update_Message">
+        <source>The firmware is being written. Quit anyway?</source>
+        <translation>Le micrologiciel est en cours d’écriture. Quitter quand même ?</translation>
+    </message>
+    <message id="Quit_During_Update_Warning">
+        <source>Quitting now stops the update and leaves your %@ unusable until it is updated again.</source>
+        <translation>Quitter maintenant arrête la mise à jour et rend votre %@ inutilisable jusqu’à une nouvelle mise à jour.</translation>
+    </message>
+    <message id="Button_Keep_Updating">
+        <source>Keep Updating</source>
+        <translation>Poursuivre la mise à jour</translation>
+    </message>
+    <message id="Button_Quit_Anyway">
+        <source>Quit Anyway</source>
+        <translation>Quitter quand même</translation>
+    </message>
 </context>
 </TS>

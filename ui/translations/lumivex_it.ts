@@ -99,5 +99,29 @@
         <source>Version</source>
         <translation>Versione</translation>
     </message>
+    <message id="Status_Msg_Update_Refused_Flash_Part">
+        <source>Your %@ was not changed: its flash memory is of a kind this updater cannot write. Nothing was erased.</source>
+        <translation>La tua %@ non è stata modificata: la sua memoria flash è di un tipo che questo programma non sa scrivere. Non è stato cancellato nulla.</translation>
+    </message>
+    <message id="Status_Msg_Update_Refused_Too_Large">
+        <source>Your %@ was not changed: the firmware image is larger than its flash memory. Nothing was erased.</source>
+        <translation>La tua %@ non è stata modificata: l’immagine del firmware è più grande della sua memoria flash. Non è stato cancellato nulla.</translation>
+    </message>
+    <message id="Quit_During_Update_Message">
+        <source>The firmware is being written. Quit anyway?</source>
+        <translation>Il firmware è in fase di scrittura. Uscire comunque?</translation>
+    </message>
+    <message id="Quit_During_Update_Warning">
+        <source>Quitting now stops the update and leaves your %@ unusable until it is updated again.</source>
+        <translation>Uscendo ora l’aggiornamento si interrompe e la tua %@ resta inutilizzabile finché non viene aggiornata di nuovo.</translation>
+    </message>
+    <message id="Button_Keep_Updating">
+        <source>Keep Updating</source>
+        <translation>Continua l’aggiornamento</translation>
+    </message>
+    <message id="Button_Quit_Anyway">
+        <source>Quit Anyway</source>
+        <translation>Esci comunque</translation>
+    </message>
 </context>
 </TS>

@@ -99,5 +99,29 @@
         <source>Version</source>
         <translation>バージョン</translation>
     </message>
+    <message id="Status_Msg_Update_Refused_Flash_Part">
+        <source>Your %@ was not changed: its flash memory is of a kind this updater cannot write. Nothing was erased.</source>
+        <translation>%@ は変更されていません：このカメラのフラッシュメモリはこのアップデータでは書き込めない種類です。何も消去されていません。</translation>
+    </message>
+    <message id="Status_Msg_Update_Refused_Too_Large">
+        <source>Your %@ was not changed: the firmware image is larger than its flash memory. Nothing was erased.</source>
+        <translation>%@ は変更されていません：ファームウェアイメージがフラッシュメモリより大きいためです。何も消去されていません。</translation>
+    </message>
+    <message id="Quit_During_Update_Message">
+        <source>The firmware is being written. Quit anyway?</source>
+        <translation>ファームウェアを書き込み中です。それでも終了しますか？</translation>
+    </message>
+    <message id="Quit_During_Update_Warning">
+        <source>Quitting now stops the update and leaves your %@ unusable until it is updated again.</source>
+        <translation>今終了するとアップデートが中断され、%@ は再びアップデートするまで使用できなくなります。</translation>
+    </message>
+    <message id="Button_Keep_Updating">
+        <source>Keep Updating</source>
+        <translation>アップデートを続ける</translation>
+    </message>
+    <message id="Button_Quit_Anyway">
+        <source>Quit Anyway</source>
+        <translation>それでも終了</translation>
+    </message>
 </context>
 </TS>

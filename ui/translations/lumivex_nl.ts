@@ -99,5 +99,29 @@
         <source>Version</source>
         <translation>Versie</translation>
     </message>
+    <message id="Status_Msg_Update_Refused_Flash_Part">
+        <source>Your %@ was not changed: its flash memory is of a kind this updater cannot write. Nothing was erased.</source>
+        <translation>Uw %@ is niet gewijzigd: het flashgeheugen is van een soort die dit programma niet kan beschrijven. Er is niets gewist.</translation>
+    </message>
+    <message id="Status_Msg_Update_Refused_Too_Large">
+        <source>Your %@ was not changed: the firmware image is larger than its flash memory. Nothing was erased.</source>
+        <translation>Uw %@ is niet gewijzigd: de firmware-image is groter dan het flashgeheugen. Er is niets gewist.</translation>
+    </message>
+    <message id="Quit_During_Update_Message">
+        <source>The firmware is being written. Quit anyway?</source>
+        <translation>De firmware wordt geschreven. Toch afsluiten?</translation>
+    </message>
+    <message id="Quit_During_Update_Warning">
+        <source>Quitting now stops the update and leaves your %@ unusable until it is updated again.</source>
+        <translation>Nu afsluiten stopt de update en maakt uw %@ onbruikbaar totdat deze opnieuw is bijgewerkt.</translation>
+    </message>
+    <message id="Button_Keep_Updating">
+        <source>Keep Updating</source>
+        <translation>Doorgaan met bijwerken</translation>
+    </message>
+    <message id="Button_Quit_Anyway">
+        <source>Quit Anyway</source>
+        <translation>Toch afsluiten</translation>
+    </message>
 </context>
 </TS>
