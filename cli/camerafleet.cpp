@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -57,7 +58,11 @@ public:
         , mDevice(std::move(device))
     {
     }
-    void progress(double percent, Stage) override { mReporter.progress(mDevice, "writing", percent); }
+    void progress(double percent, Stage stage) override
+    {
+        mReporter.progress(mDevice, stage == Stage::Erasing ? "erasing" : stage == Stage::ReadingBack ? "verifying" : "writing",
+                           percent);
+    }
 
 private:
     CliReporter &mReporter;
@@ -216,49 +221,48 @@ int CameraFleet::update(const QString &device, bool all, bool yes, const std::fu
     }
 
     Interruption::install(mReporter.records(), CliExit::Failed, "\nInterrupted: no further camera is started.\n");
-    for (const Examined &e : offered) {
-        const QString &location = e.device.location;
+    for (size_t i = 0; i < offered.size(); ++i) {
+        const QString &location = offered[i].device.location;
         if (Interruption::requested()) {
             mReporter.result(location, "not started", QStringLiteral("interrupted"));
             allVerified = false;
             continue;
         }
+        // A stop at once leaves a record for every camera it leaves unfinished, prepared now.
+        QByteArray abortRecords = mReporter.resultRecord(location, "failed", QStringLiteral("stopped while being written"));
+        for (size_t later = i + 1; later < offered.size(); ++later)
+            abortRecords += mReporter.resultRecord(offered[later].device.location, "not started", QStringLiteral("interrupted"));
         Interruption::setWriting(
             QStringLiteral("\nInterrupted: the camera at %1 is being written and finishes first; no further camera "
                            "is started. Ctrl-C again stops at once and may leave it unusable.\n").arg(location).toUtf8(),
-            mReporter.resultRecord(location, "failed", QStringLiteral("stopped while being written")),
-            QStringLiteral("\nStopped: the camera at %1 was left half-written.\n").arg(location).toUtf8());
+            abortRecords, QStringLiteral("\nStopped: the camera at %1 was left half-written.\n").arg(location).toUtf8());
         QString reason;
-        const bool verified = write(e, &reason);
+        const char *outcome = write(offered[i], &reason);
         Interruption::clearWriting();
-        mReporter.result(location, verified ? "verified" : "failed", reason);
-        allVerified = allVerified && verified;
+        mReporter.result(location, outcome, reason);
+        allVerified = allVerified && std::strcmp(outcome, "verified") == 0;
     }
     Interruption::uninstall();
     return allVerified ? CliExit::Ok : CliExit::Failed;
 }
 
-bool CameraFleet::write(const Examined &e, QString *reason)
+const char *CameraFleet::write(const Examined &e, QString *reason)
 {
     // Opened afresh: the camera may have changed hands or firmware since it was looked at.
     const Examined now = examine(e.device, true);
     if (!now.camera || now.decision.outcome != UpdateDecision::Outcome::Offer || now.decision.binIndex != e.decision.binIndex) {
         *reason = now.camera ? QStringLiteral("the camera changed since it was examined") : now.failure;
         mHardware.custom_dealloc();
-        return false;
+        return now.camera ? "untouched" : "failed";
     }
     const QByteArray &image = mCatalogue.UnzippedBinFileData.at(e.decision.binIndex);
     ProgressToReporter sink(mReporter, e.device.location);
     FlashUpdate flash(std::vector<uint8_t>(image.begin(), image.end()), sink);
-    mReporter.progress(e.device.location, "erasing", 0);
-    bool verified = flash.spi_erase_firmware() && flash.spi_update_firmware();
-    if (verified) {
-        mReporter.progress(e.device.location, "verifying", 0);
-        verified = flash.spi_verify_firmware();
-    }
+    const bool verified = flash.run();
     *reason = QString::fromStdString(flash.failureReason());
     mHardware.custom_dealloc();
-    return verified;
+    // A refusal before the erase changed nothing on the camera.
+    return verified ? "verified" : flash.leftUntouched() ? "untouched" : "failed";
 }
 
 int CameraFleet::dump(const QString &device, const QString &file)

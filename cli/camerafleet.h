@@ -46,7 +46,8 @@ private:
     // Opens, identifies and decides, then ends the session (with open, keeps it).
     Examined examine(const UsbDeviceInfo &device, bool keepOpen = false);
     void report(const Examined &examined);
-    bool write(const Examined &examined, QString *reason);
+    // The outcome: "verified", "failed", or "untouched" when the camera was not changed.
+    const char *write(const Examined &examined, QString *reason);
 
     UsbBus &mBus;
     QObject mContext;

@@ -1,6 +1,8 @@
 // The standard streams as a command-line program needs them.
 #include "platform/console.h"
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -8,6 +10,9 @@ namespace Console {
 
 std::FILE *takeStandardOutput(bool strayLinesToError)
 {
+    // A reader that goes away (a pager closed, `| head`) must not end the program in the middle
+    // of writing a camera: records that cannot be written are lost, the exit status still tells.
+    std::signal(SIGPIPE, SIG_IGN);
     std::fflush(stdout);
     const int records = dup(STDOUT_FILENO);
     const int strays = strayLinesToError ? STDERR_FILENO : open("/dev/null", O_WRONLY | O_CLOEXEC);

@@ -8,7 +8,8 @@ namespace Console {
 
 // A stream onto the real standard output, for the program's records; standard output itself then
 // goes to standard error (strayLinesToError) or nowhere, so that lines other code prints there
-// never mix into the records. Null when the streams cannot be arranged.
+// never mix into the records. A closed reader no longer ends the process (SIGPIPE is ignored).
+// Null when the streams cannot be arranged.
 std::FILE *takeStandardOutput(bool strayLinesToError);
 
 // Whether the stream is a terminal, where a progress bar may redraw its line.

@@ -11,14 +11,16 @@
 
 namespace {
 
-// Room for a note or a record; longer ones are cut, which a note survives.
-using Text = std::array<char, 1024>;
+// Room for a note or the records of a stop at once (one per camera not finished); longer ones
+// are cut, which a note survives.
+using Text = std::array<char, 32768>;
 
 Text gIdleNote, gFirstNote, gAbortRecord, gAbortNote;
 std::atomic<bool> gWriting = false;
 std::atomic<int> gPresses = 0;
 std::atomic<int> gRecordsFd = STDOUT_FILENO;
 std::atomic<int> gAbortStatus = 1;
+constexpr std::array kSignals = {SIGINT, SIGTERM, SIGHUP};
 
 void store(Text &text, const QByteArray &bytes)
 {
@@ -62,12 +64,14 @@ void install(std::FILE *records, int abortStatus, const QByteArray &idleNote)
     action.sa_handler = onInterrupt;
     action.sa_flags = SA_RESTART; // the work in progress carries on undisturbed
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    for (const int signal : kSignals)
+        sigaction(signal, &action, nullptr);
 }
 
 void uninstall()
 {
-    std::signal(SIGINT, SIG_DFL);
+    for (const int signal : kSignals)
+        std::signal(signal, SIG_DFL);
 }
 
 bool requested()

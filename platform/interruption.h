@@ -1,7 +1,7 @@
 // Ctrl-C in two stages, for a command-line program in the middle of work that must not be cut
 // short lightly: the first is only noted (the program finishes what it is doing and starts
 // nothing new), the second ends the process at once, after writing what was prepared for that
-// moment. What either says is prepared beforehand, since a signal handler may only write bytes
+// moment. SIGTERM and SIGHUP (a service manager, a dropped ssh session) count as Ctrl-C. What either says is prepared beforehand, since a signal handler may only write bytes
 // that already exist.
 #pragma once
 
@@ -11,10 +11,10 @@
 
 namespace Interruption {
 
-// Takes over Ctrl-C. The abort record goes to records, the notes to standard error; idleNote is
+// Takes over Ctrl-C, SIGTERM and SIGHUP. The abort record goes to records, the notes to standard error; idleNote is
 // what a first Ctrl-C says between two pieces of work; the second ends the process with abortStatus.
 void install(std::FILE *records, int abortStatus, const QByteArray &idleNote);
-// Ctrl-C as before install.
+// The three signals as before install.
 void uninstall();
 
 // True once Ctrl-C has been pressed.

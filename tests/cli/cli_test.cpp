@@ -65,14 +65,19 @@ protected:
             {"product": "LUMIVEX T", "flash": "t2.flash", "latency_us": %1},
             {"product": "LUMIVEX T", "flash": "t3.flash", "lose_programs": [5], "latency_us": %1},
             {"product": "LUMIVEX S", "chip": "0xB0", "flash": "s.flash"},
-            {"product": "LUMIVEX X", "interfaces": [[14, 1], [14, 2]]}])").arg(latencyUs).toUtf8()); // no bridge to talk to
+            {"product": "LUMIVEX X", "interfaces": [[14, 1], [14, 2]]},
+            {"product": "LUMIVEX T", "jedec": "EF4015"}])").arg(latencyUs).toUtf8()); // no bridge; a part not in the table
     }
 
-    void start(QProcess &cli, const QStringList &arguments)
+    // throughHead: its records go to `head -n 2`, which stops reading after two.
+    void start(QProcess &cli, const QStringList &arguments, bool throughHead = false)
     {
         cli.setEnvironment(QProcess::systemEnvironment() << "LUMIVEX_RESOURCES_DIR=" + mFolder.filePath(QStringLiteral("res"))
                                                          << "LUMIVEX_VIRTUAL_CAMERA=" + mFolder.filePath(QStringLiteral("cameras.json")));
-        cli.start(QStringLiteral(LUMIVEX_CLI), arguments);
+        if (throughHead)
+            cli.start("bash", QStringList{"-c", R"("$0" "$@" | head -n 2 >/dev/null; exit ${PIPESTATUS[0]})", LUMIVEX_CLI} + arguments);
+        else
+            cli.start(QStringLiteral(LUMIVEX_CLI), arguments);
         ASSERT_TRUE(cli.waitForStarted());
     }
 
@@ -105,15 +110,16 @@ TEST_F(Cli, ListsUpdatesAndDumpsTheCamerasOfTheFamily)
         seen << QStringList{camera.value(u"device").toString(), camera.value(u"kind").toString(), camera.value(u"decision").toString(),
                             camera.value(u"offered").toString()}.join(u' ');
     EXPECT_EQ(seen, (QStringList{"1-2 T offer 0102", "1-3 T offer 0102", "1-4 T offer 0102", "1-5 S mismatch ",
-                                 "1-6  cannot open "}));
+                                 "1-6  cannot open ", "1-7 T offer 0102"}));
     EXPECT_TRUE(listed.records.value("camera 1-6").value(u"reason").toString().contains(u"no bridge to talk to"));
 
     const CliRun updated = run({"update", "--all", "--yes", "--json"});
     EXPECT_EQ(updated.status, 1) << updated.err.toStdString();
     QStringList outcomes;
-    for (const char *device : {"1-2", "1-3", "1-4", "1-5", "1-6"})
+    for (const char *device : {"1-2", "1-3", "1-4", "1-5", "1-6", "1-7"})
         outcomes << updated.outcome(device);
-    EXPECT_EQ(outcomes, (QStringList{"verified", "verified", "failed", "untouched", "failed"}));
+    EXPECT_EQ(outcomes, (QStringList{"verified", "verified", "failed", "untouched", "failed", "untouched"}));
+    EXPECT_EQ(updated.records.value("result 1-7").value(u"reason").toString(), "the flash part is not one this updater supports");
     EXPECT_TRUE(updated.records.value("result 1-5").value(u"reason").toString().contains(u"cannot be updated with the LUMIVEX T updater"));
     for (const char *name : {"t1.flash", "t2.flash"})
         EXPECT_TRUE(readFile(mFolder.filePath(QString::fromLatin1(name))).startsWith(mImage)) << name;
@@ -136,8 +142,8 @@ TEST_F(Cli, BadArgumentsAndUnknownDevicesGiveAReasonAndTheirStatus)
         {{"list", "--fast"}, 2, "unknown option --fast"},
         {{"update", "--all", "--device", "1-2"}, 2, "not both"},
         {{"dump", "out.bin"}, 2, "dump needs --device"},
-        {{"update", "--yes"}, 2, "5 cameras are attached"},
-        {{"update", "--device", "7-1", "--yes"}, 4, "no camera of the family at 7-1 (attached: 1-2, 1-3, 1-4, 1-5, 1-6)"},
+        {{"update", "--yes"}, 2, "6 cameras are attached"},
+        {{"update", "--device", "7-1", "--yes"}, 4, "no camera of the family at 7-1 (attached: 1-2, 1-3, 1-4, 1-5, 1-6, 1-7)"},
         {{"dump", "--device", "1-1", "out.bin"}, 4, "no camera of the family at 1-1"},
     };
     for (const auto &c : cases) {
@@ -147,30 +153,39 @@ TEST_F(Cli, BadArgumentsAndUnknownDevicesGiveAReasonAndTheirStatus)
     }
 }
 
-TEST_F(Cli, CtrlCOnceFinishesTheCameraBeingWrittenTwiceStopsAtOnce)
+// Ctrl-C, SIGTERM and SIGHUP alike: the first lets the camera being written finish, the second of
+// any of them stops at once, with a record for every camera left unfinished. A reader that goes
+// away (`| head`) ends nothing: the run finishes and the exit status tells.
+TEST_F(Cli, SignalsFinishTheCameraBeingWrittenOrStopAtOnceAndAClosedReaderEndsNothing)
 {
     makeBus(400);
-    for (const int presses : {1, 2}) {
-        SCOPED_TRACE(presses);
+    const struct { std::vector<int> sent; QStringList outcomes; const char *said; } cases[] = {
+        {{SIGINT}, {"verified", "not started", "not started"}, "finishes first"},
+        {{SIGTERM}, {"verified", "not started", "not started"}, "finishes first"},
+        {{SIGHUP, SIGINT}, {"failed", "not started", "not started"}, "left half-written"},
+        {{}, {}, ""}, // its reader gone instead
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.sent.size());
         QProcess cli;
-        start(cli, {"update", "--all", "--yes", "--json"});
-        // Pressed once the first camera is being written.
+        start(cli, {"update", "--all", "--yes", "--json"}, c.sent.empty());
+        // Sent once the first camera is being written.
         QByteArray out;
-        while (!out.contains(R"("stage":"writing")") && cli.waitForReadyRead(20000))
+        while (!c.sent.empty() && !out.contains(R"("stage":"writing")") && cli.waitForReadyRead(20000))
             out += cli.readAllStandardOutput();
-        for (int i = 0; i < presses; ++i) {
-            ::kill(pid_t(cli.processId()), SIGINT);
+        for (const int signal : c.sent) {
+            ::kill(pid_t(cli.processId()), signal);
             QThread::msleep(50);
         }
         CliRun r;
         r.read(out);
         r = finish(cli, r);
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(QStringList({r.outcome("1-2"), r.outcome("1-3")}),
-                  presses == 1 ? QStringList({"verified", "not started"}) : QStringList({"failed", ""}));
-        EXPECT_TRUE(r.err.contains(presses == 1 ? QStringLiteral("finishes first") : QStringLiteral("left half-written"))) << r.err.toStdString();
-        // No camera after the first was touched.
-        EXPECT_TRUE(readFile(mFolder.filePath(QStringLiteral("t2.flash"))) == flashOf(0x0100, "LUMIVEX T"));
+        EXPECT_TRUE(r.err.contains(QLatin1String(c.said))) << r.err.toStdString();
+        EXPECT_EQ(QStringList({r.outcome("1-2"), r.outcome("1-3"), r.outcome("1-4")}).join(u' ').trimmed(), c.outcomes.join(u' '));
+        // No camera after the first was touched, unless nothing stopped the run.
+        EXPECT_EQ(readFile(mFolder.filePath(QStringLiteral("t2.flash"))).startsWith(mImage), c.sent.empty());
+        makeBus(400);
     }
 }
 
