@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """The logind lock of an update run: held with the right terms while the object lives and given
 back after, even when granted late; without an answer from logind, one log line and no hang."""
+import os
 import subprocess
 import sys
 import time
@@ -33,7 +34,7 @@ class Inhibitor(dbusmock.DBusTestCase):
     def run_probe(self, mode, while_held=None, after_release=None, bus=None):
         """The probe's answer ("held 0|1 ms") and log lines; it lives on until after_release."""
         probe = subprocess.Popen([PROBE, mode], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                 text=True, env=None if bus is None else {'DBUS_SYSTEM_BUS_ADDRESS': bus})
+                                 text=True, env=dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=bus or os.environ['DBUS_SYSTEM_BUS_ADDRESS']))
         answer = None if mode == 'drop' else probe.stdout.readline().split()
         if while_held:
             while_held()
