@@ -1,0 +1,87 @@
+#!/usr/bin/python3
+"""The logind lock of an update run: held with the right terms while the object lives and given
+back after, even when granted late; without an answer from logind, one log line and no hang."""
+import os
+import subprocess
+import sys
+import time
+import unittest
+
+try:
+    import dbusmock
+except ImportError:
+    print('python3-dbusmock is not installed: the inhibitor test is skipped')
+    sys.exit(77)
+
+PROBE = sys.argv.pop(1)
+LOCK = ('sleep:shutdown', 'LUMIVEX Firmware Updater', "A camera's firmware is being written", 'block')
+MOCK = dbusmock.MOCK_IFACE
+LOGIND = ('org.freedesktop.login1', '/org/freedesktop/login1')
+
+
+def eventually(condition):
+    deadline = time.monotonic() + 3
+    while not condition() and time.monotonic() < deadline:
+        time.sleep(0.02)
+    return condition()
+
+
+class Inhibitor(dbusmock.DBusTestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.start_system_bus()
+
+    def run_probe(self, mode, while_held=None, after_release=None, bus=None):
+        """The probe's answer ("held 0|1 ms") and log lines; it lives on until after_release."""
+        probe = subprocess.Popen([PROBE, mode], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                 text=True, env=dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=bus or os.environ['DBUS_SYSTEM_BUS_ADDRESS']))
+        answer = None if mode == 'drop' else probe.stdout.readline().split()
+        if while_held:
+            while_held()
+        probe.stdin.write('\n')
+        probe.stdin.flush()
+        self.assertEqual(probe.stdout.readline().strip(), 'released')
+        if after_release:
+            after_release()
+        return answer, probe.communicate('\n', timeout=10)[1].splitlines()
+
+    def mock(self, spawn, *args):
+        process = spawn(*args, stdout=subprocess.DEVNULL)
+        self.addCleanup(process.wait)
+        self.addCleanup(process.terminate)
+        return self.get_dbus(system_bus=True).get_object(*LOGIND)
+
+    def test_lock_held_while_the_object_lives(self):
+        logind = self.mock(lambda *a, **k: self.spawn_server_template(*a, **k)[0], 'logind', {})
+        held = lambda: [tuple(i[:4]) for i in logind.ListInhibitors()]
+        # Given back by the object, not by the end of the process; a grant after the release too.
+        given_back = lambda: self.assertTrue(
+            eventually(lambda: logind.GetMethodCalls('Inhibit', dbus_interface=MOCK)) and eventually(lambda: held() == []))
+        for mode in ('wait', 'loop', 'drop'):
+            with self.subTest(mode=mode):
+                logind.ClearCalls(dbus_interface=MOCK)
+                answer, lines = self.run_probe(mode, None if mode == 'drop' else lambda: self.assertEqual(held(), [LOCK]),
+                                               given_back)
+                self.assertEqual(answer and answer[:2], None if mode == 'drop' else ['held', '1'])
+                self.assertLessEqual(len(lines), mode == 'drop', lines)
+
+    def test_without_an_answer_one_line_and_no_hang(self):
+        silent = lambda: self.mock(self.spawn_server, *LOGIND, 'org.freedesktop.login1.Manager', True).AddMethod(
+            'org.freedesktop.login1.Manager', 'Inhibit', 'ssss', 'h', 'time.sleep(3)', dbus_interface=MOCK)
+        # mode, system bus, logind, what the one log line says, how long the answer took (ms)
+        for mode, bus, logind, error, took in (('wait', None, None, 'ServiceUnknown', range(1500)),
+                                               ('loop', None, None, 'ServiceUnknown', range(1500)),
+                                               ('wait', 'unix:path=/nonexistent/bus', None, '', range(1500)),
+                                               ('wait', None, silent, 'NoReply', range(1800, 2900))):
+            with self.subTest(mode=mode, bus=bus, error=error):
+                if logind:
+                    logind()
+                answer, lines = self.run_probe(mode, bus=bus)
+                self.assertEqual(answer[:2], ['held', '0'])
+                self.assertIn(int(answer[2]), took)
+                self.assertEqual(len(lines), 1, lines)
+                self.assertTrue(lines[0].startswith('Inhibit - ') and error in lines[0], lines)
+
+
+if __name__ == '__main__':
+    unittest.main(verbosity=2)
