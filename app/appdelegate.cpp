@@ -6,6 +6,7 @@
 #include "app/updaterun.h"
 
 #include "platform/language.h"
+#include "platform/logindinhibitor.h"
 #include "platform/mainqueue.h"
 #include "platform/systemlog.h"
 #include "ui/aboutwindowcontroller.h"

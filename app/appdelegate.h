@@ -24,6 +24,7 @@
 #include <optional>
 #include <vector>
 
+class LogindInhibitor;
 class UpdateRun;
 
 
@@ -141,6 +142,8 @@ private:
     EepromUpdate::Pause mEepromPause;
     // The latest update run; dropping it waits for its queue.
     std::unique_ptr<UpdateRun> mRun;
+    // Keeps logind from suspending or shutting down the machine while a run writes.
+    std::unique_ptr<LogindInhibitor> mInhibitor;
     // The camera left while it was being written: the alert ends the process.
     bool mRemovedDuringUpdate = false;
     // The open confirmation sheet and the camera it asks about.

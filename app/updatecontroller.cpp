@@ -7,6 +7,7 @@
 #include "app/cameraidentity.h"
 #include "app/updatedecision.h"
 #include "app/updaterun.h"
+#include "platform/logindinhibitor.h"
 #include "platform/mainqueue.h"
 #include "platform/systemlog.h"
 #include "ui/localization.h"
@@ -67,6 +68,7 @@ UpdateRun *AppDelegate::startRun(bool ringLayout, const std::function<void(Updat
     mRun.reset();
     mRunActive = true;
     mRunCamera = myHardware->sessionDevice();
+    mInhibitor = std::make_unique<LogindInhibitor>(localizedAppName, QStringLiteral("A camera's firmware is being written"));
     mRun = std::make_unique<UpdateRun>([this](double percent, Stage stage) { showProgress(percent, stage); });
     UpdateRun *run = mRun.get();
     if (std::optional<std::vector<uint8_t>> image = chosenImage())
@@ -246,6 +248,7 @@ void AppDelegate::finishRun(UpdateRun &run, const char *method, const std::funct
 void AppDelegate::runEnded(bool succeeded)
 {
     mRunActive = false;
+    mInhibitor.reset();
     if (mQuitQuestion)
         mQuitQuestion->reject(); // nothing is being written any more
     // A camera pulled out keeps its alert, whose OK ends the process.

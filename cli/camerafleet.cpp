@@ -5,6 +5,7 @@
 #include "device/flashupdate.h"
 #include "device/spiflash.h"
 #include "platform/interruption.h"
+#include "platform/logindinhibitor.h"
 #include "platform/resources.h"
 #include "platform/systemlog.h"
 #include "ui/localization.h"
@@ -220,6 +221,10 @@ int CameraFleet::update(const QString &device, bool all, bool yes, const std::fu
         return allVerified ? CliExit::NothingToUpdate : CliExit::Failed;
     }
 
+    // Held until the last camera is written; the command line has no event loop, so it waits for
+    // logind's answer here, at most two seconds, rather than erase without the lock.
+    LogindInhibitor inhibitor(QStringLiteral("lumivex-cli"), QStringLiteral("A camera's firmware is being written"));
+    inhibitor.waitForAnswer();
     Interruption::install(mReporter.records(), CliExit::Failed, "\nInterrupted: no further camera is started.\n");
     for (size_t i = 0; i < offered.size(); ++i) {
         const QString &location = offered[i].device.location;
