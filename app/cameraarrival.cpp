@@ -59,11 +59,16 @@ void AppDelegate::deviceMatched(const UsbDeviceInfo &device)
     const UpdateDecision decision = decideUpdate(myCatalogue, facts);
     b_DeviceTeacher = decision.deviceTKind;
 
+    // The window changes are queued like the text, behind whatever a removal just queued: a camera
+    // that arrives in the same moment another leaves must not have its button hidden by that
+    // removal's reset. The layout goes first, so that the text is placed for it.
     if (decision.outcome != UpdateDecision::Outcome::Offer) {
+        MainQueue::async(this, [this] {
+            resize_app_window(false, false);
+            button_update->setVisible(false);
+            button_update->setEnabled(false);
+        });
         update_status_text(decision.text);
-        resize_app_window(false, false);
-        button_update->setVisible(false);
-        button_update->setEnabled(false);
         // Not offered: the session goes, so that the next camera's requests reach the next camera.
         myHardware->custom_dealloc();
         return;
@@ -75,10 +80,12 @@ void AppDelegate::deviceMatched(const UsbDeviceInfo &device)
     deviceEstablished = true;
     for (const QString &line : decision.logLines)
         systemLog(line);
+    MainQueue::async(this, [this] {
+        resize_app_window(false, true);
+        button_update->setVisible(true);
+        button_update->setEnabled(true);
+    });
     update_status_text(decision.text);
-    resize_app_window(false, true);
-    button_update->setVisible(true);
-    button_update->setEnabled(true);
 }
 
 bool AppDelegate::holdsArrivals() const

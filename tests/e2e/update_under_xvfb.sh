@@ -261,13 +261,104 @@ case_failed_update_then_replug() {
         step 0 "the updater still running" e2e_running
 }
 
-# E2E_CASES="<name> …" runs only those cases.
+# The run's phase, from the flash commands in the trace (a command's own piece carries 4 bytes):
+# erase, program, verify (reads after the programming), or none yet.
+in_phase() {
+    [[ $(perl -ne '$p = "erase" if /"data":"9300040[01]20/; $p = "program" if /"data":"9300040[01]02/;
+                   $p = "verify" if $p eq "program" && /"data":"9300040[01]03/; END { print $p // "none" }' \
+        "$dir/trace.jsonl") == "$1" ]]
+}
+
+# What the title bar's close button does: the window manager asks the window to close itself
+# (xdotool's windowclose destroys it instead, which a program never sees coming).
+request_close() {
+    /usr/bin/python3 - "$win" <<'PY'
+import sys
+from Xlib import X, display
+from Xlib.protocol import event
+d = display.Display()
+window = d.create_resource_object('window', int(sys.argv[1]))
+close = event.ClientMessage(window=window, client_type=d.intern_atom('WM_PROTOCOLS'),
+                            data=(32, [d.intern_atom('WM_DELETE_WINDOW'), X.CurrentTime, 0, 0, 0]))
+window.send_event(close, event_mask=X.NoEventMask)
+d.flush()
+PY
+}
+quit_keys() { focus_on "$win" && xdotool key ctrl+q; }
+
+# case_leave_during <phase> <how>: the window closed from the title bar (close) or with Ctrl-Q
+# (quit), or the updater sent SIGTERM (term), while the camera is only offered (offer) or while the
+# run erases, programs or reads back. Without a run it ends at once. SIGTERM lets the run finish
+# first. Closing asks: Keep Updating (Ctrl-Q's case) lets it finish; Quit Anyway (the close
+# button's) stops it at the next sector or page, says why in the run's log line, and exits 1.
+case_leave_during() {
+    local phase=$1 how=$2 stopped
+    new_case "${how}_during_$phase" '"erase_ms": 300, "latency_us": 1000'
+    e2e_start "$E2E_WORK/t" "$dir/camera.json"
+    offered "$OFFER" || return 1
+    if [[ $phase != offer ]]; then
+        press_update && press Return && step 20 "the run in its $phase" in_phase "$phase" || return 1
+    fi
+    case $how in
+        close) request_close ;;
+        quit) step 5 "Ctrl-Q" quit_keys ;;
+        term) kill -TERM "$pid" ;;
+    esac
+    if [[ $phase == offer || $how == term ]]; then
+        step 30 "the updater gone" e2e_wait_exit 0 &&
+            step 0 "exit status 0 (got '${exit_status:-}')" test "${exit_status:-}" == 0 || return 1
+        [[ $phase == offer ]] && { step 0 "the flash unchanged" cmp -s "$dir/flash.bin" "$E2E_WORK/original.flash"; return; }
+        step 0 "the completion text before quitting" status_was_shown "$DONE" &&
+            step 0 "the flash holding the image" flash_holds "$E2E_WORK/installed.flash"
+        return
+    fi
+    step 5 "the question before quitting" a_sheet_shows || return 1
+    if [[ $how == quit ]]; then
+        press Return &&
+            step 30 "the completion text" last_status_is "$DONE" &&
+            step 0 "the updater still running" e2e_running &&
+            step 0 "the flash holding the image" flash_holds "$E2E_WORK/installed.flash"
+        return
+    fi
+    press Tab && press space || return 1
+    stopped=$(sed 's/erase/the erase/; s/program/programming/; s/verify/the read-back/' <<<"$phase")
+    step 30 "the updater gone" e2e_wait_exit 0 &&
+        step 0 "exit status 1 (got '${exit_status:-}')" test "${exit_status:-}" == 1 &&
+        step 0 "the run's log line" log_has "update failed after" &&
+        step 0 "stopped during $stopped" log_has "s: quit during $stopped" &&
+        step 0 "no completion text" bash -c '! grep -qF "$1" "$0"' "$logs/stderr.log" "$DONE"
+}
+
+# The sheet belongs to its camera: the camera pulled out while the sheet asks about it and another
+# plugged in, the sheet goes as Cancel would, the other is offered, and neither flash is written.
+case_swap_during_the_sheet() {
+    new_case swap
+    cp "$E2E_WORK/original.flash" "$dir/b.flash"
+    echo '[{"product": "LUMIVEX T", "flash": "flash.bin", "trace": "trace.jsonl", "plug_file": "cable"},
+           {"product": "LUMIVEX T", "flash": "b.flash", "plug_file": "b.cable"}]' >"$dir/camera.json"
+    e2e_start "$E2E_WORK/t" "$dir/camera.json"
+    offered "$OFFER" && press_update || return 1
+    rm "$dir/cable"
+    touch "$dir/b.cable"
+    step 10 "the sheet gone with its camera" no_sheet_shows &&
+        offered "$OFFER" &&
+        step 0 "neither flash written" cmp -s "$dir/flash.bin" "$dir/b.flash" &&
+        step 0 "the first flash unchanged" cmp -s "$dir/flash.bin" "$E2E_WORK/original.flash"
+}
+
+# E2E_CASES="<name> …" runs only those cases; E2E_LEAVING=1 runs the ways of leaving a run instead.
 cases=${E2E_CASES:-case_update_completes case_cancel_writes_nothing case_mismatch_link_opens_the_page
-    case_unplug_mid_update case_replug_after_completion case_failed_update_then_replug}
+    case_unplug_mid_update case_replug_after_completion case_failed_update_then_replug case_swap_during_the_sheet}
+if [[ -n ${E2E_LEAVING:-} ]]; then
+    cases=
+    for how in close quit term; do
+        for phase in offer erase program verify; do cases+=" case_leave_during:$phase:$how"; done
+    done
+fi
 passed=0 failed=0
 for check in $cases; do
     note=
-    if $check; then
+    if ${check//:/ }; then
         echo "ok: $check${note:+ ($note)}"
         passed=$((passed + 1))
     else
