@@ -1,6 +1,7 @@
 // The update as a person drives it through the window, on virtual cameras: confirmation, the
 // run, and what the window says at the end, checked against what the camera then holds.
 #include "tests/app/appbench.h"
+#include "platform/mainqueue.h"
 #include "ui/progressview.h"
 
 #include <QMessageBox>
@@ -80,6 +81,44 @@ TEST(UpdateController, TheSheetAndTheRunBelongToTheirCameraAndArrivalsWait)
     drainMainQueue();
     EXPECT_TRUE(bench.offered());
     EXPECT_EQ(bench.statusTexts().last(), QStringLiteral("LUMIVEX T is ready to update.\nFirmware 0102 is available (installed: 0100)."));
+}
+
+// The GUI thread never waits for the update queue: once the camera is being erased, the window
+// says so and work queued for it runs while the erase goes on.
+TEST(UpdateController, TheWindowAnswersWhileTheCameraErases)
+{
+    QJsonObject camera = cameraWithFirmware(QStringLiteral("t"), 0x0100);
+    camera[QStringLiteral("erase_ms")] = 100; // 8 erases of 100 ms
+    AppBench bench({{QStringLiteral("cam_RZ52940.bin"), 0x0102, 12000}}, QJsonArray{camera});
+    bench.launch();
+    ASSERT_TRUE(bench.pressUpdate(true));
+    QStringList shown;
+    ASSERT_TRUE(processEventsUntil([&] { return (shown += bench.statusTexts()).contains(QStringLiteral("Updating firmware… Do not unplug the camera.")); }));
+    bool answered = false;
+    MainQueue::async(&bench.delegate(), [&] { answered = true; });
+    ASSERT_TRUE(processEventsUntil([&] { return answered; }));
+    EXPECT_EQ(bench.delegate().percentage.load(), 0.0) << "a page was programmed before the window answered";
+    ASSERT_TRUE(bench.waitForRunEnd());
+}
+
+// A run that fails on the first page leaves the camera without a valid record (version 0000): plugged
+// in again it is offered the update, and the next run repairs it.
+TEST(UpdateController, ACameraLeftBrokenIsOfferedAgainAndRepaired)
+{
+    QJsonObject camera = cameraWithFirmware(QStringLiteral("t"), 0x0100);
+    camera[QStringLiteral("lose_programs")] = QJsonArray{1};
+    AppBench bench({{QStringLiteral("cam_RZ52940.bin"), 0x0102, 8192}}, QJsonArray{camera});
+    bench.launch();
+    ASSERT_TRUE(bench.pressUpdate(true) && bench.waitForRunEnd());
+    EXPECT_EQ(bench.statusTexts().last(), QStringLiteral("The firmware update failed. Please reconnect the camera and try again."));
+    bench.cameras().bus().unplug(0);
+    drainMainQueue();
+    bench.cameras().bus().plug(0);
+    drainMainQueue();
+    ASSERT_TRUE(bench.offered());
+    EXPECT_TRUE(bench.statusTexts().last().endsWith(QStringLiteral("(installed: 0000).")));
+    ASSERT_TRUE(bench.pressUpdate(true) && bench.waitForRunEnd());
+    EXPECT_TRUE(holds(bench.cameras().camera().flashContents(), bench.image(0).mid(4)));
 }
 
 // The EEPROM run: nothing in the window starts it, but it runs to the end when called.

@@ -63,7 +63,7 @@ protected:
             {"vid": "0x046D", "pid": "0x0825", "product": "Integrated Webcam", "chip": null, "interfaces": [[14, 1], [14, 2], [1, 1]]},
             {"product": "LUMIVEX T", "flash": "t1.flash", "jedec": "EF3012", "flash_size": 262144, "latency_us": %1},
             {"product": "LUMIVEX T", "flash": "t2.flash", "latency_us": %1},
-            {"product": "LUMIVEX T", "flash": "t3.flash", "lose_programs": [5], "latency_us": %1},
+            {"product": "LUMIVEX T", "flash": "t3.flash", "lose_programs": [1], "latency_us": %1},
             {"product": "LUMIVEX S", "chip": "0xB0", "flash": "s.flash"},
             {"product": "LUMIVEX X", "interfaces": [[14, 1], [14, 2]]},
             {"product": "LUMIVEX T", "jedec": "EF4015"}])").arg(latencyUs).toUtf8()); // no bridge; a part not in the table
@@ -124,6 +124,12 @@ TEST_F(Cli, ListsUpdatesAndDumpsTheCamerasOfTheFamily)
     for (const char *name : {"t1.flash", "t2.flash"})
         EXPECT_TRUE(readFile(mFolder.filePath(QString::fromLatin1(name))).startsWith(mImage)) << name;
     EXPECT_TRUE(readFile(mFolder.filePath(QStringLiteral("s.flash"))) == mSFlash);
+    // The camera the failure left without a record is repaired by the next run, its flash now sound.
+    const QString cameras = mFolder.filePath(QStringLiteral("cameras.json"));
+    mFolder.write(QStringLiteral("cameras.json"), readFile(cameras).replace(R"("lose_programs": [1], )", ""));
+    const CliRun repaired = run({"update", "--device", "1-4", "--yes", "--json"});
+    EXPECT_TRUE(repaired.status == 0 && repaired.records.value("camera 1-4").value(u"installed").toString() == "0000");
+    EXPECT_TRUE(readFile(mFolder.filePath(QStringLiteral("t3.flash"))).startsWith(mImage));
 
     const QString dumpFile = mFolder.filePath(QStringLiteral("before.bin"));
     EXPECT_EQ(run({"dump", "--device", "1-2", dumpFile}).status, 0);
