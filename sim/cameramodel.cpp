@@ -33,6 +33,8 @@ CameraModel::CameraModel(VirtualCameraConfig config)
     , mFlash(mConfig)
     , mEeprom(mConfig.eeprom)
 {
+    if (mConfig.jedecAfter && mConfig.jedecAfter->first == 0)
+        mFlash.changeIdentifier(mConfig.jedecAfter->second);
     if (!mConfig.trace.isEmpty())
         mTrace = std::fopen(QFile::encodeName(mConfig.trace).constData(), "w");
 }
@@ -116,16 +118,21 @@ uint32_t CameraModel::controlTransfer(UsbDeviceRequest &request, UsbDeviceId att
             status = UsbStatus::NoDevice;
         else if (mConfig.failTransfers.count(n))
             status = UsbStatus::PipeStalled;
-        else if (const auto part = mShortAnswers.find(n); part != mShortAnswers.end() && request.deviceToHost())
-            status = answerPart(request, part->second);
+        else if (const auto length = shortLength(n, request))
+            status = answerPart(request, *length);
         else
             status = answer(request);
         // A failed I2C request ends with a stop on the bus: nothing is held for the next one.
         if (status == UsbStatus::PipeStalled && (request.bmRequestType & 0x60) == 0x40)
             mEeprom.stop();
+        // Done as asked, but the host hears of a stall and takes nothing from it.
+        if (status == UsbStatus::Success && mConfig.actThenFail.count(n))
+            status = UsbStatus::PipeStalled;
         if (status != UsbStatus::Success)
             request.wLenDone = 0;
         trace(n, request, status);
+        if (mConfig.jedecAfter && mConfig.jedecAfter->first == n)
+            mFlash.changeIdentifier(mConfig.jedecAfter->second);
         if (mPlugged && mConfig.unplugAfterTransfers == n) {
             mPlugged = false;
             leaving = mUnplugHandler;
@@ -163,6 +170,17 @@ void CameraModel::answerShort(uint64_t transfer, uint32_t length)
 {
     std::lock_guard guard(mLock);
     mShortAnswers[transfer] = length;
+}
+
+std::optional<uint32_t> CameraModel::shortLength(uint64_t transfer, const UsbDeviceRequest &request) const
+{
+    if (!request.deviceToHost())
+        return std::nullopt;
+    if (const auto part = mShortAnswers.find(transfer); part != mShortAnswers.end())
+        return part->second;
+    if (request.bmRequestType == 0xA1 && request.bRequest == kGetReport && mConfig.shortAnswers.count(transfer))
+        return request.wLength / 2u;
+    return std::nullopt;
 }
 
 uint32_t CameraModel::answerPart(UsbDeviceRequest &request, uint32_t length)

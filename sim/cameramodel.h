@@ -60,6 +60,9 @@ private:
     Clock::time_point transferDeadline();
     void waitUntil(Clock::time_point deadline);
     uint32_t answer(UsbDeviceRequest &request);
+    // Bytes a device-to-host transfer moves when it comes back short, by the test hook or the
+    // description; nothing when it moves what it answers.
+    std::optional<uint32_t> shortLength(uint64_t transfer, const UsbDeviceRequest &request) const;
     uint32_t answerPart(UsbDeviceRequest &request, uint32_t length);
     uint32_t answerReport(UsbDeviceRequest &request);
     uint32_t answerI2c(UsbDeviceRequest &request);

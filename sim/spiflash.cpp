@@ -45,7 +45,10 @@ SpiFlash::SpiFlash(const VirtualCameraConfig &config)
     , mEraseTime(std::chrono::milliseconds(config.eraseMs))
     , mProgramTime(config.programUs)
     , mNeverReady(config.neverReady)
+    , mStuckProtection(config.stuckProtection)
     , mLosePrograms(config.losePrograms)
+    , mIgnoreErases(config.ignoreErases)
+    , mFlipReads(config.flipReads)
 {
     // The protection bits are non-volatile, like the memory: they start as described and then
     // keep what was written to them across unplugging.
@@ -61,6 +64,7 @@ void SpiFlash::powerUp()
     mBusyUntil = {};
     mCommand.clear();
     mIgnored = false;
+    mFlipped = false;
     mClockedIn = 0;
 }
 
@@ -77,8 +81,10 @@ uint8_t SpiFlash::statusRegister() const
 void SpiFlash::clockOut(std::span<const uint8_t> bytes, bool end)
 {
     // The part decodes the opcode as it arrives: while a write runs, it takes status reads only.
-    if (mCommand.empty() && !bytes.empty())
+    if (mCommand.empty() && !bytes.empty()) {
         mIgnored = bytes[0] != kReadStatus && busy();
+        mFlipped = bytes[0] == kReadData && mFlipReads.count(++mReads);
+    }
     mCommand.insert(mCommand.end(), bytes.begin(), bytes.end());
     if (end)
         endTransaction();
@@ -86,8 +92,12 @@ void SpiFlash::clockOut(std::span<const uint8_t> bytes, bool end)
 
 void SpiFlash::clockIn(std::span<uint8_t> into, bool end)
 {
-    for (uint8_t &byte : into)
-        byte = answerByte(mClockedIn++);
+    for (uint8_t &byte : into) {
+        byte = answerByte(mClockedIn);
+        if (mFlipped && mClockedIn == 0)
+            byte ^= 0x01;
+        ++mClockedIn;
+    }
     if (end)
         endTransaction();
 }
@@ -130,7 +140,9 @@ void SpiFlash::endTransaction()
             break;
         case kWriteStatus:
             if (mLatch && mCommand.size() >= 2) {
-                mProtectionBits = mCommand[1] & 0xFC;
+                // Stuck protection bits stay set whatever is written; the others follow the write.
+                const uint8_t stuck = mStuckProtection ? mProtectionBits & kBlockProtection : 0;
+                mProtectionBits = (mCommand[1] & 0xFC) | stuck;
                 mLatch = false;
                 mStuck = mNeverReady;
             }
@@ -153,6 +165,7 @@ void SpiFlash::endTransaction()
     }
     mCommand.clear();
     mIgnored = false;
+    mFlipped = false;
 }
 
 void SpiFlash::startBusy(std::chrono::microseconds duration)
@@ -165,11 +178,13 @@ void SpiFlash::eraseSector()
 {
     if (mProtectionBits & kBlockProtection)
         return;
+    startBusy(mEraseTime);
+    if (mIgnoreErases.count(++mErases))
+        return; // acknowledged, never carried out
     const uint32_t start = (commandAddress() % mMemory.size()) & ~(kSectorSize - 1);
     const uint32_t length = std::min(kSectorSize, mMemory.size() - start);
     std::fill_n(mMemory.data() + start, length, 0xFF);
     mMemory.writeBack(start, length);
-    startBusy(mEraseTime);
 }
 
 void SpiFlash::program()

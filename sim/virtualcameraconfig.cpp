@@ -58,6 +58,58 @@ std::optional<uint64_t> unsignedValue(const QJsonValue &value, uint64_t max)
     return result;
 }
 
+bool refuse(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+// A JEDEC identifier: a string of exactly six hex digits.
+std::optional<uint32_t> identifierValue(const QJsonValue &value)
+{
+    const QString digits = value.toString();
+    const auto parsed = digitsValue(digits, 16);
+    if (!value.isString() || digits.size() != 6 || !parsed)
+        return std::nullopt;
+    return uint32_t(*parsed);
+}
+
+QString identifierText(uint32_t jedec)
+{
+    return QStringLiteral("%1").arg(jedec, 6, 16, QLatin1Char('0')).toUpper();
+}
+
+// The flash's size: the identifier's capacity byte names it (2^n) where that byte follows the
+// rule within 24-bit addressing; an explicit size must agree unless the description allows a
+// mirrored part, and a byte outside the rule needs one.
+bool settleFlashSize(VirtualCameraConfig &config, bool sizeGiven, QString *error)
+{
+    if (sizeGiven && config.flashSize == 0)
+        return refuse(error, QStringLiteral("malformed field \"flash_size\""));
+    const unsigned capacityByte = config.jedec & 0xFF;
+    if (capacityByte < 8 || capacityByte > 24) {
+        if (sizeGiven)
+            return true;
+        return refuse(error, QStringLiteral("field \"jedec\" (\"%1\") has capacity byte 0x%2, which names no size "
+                                            "within 24-bit addressing: field \"flash_size\" must give it")
+                                 .arg(identifierText(config.jedec))
+                                 .arg(capacityByte, 2, 16, QLatin1Char('0')));
+    }
+    const uint32_t capacity = uint32_t(1) << capacityByte;
+    if (!sizeGiven) {
+        config.flashSize = capacity;
+        return true;
+    }
+    if (config.flashSize == capacity || config.flashSizeMismatch)
+        return true;
+    return refuse(error, QStringLiteral("field \"flash_size\" (%1 bytes) contradicts field \"jedec\" (\"%2\" holds "
+                                        "%3 bytes); \"flash_size_mismatch\": true allows it")
+                             .arg(config.flashSize)
+                             .arg(identifierText(config.jedec))
+                             .arg(capacity));
+}
+
 std::filesystem::path fsPath(const QString &path)
 {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
@@ -86,13 +138,6 @@ bool usableMemoryFile(const QString &path)
     std::error_code error;
     const auto status = std::filesystem::status(fsPath(path), error);
     return status.type() == std::filesystem::file_type::not_found || std::filesystem::is_regular_file(status);
-}
-
-bool refuse(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-    return false;
 }
 
 // The files of all devices together: a trace (truncated when the model starts) must not be a
@@ -223,14 +268,27 @@ public:
 
     void jedec(uint32_t &out)
     {
-        QString digits;
-        text("jedec", digits);
-        if (digits.isNull())
+        const QJsonValue value = mObject.value(QLatin1String("jedec"));
+        if (value.isUndefined())
             return;
-        const auto value = digitsValue(digits, 16);
-        if (!value || digits.size() != 6)
-            return fail("jedec");
-        out = uint32_t(*value);
+        if (const auto parsed = identifierValue(value))
+            out = *parsed;
+        else
+            fail("jedec");
+    }
+
+    // [n, "XXXXXX"]: a transfer number and the identifier answered after it.
+    void jedecAfter(std::optional<std::pair<uint64_t, uint32_t>> &out)
+    {
+        const QJsonValue value = mObject.value(QLatin1String("jedec_after"));
+        if (value.isUndefined())
+            return;
+        const QJsonArray pair = value.toArray();
+        const auto after = unsignedValue(pair.at(0), std::numeric_limits<uint64_t>::max());
+        const auto identifier = identifierValue(pair.at(1));
+        if (!value.isArray() || pair.size() != 2 || !after || !identifier)
+            return fail("jedec_after");
+        out = std::pair(*after, *identifier);
     }
 
     void fail(const char *key)
@@ -301,6 +359,7 @@ std::optional<std::vector<VirtualCameraConfig>> VirtualCameraConfig::parse(const
         read.optionalNumber("chip", config.chip);
         read.jedec(config.jedec);
         read.number("flash_size", config.flashSize, 16u << 20);
+        read.boolean("flash_size_mismatch", config.flashSizeMismatch);
         read.path("flash", config.flash);
         read.path("eeprom", config.eeprom);
         read.number("status", config.status);
@@ -314,15 +373,16 @@ std::optional<std::vector<VirtualCameraConfig>> VirtualCameraConfig::parse(const
         read.numbers("fail_transfers", config.failTransfers);
         read.boolean("never_ready", config.neverReady);
         read.numbers("lose_programs", config.losePrograms);
+        read.numbers("ignore_erases", config.ignoreErases);
+        read.boolean("stuck_protection", config.stuckProtection);
+        read.numbers("flip_reads", config.flipReads);
+        read.numbers("act_then_fail", config.actThenFail);
+        read.numbers("short_answers", config.shortAnswers);
+        read.jedecAfter(config.jedecAfter);
         read.path("trace", config.trace);
         read.text("port", config.port);
-        if (!read.ok())
+        if (!read.ok() || !settleFlashSize(config, object.contains(QLatin1String("flash_size")), error))
             return std::nullopt;
-        if (config.flashSize == 0) {
-            if (error)
-                *error = QStringLiteral("malformed field \"flash_size\"");
-            return std::nullopt;
-        }
         result.push_back(std::move(config));
     }
     if (!filesApart(result, error))

@@ -18,7 +18,10 @@ struct VirtualCameraConfig
     std::vector<std::pair<uint8_t, uint8_t>> interfaces = {{14, 1}, {14, 2}, {1, 1}, {3, 0}};
     std::optional<uint8_t> chip = 0xB3; // none: the device does not answer bridge reports
     uint32_t jedec = 0xC22010;
-    uint32_t flashSize = 131072;
+    // As the identifier's capacity byte says (2^n), unless the description allows a part whose
+    // address space is mirrored.
+    uint32_t flashSize = 65536;
+    bool flashSizeMismatch = false;
     QString flash;  // backing files; empty: memory only
     QString eeprom;
     uint8_t status = 0;
@@ -36,6 +39,18 @@ struct VirtualCameraConfig
     std::set<uint64_t> failTransfers;
     bool neverReady = false;
     std::set<uint64_t> losePrograms;
+    // Faults of the flash, counted in its transactions: sector erases acknowledged but not done,
+    // block protection that no status write clears, read-data answers with bit 0 of their first
+    // byte flipped.
+    std::set<uint64_t> ignoreErases;
+    bool stuckProtection = false;
+    std::set<uint64_t> flipReads;
+    // Faults of the bridge, counted in control transfers: transfers that act but report a stall,
+    // GET_REPORT answers that move half the bytes asked for.
+    std::set<uint64_t> actThenFail;
+    std::set<uint64_t> shortAnswers;
+    // After this control transfer the flash answers another identifier (its size stays).
+    std::optional<std::pair<uint64_t, uint32_t>> jedecAfter;
     QString trace;
     // Where the device seems plugged in ("bus-port.port…"); empty: "1-<its place in the list>".
     QString port;

@@ -48,12 +48,17 @@ Bytes addressed(uint8_t opcode, uint32_t address, const Bytes &data = {})
 Bytes read(SpiFlash &flash, uint32_t address, size_t length) { return spi(flash, addressed(0x03, address), length); }
 void program(SpiFlash &flash, uint32_t address, const Bytes &data) { spi(flash, {0x06}), spi(flash, addressed(0x02, address, data)); }
 
-// Control transfers straight to the model, as the bus would hand them over.
-uint32_t transfer(CameraModel &model, uint8_t type, uint8_t request, uint16_t value, uint16_t index, Bytes data)
+// Control transfers straight to the model, as the bus would hand them over; `moved` receives the
+// bytes a device-to-host transfer moved.
+uint32_t transfer(CameraModel &model, uint8_t type, uint8_t request, uint16_t value, uint16_t index, Bytes data,
+                  Bytes *moved = nullptr)
 {
     UsbDeviceRequest r{.bmRequestType = type, .bRequest = request, .wValue = value, .wIndex = index,
                        .wLength = uint16_t(data.size()), .pData = data.data()};
-    return model.controlTransfer(r, model.attachment());
+    const uint32_t status = model.controlTransfer(r, model.attachment());
+    if (moved)
+        moved->assign(data.begin(), data.begin() + r.wLenDone);
+    return status;
 }
 
 uint32_t setReport(CameraModel &model, Bytes data) { return transfer(model, 0x21, 0x09, uint16_t(0x0300 | data[0]), 3, data); }
@@ -63,25 +68,35 @@ uint32_t i2cRead(CameraModel &model, uint16_t address = 0xA0) { return transfer(
 
 const Bytes kRegisterRead{0x87, 0x08, 0, 0, 4};
 
+// One SPI transaction through the bridge, as the driver clocks it: the bytes out in one data
+// report, then `answer` bytes in through one GET_REPORT.
+Bytes bridgeSpi(CameraModel &model, const Bytes &out, uint8_t answer = 0)
+{
+    Bytes report{0x93, 0, uint8_t(out.size()), answer == 0}, in;
+    report.insert(report.end(), out.begin(), out.end());
+    report.resize(41);
+    setReport(model, {0x87, 0x0B, 0, 0, 0}), setReport(model, report);
+    if (answer && setReport(model, {0x87, 0x0A, 0, answer, 1}) == 0)
+        transfer(model, 0xA1, 0x01, 0x0393, 3, Bytes(41, 0x93), &in);
+    in.resize(std::min<size_t>(answer, in.size()));
+    return in;
+}
+
 } // namespace
 
 // Each row runs on a flash holding 0x0F at 0x1000: write-type commands need the latch and clear
-// it, program only clears bits, status writes keep bits 0 and 1, and block protection makes
-// erase and program no-ops.
+// it, and status writes keep bits 0 and 1. Programs, erases and protection at work are in the
+// bridge's fault table below.
 TEST(SpiFlashModel, LatchProgramEraseStatusWriteAndProtection)
 {
-    const Bytes latch{0x06}, erase{0x20, 0x00, 0x10, 0x00}, protect{0x01, 0x0C};
+    const Bytes latch{0x06};
     const struct { const char *name; std::vector<Bytes> commands; uint8_t byte, status; } cases[] = {
         {"latch", {latch}, 0x0F, 0x02},
         {"write disable", {latch, {0x04}}, 0x0F, 0x00},
         {"program without latch", {{0x02, 0x00, 0x10, 0x00, 0x00}}, 0x0F, 0x00},
-        {"program", {latch, {0x02, 0x00, 0x10, 0x00, 0x3C}}, 0x0C, 0x00},
-        {"erase without latch", {erase}, 0x0F, 0x00},
-        {"erase", {latch, erase}, 0xFF, 0x00},
-        {"status write without latch", {protect}, 0x0F, 0x00},
+        {"erase without latch", {{0x20, 0x00, 0x10, 0x00}}, 0x0F, 0x00},
+        {"status write without latch", {{0x01, 0x0C}}, 0x0F, 0x00},
         {"status write", {latch, {0x01, 0x0F}}, 0x0F, 0x0C},
-        {"program while protected", {latch, protect, latch, {0x02, 0x00, 0x10, 0x00, 0x00}}, 0x0F, 0x0C},
-        {"erase while protected", {latch, protect, latch, erase}, 0x0F, 0x0C},
     };
     for (const auto &c : cases) {
         SpiFlash flash(configOf({}));
@@ -124,7 +139,7 @@ TEST(SpiFlashModel, MemoriesReadTheirFileAtEveryPlugOrKeepTheirContentAndProtect
 {
     ScratchFolder folder;
     folder.write("flash.bin", QByteArray("\x12\x34", 2));
-    SpiFlash filed(configOf({{"flash", "flash.bin"}, {"flash_size", 8192}}, folder.path()));
+    SpiFlash filed(configOf({{"flash", "flash.bin"}, {"jedec", "C2200D"}}, folder.path()));
     SpiFlash unfiled(configOf({}));
     EXPECT_EQ(read(filed, 0, 3), (Bytes{0x12, 0x34, 0xFF}));
     for (SpiFlash *flash : {&filed, &unfiled})
@@ -217,6 +232,50 @@ TEST(Bridge, FaultOptionsStallEndHeldWritesAndUnplug)
     EXPECT_EQ(arrived, 1);
 }
 
+// One pass of a host over the flash through the bridge, 32 control transfers: identify (its
+// GET_REPORT is transfer 4), program 0x1000 (latch: 5-6) and erase its sector (latch: 9-10), read
+// it back, protect and unprotect, read the status, identify again. The flash starts with 5A 5A at
+// 0x1000, and a program only clears bits. What the host sees, then the transfers that stalled or
+// came back short, from the trace.
+TEST(Bridge, FaultOptionsAsTheHostSeesThemOnTheWire)
+{
+    const struct { const char *name; QJsonObject camera; const char *seen; } cases[] = {
+        {"no fault", {}, "c22010 ffff 00 c22010"},
+        {"protected: program and erase ignored", {{"status", 0x0C}}, "c22010 5a5a 00 c22010"},
+        {"erase ignored", {{"ignore_erases", QJsonArray{1}}}, "c22010 0a50 00 c22010"},
+        {"read flipped", {{"flip_reads", QJsonArray{1}}}, "c22010 feff 00 c22010"},
+        {"protection stuck once set", {{"stuck_protection", true}}, "c22010 ffff 0c c22010"},
+        {"protection stuck from the start", {{"stuck_protection", true}, {"status", 0x0C}}, "c22010 5a5a 0c c22010"},
+        {"latch set, stall reported", {{"act_then_fail", QJsonArray{10, 12}}}, "c22010 ffff 00 c22010 stalled 10 stalled 12"},
+        {"latch stalled, never set", {{"fail_transfers", QJsonArray{10}}}, "c22010 0a50 00 c22010 stalled 10"},
+        {"answer half moved", {{"short_answers", QJsonArray{3, 4}}}, "c22010 ffff 00 c22010 short 4:20"},
+        {"identifier changed", {{"jedec_after", QJsonArray{4, "EF3014"}}}, "c22010 ffff 00 ef3014"},
+    };
+    Bytes flash(0x1002, 0xFF);
+    flash[0x1000] = flash[0x1001] = 0x5A;
+    for (const auto &c : cases) {
+        CameraBench bench(c.camera, flash);
+        CameraModel &model = bench.camera();
+        const auto latched = [&](const Bytes &command) { bridgeSpi(model, {0x06}), bridgeSpi(model, command); };
+        QStringList seen{hexOf(bridgeSpi(model, {0x9F}, 3))};
+        latched(addressed(0x02, 0x1000, {0x0F, 0xF0}));
+        latched(addressed(0x20, 0x1000));
+        seen << hexOf(bridgeSpi(model, addressed(0x03, 0x1000), 2));
+        latched({0x01, 0x0C});
+        latched({0x01, 0x00});
+        seen << hexOf(bridgeSpi(model, {0x05}, 1)) << hexOf(bridgeSpi(model, {0x9F}, 3));
+        for (const TracedTransfer &t : bench.trace()) {
+            if (t.status)
+                seen << QStringLiteral("stalled %1").arg(t.n);
+            else if (t.bmRequestType == 0xA1 && t.data.size() < 2 * t.wLength)
+                seen << QStringLiteral("short %1:%2").arg(t.n).arg(t.data.size() / 2);
+        }
+        EXPECT_EQ(seen.join(u' '), QLatin1String(c.seen)) << c.name;
+        // The size follows the identifier the description gives, not the one answered later.
+        EXPECT_EQ(model.flashContents().size(), 65536u) << c.name;
+    }
+}
+
 TEST(VirtualCameraConfig, ParsesNumbersHexAndArraysAndRefusesMalformedFields)
 {
     QString error;
@@ -233,7 +292,8 @@ TEST(VirtualCameraConfig, ParsesNumbersHexAndArraysAndRefusesMalformedFields)
     folder.write("flash.bin", {});
     folder.write("folder/eeprom.bin", {});
     ASSERT_TRUE(QFile::link(folder.filePath("flash.bin"), folder.filePath("link.bin")));
-    // Each row: a description (its text when it is a string), and the reason it is refused, if it is.
+    // Each row: a description (its text when it is a string), and the reason it is refused or the
+    // flash size it gives.
     QFile file(QStringLiteral(CAMERA_DESCRIPTIONS));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QJsonArray rows = QJsonDocument::fromJson(file.readAll()).array();
@@ -243,9 +303,12 @@ TEST(VirtualCameraConfig, ParsesNumbersHexAndArraysAndRefusesMalformedFields)
         const QByteArray text =
             camera.isString() ? camera.toString().toUtf8() : QJsonDocument::fromVariant(camera.toVariant()).toJson();
         error.clear();
-        const bool parsed = bool(VirtualCameraConfig::parse(text, folder.path(), &error));
+        const auto parsed = VirtualCameraConfig::parse(text, folder.path(), &error);
         EXPECT_TRUE(refused.isUndefined() ? parsed && error.isEmpty()
                                           : !parsed && !error.isEmpty() && error.contains(refused.toString()))
             << text.toStdString() << ": " << qPrintable(error);
+        if (const QJsonValue size = value[QLatin1String("flash_size")]; parsed && !size.isUndefined()) {
+            EXPECT_EQ(parsed->front().flashSize, uint32_t(size.toInteger())) << text.toStdString();
+        }
     }
 }
