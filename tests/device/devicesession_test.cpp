@@ -224,7 +224,7 @@ TEST(CameraFirmwareRecord, OpeningReadsTheRecordFromTheFlash)
             overstate(flash, QStringLiteral("LUMIVEX Audio T"));
             overstate(flash, QStringLiteral("SN-4711"));
         }
-        FlashSession session({}, flash);
+        FlashSession session({{"jedec", "C22011"}}, flash);
         ASSERT_TRUE(session.open()); // again, on the wire this time
         bxHardwareLib &hardware = session.hardware;
         // "Audio" and NULs leave the product name; a string never reads past its own field.

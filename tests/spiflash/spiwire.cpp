@@ -84,7 +84,7 @@ QStringList FlashSession::commands() const
 
 std::vector<uint8_t> recordlessFlash()
 {
-    std::vector<uint8_t> bytes = pattern(131072, 0x31);
+    std::vector<uint8_t> bytes = pattern(65536, 0x31);
     std::fill_n(bytes.begin(), 16, 0xFF);
     return bytes;
 }

@@ -178,7 +178,8 @@ TEST(FlashUpdate, StopsWhereTheFlashCannotBeTrustedOrOvercomesTheFault)
         const std::vector<uint8_t> flash = session.camera().flashContents();
         EXPECT_EQ(c.length >= 4 && std::equal(image.begin() + 4, image.end(), flash.begin()),
                   c.failed == Step::None || (c.failed == Step::Verify && c.failedCommand));
-        EXPECT_TRUE(!update.leftUntouched() || flash == recordlessFlash());
+        const std::vector<uint8_t> before = recordlessFlash();
+        EXPECT_TRUE(!update.leftUntouched() || std::equal(before.begin(), before.end(), flash.begin()));
         const auto sent = session.sent();
         EXPECT_EQ(std::count_if(sent.begin(), sent.end(), [](const TracedTransfer &t) { return carries(t, "9f"); }), c.identifierRequests);
         EXPECT_EQ(sent.empty(), c.identifierRequests == 0);
