@@ -92,6 +92,12 @@ TEST(EncryptedCatalogue, EachCatalogueLoadsAtLaunchAndNamesItsProduct)
                   std::tuple(product, product + QStringLiteral(" Firmware Updater"), made == PlainT || made == PlainS));
         EXPECT_FALSE(capture.lines().filter(QStringLiteral("progressText.frame text: Please connect your %1 camera.").arg(product)).isEmpty());
         EXPECT_TRUE(capture.lines().filter(QStringLiteral("prepareData - ")).isEmpty());
+        // No information file here either: the launch names what is missing (the folder itself when
+        // nothing was made) and builds no menu title around a blank device name.
+        const QStringList problems = capture.lines().filter(QStringLiteral("applicationDidFinishLaunching - "));
+        EXPECT_TRUE(problems.size() == 1 && problems[0].endsWith(madeHere + (made == Nothing ? " does not exist" : "/Info.json is missing")))
+            << qPrintable(problems.join(u'\n'));
+        EXPECT_EQ(window.applicationMenu()->title(), QStringLiteral("Firmware Updater"));
     }
 }
 
