@@ -1,6 +1,6 @@
 // The launch in the user's language, as the locale of the process gives it: the real program's
 // connect prompt on standard error, and the window title, button, application menu and About
-// window of the same launch sequence run here. CTest runs this program once per locale;
+// window (name, version, copyright and icon) of the same launch sequence run here. CTest runs this program once per locale;
 // LUMIVEX_EXPECTED_LANGUAGE names the language code that locale must give.
 #include "app/appdelegate.h"
 #include "platform/language.h"
@@ -11,7 +11,9 @@
 #include "ui/localization.h"
 
 #include <QCoreApplication>
+#include <QColor>
 #include <QDeadlineTimer>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QProcess>
@@ -33,10 +35,14 @@ QString tableText(const char *key, const QStringList &args = {})
     return formatText(files.at(language).texts.value(QString::fromLatin1(key)), args);
 }
 
-// A T-kind catalogue, so that the product name in the texts comes from the catalogue.
+// A T-kind catalogue, so that the product name in the texts comes from the catalogue, and an icon.
 void writeResources(const ScratchFolder &folder)
 {
-    folder.write(QStringLiteral("Info.json"), R"({"Device Name": "LUMIVEX", "CFBundleShortVersionString": "1.0.0"})");
+    folder.write(QStringLiteral("Info.json"), R"({"Device Name": "LUMIVEX", "CFBundleShortVersionString": "1.0.0",
+                                                 "NSHumanReadableCopyright": "Copyright \u00a9 2026 LUMIVEX"})");
+    QImage icon(64, 64, QImage::Format_ARGB32);
+    icon.fill(Qt::darkBlue);
+    icon.save(folder.filePath(QStringLiteral("AppIcon.png")));
     folder.write(QStringLiteral("Opt/cam_RZ52940.bin"), FirmwareImageBuilder().build());
     // A virtual bus with no camera on it: a test never touches the machine's real USB devices.
     folder.write(QStringLiteral("no-camera.json"), "[]");
@@ -124,6 +130,9 @@ TEST(LaunchLanguage, TheWindowMenuAndAboutWindowSpeakTheUsersLanguage)
     ASSERT_TRUE(about.appNameLabel);
     EXPECT_EQ(about.appNameLabel->text(), aboutName);
     EXPECT_EQ(about.appVersionLabel->text(), tableText("About_Window_Version") + QStringLiteral(" 1.0.0"));
+    EXPECT_EQ(about.appCopyrightLabel->text(), QString::fromUtf8("Copyright © 2026 LUMIVEX"));
+    // The folder's icon, scaled up.
+    EXPECT_EQ(about.appIconImageView->pixmap().toImage().pixelColor(64, 64), QColor(Qt::darkBlue));
 }
 
 } // namespace
