@@ -43,15 +43,11 @@ for file in Info.json AppIcon.png Opt; do
 done
 
 desktop=$prefix/share/applications/lumivex-updater.desktop
-if [[ ! -f $desktop ]]; then
-    fail "no desktop entry in share/applications/"
-else
-    if command -v desktop-file-validate >/dev/null && ! desktop-file-validate "$desktop"; then
-        fail "desktop-file-validate rejects the desktop entry"
-    fi
-    for line in "Exec=lumivex-updater" "Icon=lumivex-updater"; do
-        grep -qx "$line" "$desktop" || fail "the desktop entry has no line $line"
-    done
+for line in "Exec=lumivex-updater" "Icon=lumivex-updater"; do
+    grep -qsx "$line" "$desktop" || fail "no desktop entry in share/applications/ with a line $line"
+done
+if command -v desktop-file-validate >/dev/null && ! desktop-file-validate "$desktop"; then
+    fail "desktop-file-validate rejects the desktop entry"
 fi
 
 # Every theme size a PNG of that size: width and height are the IHDR's first two 32-bit words.
@@ -78,14 +74,9 @@ env -u LUMIVEX_RESOURCES_DIR QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 XDG_RUNTIME_
     LUMIVEX_VIRTUAL_CAMERA="$work/no-camera.json" "$prefix/bin/lumivex-updater" >/dev/null 2>"$work/stderr.log" &
 pid=$!
 prompt='progressText.frame text: Please connect your LUMIVEX T camera.'
-for ((i = 0; i < 100; i++)); do
-    grep -qF "$prompt" "$work/stderr.log" && break
-    sleep 0.1
-done
-if ! grep -qF "$prompt" "$work/stderr.log"; then
-    fail "the installed updater did not ask for a LUMIVEX T camera within 10 s; it logged:"
-    cat "$work/stderr.log"
-fi
+for ((i = 0; i < 100; i++)); do grep -qF "$prompt" "$work/stderr.log" && break; sleep 0.1; done
+grep -qF "$prompt" "$work/stderr.log" ||
+    fail "the installed updater did not ask for a LUMIVEX T camera within 10 s; it logged: $(cat "$work/stderr.log")"
 
 # The installed command line reads the same installed catalogue.
 "$mkimage" --version 0x0100 --product "LUMIVEX T" "$work/camera.bin" >/dev/null && tail -c +5 "$work/camera.bin" >"$work/camera.flash"
