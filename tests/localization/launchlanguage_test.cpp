@@ -22,6 +22,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 namespace {
 
 const QString kExpected = qEnvironmentVariable("LUMIVEX_EXPECTED_LANGUAGE");
@@ -104,22 +106,17 @@ TEST(LaunchLanguage, TheWindowMenuAndAboutWindowSpeakTheUsersLanguage)
                         tableText("MainMenu_Services"), sep, tableText("MainMenu_HideApplication", {app}),
                         tableText("MainMenu_HideOthers"), tableText("MainMenu_ShowAll"), sep,
                         tableText("MainMenu_QuitApplication", {app})};
+    // Each language's phrases: menu lines by place, and (at -1) the About window's name.
+    const std::map<QString, std::map<int, QString>> phrases = {
+        {"fr", {{1, "À propos de la mise à jour du micrologiciel LUMIVEX"}, {7, "Masquer la mise à jour du micrologiciel LUMIVEX"},
+                {11, "Quitter la mise à jour du micrologiciel LUMIVEX"}}},
+        {"de", {{11, "LUMIVEX Firmware Aktualisierung beenden"}, {-1, "LUMIVEX Firmware Aktualisierung"}}},
+        {"it", {{1, "Informazioni su LUMIVEX"}, {7, "Nascondi LUMIVEX"}, {11, "Esci da LUMIVEX"}, {-1, "Aggiornamenti firmware LUMIVEX"}}},
+        {"nl", {{0, "LUMIVEX Firmware Updaten"}}},
+    };
     QString aboutName = title;
-    if (kExpected == u"fr") {
-        menu[1] = QString::fromUtf8("À propos de la mise à jour du micrologiciel LUMIVEX");
-        menu[7] = QString::fromUtf8("Masquer la mise à jour du micrologiciel LUMIVEX");
-        menu[11] = QString::fromUtf8("Quitter la mise à jour du micrologiciel LUMIVEX");
-    } else if (kExpected == u"de") {
-        menu[11] = QStringLiteral("LUMIVEX Firmware Aktualisierung beenden");
-        aboutName = QStringLiteral("LUMIVEX Firmware Aktualisierung");
-    } else if (kExpected == u"it") {
-        menu[1] = QStringLiteral("Informazioni su LUMIVEX");
-        menu[7] = QStringLiteral("Nascondi LUMIVEX");
-        menu[11] = QStringLiteral("Esci da LUMIVEX");
-        aboutName = QStringLiteral("Aggiornamenti firmware LUMIVEX");
-    } else if (kExpected == u"nl") {
-        menu[0] = QStringLiteral("LUMIVEX Firmware Updaten");
-    }
+    for (const auto &[place, phrase] : phrases.count(kExpected) ? phrases.at(kExpected) : std::map<int, QString>())
+        (place < 0 ? aboutName : menu[place]) = phrase;
     QStringList shown{window.applicationMenu()->title()};
     for (const QAction *item : window.applicationMenu()->actions())
         shown.append(item->isSeparator() ? sep : item->text());
