@@ -121,6 +121,7 @@ TEST(FirmwareCatalogue, AnImageIsOfferedOnlyWhenSoundAndVouchedFor)
         const Judged judged(folder.path());
         EXPECT_EQ(judged.offers(QStringLiteral("a_RZ52940.bin")), c.aOffered);
         EXPECT_EQ(judged.offers(QStringLiteral("b_RZ52940.bin")), c.bOffered);
+        EXPECT_EQ(judged.catalogue.count(), c.grownTo ? 1 : 2); // an image too large is not even listed
         EXPECT_TRUE(!c.line || judged.log.contains(QLatin1String(c.line))) << judged.log.toStdString();
     }
 
