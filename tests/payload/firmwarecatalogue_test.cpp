@@ -51,6 +51,7 @@ TEST(FirmwareCatalogue, LookupOrderRejectedImagesAndTheKind)
         {{"a_RZ52940.bin", "!b_RZ6610M.bin"}, 0, true, 0, -1},
         {{"a_rz52940.bin"}, 0, false, -1, -1},
         {{"!a_RZ52940.bin", "!b_empty.bin", "!c_tiny.bin"}, 0, std::nullopt, -1, -1},
+        {{}, 3, std::nullopt, -1, -1}, // tried, and logged as damaged
         {{}, 2, std::nullopt, -1, -1},
         {{}, 4, std::nullopt, -1, -1},
     };
@@ -84,7 +85,8 @@ TEST(FirmwareCatalogue, LookupOrderRejectedImagesAndTheKind)
             read.append(record ? int(record->firmwareVersion()) : -1);
         EXPECT_EQ(read, versions);
         EXPECT_TRUE(catalogue.lastImageNamed(kTKindToken) == row.lastT && catalogue.lastImageNamed(kSKindToken) == row.lastS);
-        EXPECT_EQ(judged.log.count(QStringLiteral("prepareData - ")), versions.count(-1)) << judged.log.toStdString();
+        const bool triedResources = names.isEmpty() && row.resourceFiles == 3;
+        EXPECT_EQ(judged.log.count(QStringLiteral("prepareData - ")), versions.count(-1) + triedResources) << judged.log.toStdString();
     }
 }
 
