@@ -15,9 +15,6 @@
 
 namespace {
 
-// The key string as the catalogue was always made: Base64 of the UTF-8 pass phrase.
-const QString kKeyString = QString::fromLatin1(QByteArray("quillomar_51903748").toBase64());
-
 struct Image { QString name; QByteArray bytes; };
 
 QList<Image> images(const char *token)
@@ -50,12 +47,12 @@ void pack(const ScratchFolder &folder, const QList<Image> &images)
 }
 
 // Every kind of catalogue at launch: plain images (which force the update), files from
-// lumivex-pack or made another way, damaged files and none at all. The last two are no catalogue:
-// the S kind, and the launch still asks for a camera, without an information file too.
+// lumivex-pack or made another way, and none at all, which is the S kind: the launch still asks for
+// a camera, without an information file too. (Damaged files leave no catalogue: below.)
 TEST(EncryptedCatalogue, EachCatalogueLoadsAtLaunchAndNamesItsProduct)
 {
-    enum Made { PlainT, PlainS, Packed, ByAnotherTool, Damaged, Nothing };
-    for (const Made made : {PlainT, PlainS, Packed, ByAnotherTool, Damaged, Nothing}) {
+    enum Made { PlainT, PlainS, Packed, ByAnotherTool, Nothing };
+    for (const Made made : {PlainT, PlainS, Packed, ByAnotherTool, Nothing}) {
         SCOPED_TRACE(made);
         const ScratchFolder scratch;
         const QString madeHere = scratch.filePath(QStringLiteral("res"));
@@ -75,8 +72,6 @@ TEST(EncryptedCatalogue, EachCatalogueLoadsAtLaunchAndNamesItsProduct)
             EXPECT_EQ(QDir(madeHere).entryList(QDir::Files),
                       (QStringList{EncryptedCatalogue::kFileNames.begin(), EncryptedCatalogue::kFileNames.end()} << "SHA256SUMS"));
         }
-        if (made == Damaged)
-            scratch.write(QStringLiteral("res/") + QLatin1String(EncryptedCatalogue::kFileNames[1]), QByteArray(100, '\x5a'));
 
         StderrCapture capture;
         MainWindow window;
@@ -85,7 +80,7 @@ TEST(EncryptedCatalogue, EachCatalogueLoadsAtLaunchAndNamesItsProduct)
         drainMainQueue();
 
         const FirmwareCatalogue &catalogue = delegate.myCatalogue;
-        const bool none = made == Damaged || made == Nothing;
+        const bool none = made == Nothing;
         const QList<Image> expected = none ? QList<Image>() : wanted;
         ASSERT_TRUE(catalogue.count() == expected.size() && catalogue.myDevicesInfo.size() == expected.size());
         for (qsizetype i = 0; i < expected.size(); ++i)
@@ -96,21 +91,13 @@ TEST(EncryptedCatalogue, EachCatalogueLoadsAtLaunchAndNamesItsProduct)
         EXPECT_EQ(std::tuple(delegate.firmwareProductName, window.windowTitle(), delegate.forceUpdate),
                   std::tuple(product, product + QStringLiteral(" Firmware Updater"), made == PlainT || made == PlainS));
         EXPECT_FALSE(capture.lines().filter(QStringLiteral("progressText.frame text: Please connect your %1 camera.").arg(product)).isEmpty());
-        EXPECT_EQ(capture.lines().filter(QStringLiteral("prepareData - ")).size(), made == Damaged ? 1 : 0);
-    }
-}
-
-// Sealed under a wrong key such that the right key still finds valid padding: it opens to
-// garbage instead of failing, as about one wrong key in 256 does.
-QByteArray sealedUnderAWrongKeyThatStillOpens(const QByteArray &plain)
-{
-    for (int i = 0;; ++i) {
-        const QByteArray sealed = *AESData(plain).encryptWithString(QStringLiteral("wrong key %1").arg(i));
-        try {
-            if (AESData(sealed).decryptWithString(kKeyString))
-                return sealed;
-        } catch (const AESException &) {
-        }
+        EXPECT_TRUE(capture.lines().filter(QStringLiteral("prepareData - ")).isEmpty());
+        // No information file here either: the launch names what is missing (the folder itself when
+        // nothing was made) and builds no menu title around a blank device name.
+        const QStringList problems = capture.lines().filter(QStringLiteral("applicationDidFinishLaunching - "));
+        EXPECT_TRUE(problems.size() == 1 && problems[0].endsWith(madeHere + (made == Nothing ? " does not exist" : "/Info.json is missing")))
+            << qPrintable(problems.join(u'\n'));
+        EXPECT_EQ(window.applicationMenu()->title(), QStringLiteral("Firmware Updater"));
     }
 }
 
@@ -126,8 +113,9 @@ TEST(EncryptedCatalogue, DamagedFilesLeaveTheCatalogueAbsentWithOneLogLine)
     const Row rows[] = {
         {data.chopped(5), names, lengths, "a-images", "InputAlignmentException Input size was not aligned properly."},
         {data, names, QByteArray(), "c-lengths", "DecryptionException. Input data did not decode or decrypt properly."},
-        {data, sealedUnderAWrongKeyThatStillOpens(*KeyedArchive::writeRootArray({i[0].name, i[1].name})), lengths,
-         "b-names", "not a binary property list"},
+        // What a wrong key that still finds valid padding opens to (about one wrong key in 256).
+        {data, *AESData(QByteArray(64, '\x3c')).encryptWithString(EncryptedCatalogue::keyString()), lengths, "b-names",
+         "not a binary property list"},
         {data, seal({i[0].name}), lengths, "b-names", "holds 1 names for 2 images"},
         {data, names, seal({quint64(1), quint64(2), quint64(3)}), "c-lengths", "holds 3 lengths for 2 images"},
         {data, seal({i[0].name, quint64(2)}), lengths, "b-names", "not all strings: element 1 is not a string"},
@@ -165,41 +153,37 @@ TEST(EncryptedCatalogue, PackAndListOnTheCommandLine)
                                    QStringLiteral("%1 %2 0ABC F055 5202").arg(i[1].name).arg(i[1].bytes.size()) + matches}))
         << qPrintable(list.err);
 
-    // Each failure: one line naming the reason.
+    // Each failure: one line naming the reason, and nothing written. An image the updater would
+    // never offer: a warning line, and the image left out when too large to write; nothing written
+    // at all when no image would ever be offered.
     QDir().mkpath(folder.filePath(QStringLiteral("empty")));
     folder.write(QStringLiteral("other/old.resource"), QByteArray("x"));
     for (const char name : {'a', 'b', 'c'})
         folder.write(QStringLiteral("damaged/%1.resource").arg(name), QByteArray(16, name));
-    struct Row { QStringList arguments; int exitCode; const char *reason; };
+    folder.write(QStringLiteral("bad/blank_RZ52940.bin"), QByteArray(0x4000, '\0'));
+    folder.write(QStringLiteral("bad/unnamed.bin"), i[0].bytes);
+    folder.write(QStringLiteral("images/huge_RZ52940.bin"), {});
+    ASSERT_TRUE(QFile::resize(folder.filePath(QStringLiteral("images/huge_RZ52940.bin")), qint64(2) << 30)); // sparse
+    struct Row { QStringList arguments; int exitCode; QStringList lines; };
     const Row rows[] = {
-        {{"pack", folder.filePath("empty"), folder.filePath("out")}, 1, "no firmware images"},
-        {{"pack", folder.filePath("missing"), folder.filePath("out")}, 1, "is not a folder"},
-        {{"pack", folder.filePath("images"), folder.filePath("other")}, 1, "old.resource"},
-        {{"list", folder.filePath("images")}, 1, "holds 0 .resource file(s)"},
-        {{"list", folder.filePath("damaged")}, 1, "a.resource: DecryptionException."},
-        {{"pack", folder.filePath("images")}, 2, "usage"},
+        {{"pack", folder.filePath("empty"), folder.filePath("out")}, 1, {"no firmware images"}},
+        {{"pack", folder.filePath("missing"), folder.filePath("out")}, 1, {"is not a folder"}},
+        {{"pack", folder.filePath("images"), folder.filePath("other")}, 1, {"old.resource"}},
+        {{"list", folder.filePath("images")}, 1, {"holds 0 .resource file(s)"}},
+        {{"list", folder.filePath("damaged")}, 1, {"a.resource: DecryptionException."}},
+        {{"pack", folder.filePath("images")}, 2, {"usage"}},
+        {{"pack", folder.filePath("bad"), folder.filePath("out")}, 3,
+         {"blank_RZ52940.bin: blank", "unnamed.bin: the name holds neither RZ52940", "nothing written"}},
+        {{"pack", folder.filePath("images"), folder.filePath("out")}, 0, {"huge_RZ52940.bin: 2147483648 bytes, more than the 1048580"}},
     };
     for (const Row &row : rows) {
         const ToolRun run = lumivexPack(row.arguments);
-        EXPECT_EQ(run.exitCode, row.exitCode) << row.reason;
-        EXPECT_TRUE(run.err.startsWith(QLatin1String("lumivex-pack: ")) && run.err.count(u'\n') == 1
-                    && run.err.contains(QLatin1String(row.reason))) << qPrintable(run.err);
+        const QStringList lines = run.err.split(u'\n', Qt::SkipEmptyParts);
+        EXPECT_TRUE(run.exitCode == row.exitCode && lines.size() == row.lines.size()
+                    && QFile::exists(folder.filePath(QStringLiteral("out"))) == (row.exitCode == 0)) << qPrintable(run.err);
+        for (qsizetype k = 0; k < lines.size(); ++k)
+            EXPECT_TRUE(lines[k].startsWith(QLatin1String("lumivex-pack: ")) && lines[k].contains(row.lines.value(k))) << qPrintable(lines[k]);
     }
-
-    // An image the updater would never offer: a warning, left out when too large to write;
-    // nothing written at all when no image would ever be offered.
-    folder.write(QStringLiteral("bad/blank_RZ52940.bin"), QByteArray(0x4000, '\0'));
-    folder.write(QStringLiteral("bad/unnamed.bin"), i[0].bytes);
-    const ToolRun nothing = lumivexPack({QStringLiteral("pack"), folder.filePath(QStringLiteral("bad")), folder.filePath(QStringLiteral("out"))});
-    EXPECT_TRUE(nothing.exitCode == 3 && nothing.err.contains(QStringLiteral("blank_RZ52940.bin: blank"))
-                && nothing.err.contains(QStringLiteral("unnamed.bin: the name holds neither RZ52940")) && !QFile::exists(folder.filePath(QStringLiteral("out"))))
-        << qPrintable(nothing.err);
-    QFile huge(folder.filePath(QStringLiteral("images/huge_RZ52940.bin")));
-    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(2) << 30)); // sparse: no disk, no memory
-    huge.close();
-    const ToolRun packed = lumivexPack({QStringLiteral("pack"), folder.filePath(QStringLiteral("images")), folder.filePath(QStringLiteral("out"))});
-    EXPECT_TRUE(packed.exitCode == 0 && packed.err.contains(QStringLiteral("huge_RZ52940.bin: 2147483648 bytes, more than the 1048580")))
-        << qPrintable(packed.err);
 
     // Under the manifest, a flipped bit inside the encrypted images is never offered, and the
     // listing names the image a tampered manifest no longer vouches for.

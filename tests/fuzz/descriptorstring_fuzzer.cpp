@@ -18,10 +18,9 @@ void readStrings(bxHardwareLib &hardware)
     const QString product = hardware.GetProductString();
     const QString maker = hardware.GetManufacturerString();
     const QString serial = hardware.GetSerialNumberString();
-    // The decoding buffer holds 128 bytes: no string can come out longer.
-    if (product.size() > 64 || maker.size() > 64 || serial.size() > 64)
-        __builtin_trap();
-    if (product.contains(QChar(u'\0')) || maker.contains(QChar(u'\0')))
+    // The decoding buffer holds 128 bytes: no string can come out longer, nor hold a NUL.
+    if (product.size() > 64 || maker.size() > 64 || serial.size() > 64 || product.contains(QChar(u'\0'))
+        || maker.contains(QChar(u'\0')))
         __builtin_trap();
 }
 

@@ -6,15 +6,6 @@
 #include <cstdint>
 #include <cstring>
 
-namespace {
-
-bool sameRecord(const _QLV2_FW_INFO &a, const _QLV2_FW_INFO &b)
-{
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     using namespace FirmwareHeader;
@@ -27,16 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // The camera's way: the boot configuration first, then only the region around the user space.
     _QLV2_FW_INFO pieces{};
-    const bool located = locateUserSpace(pieces, flash.first<kBootConfigSize>());
-    if (!located) {
-        if (parsed)
-            __builtin_trap();
-        return 0;
-    }
+    if (!locateUserSpace(pieces, flash.first<kBootConfigSize>()))
+        return parsed ? (__builtin_trap(), 0) : 0;
     const uint32_t regionAddress = pieces.SectorAddr;
     const std::span<const uint8_t> region = regionAddress < size ? flash.subspan(regionAddress) : std::span<const uint8_t>();
     const bool read = readUserSpace(pieces, region, regionAddress);
-    if (parsed && (!read || !sameRecord(whole, pieces)))
+    if (parsed && (!read || std::memcmp(&whole, &pieces, sizeof whole) != 0))
         __builtin_trap();
     return 0;
 }

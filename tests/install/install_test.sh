@@ -3,7 +3,8 @@
 # user's system would get: stripped programs, the resources folder, the menu entry and its icons,
 # and the udev rule in the folder udev reads. Then the installed packager fills the installed
 # resources folder with a T-kind catalogue and the installed updater, with no LUMIVEX_RESOURCES_DIR
-# to guide it, must ask for a LUMIVEX T camera: without its resources it would ask for a LUMIVEX S.
+# to guide it, must ask for a LUMIVEX T camera (without its resources it would ask for a LUMIVEX S),
+# in the user's language from the string tables it carries.
 #
 # Usage: install_test.sh <build folder> <lumivex-mkimage> <udev rules folder> <icon sizes, ;-separated>
 set -uo pipefail
@@ -43,15 +44,11 @@ for file in Info.json AppIcon.png Opt; do
 done
 
 desktop=$prefix/share/applications/lumivex-updater.desktop
-if [[ ! -f $desktop ]]; then
-    fail "no desktop entry in share/applications/"
-else
-    if command -v desktop-file-validate >/dev/null && ! desktop-file-validate "$desktop"; then
-        fail "desktop-file-validate rejects the desktop entry"
-    fi
-    for line in "Exec=lumivex-updater" "Icon=lumivex-updater"; do
-        grep -qx "$line" "$desktop" || fail "the desktop entry has no line $line"
-    done
+for line in "Exec=lumivex-updater" "Icon=lumivex-updater"; do
+    grep -qsx "$line" "$desktop" || fail "no desktop entry in share/applications/ with a line $line"
+done
+if command -v desktop-file-validate >/dev/null && ! desktop-file-validate "$desktop"; then
+    fail "desktop-file-validate rejects the desktop entry"
 fi
 
 # Every theme size a PNG of that size: width and height are the IHDR's first two 32-bit words.
@@ -74,18 +71,13 @@ mkdir -p "$work/images"
 
 echo '[]' >"$work/no-camera.json"
 mkdir -m 700 "$work/runtime"
-env -u LUMIVEX_RESOURCES_DIR QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 XDG_RUNTIME_DIR="$work/runtime" \
+env -u LUMIVEX_RESOURCES_DIR -u LC_ALL -u LC_MESSAGES -u LANGUAGE QT_QPA_PLATFORM=offscreen LANG=de_DE.UTF-8 XDG_RUNTIME_DIR="$work/runtime" \
     LUMIVEX_VIRTUAL_CAMERA="$work/no-camera.json" "$prefix/bin/lumivex-updater" >/dev/null 2>"$work/stderr.log" &
 pid=$!
-prompt='progressText.frame text: Please connect your LUMIVEX T camera.'
-for ((i = 0; i < 100; i++)); do
-    grep -qF "$prompt" "$work/stderr.log" && break
-    sleep 0.1
-done
-if ! grep -qF "$prompt" "$work/stderr.log"; then
-    fail "the installed updater did not ask for a LUMIVEX T camera within 10 s; it logged:"
-    cat "$work/stderr.log"
-fi
+prompt='progressText.frame text: Bitte schließen Sie Ihre Kamera LUMIVEX T an.'
+for ((i = 0; i < 100; i++)); do grep -qF "$prompt" "$work/stderr.log" && break; sleep 0.1; done
+grep -qF "$prompt" "$work/stderr.log" ||
+    fail "the installed updater did not ask for a LUMIVEX T camera in German within 10 s; it logged: $(cat "$work/stderr.log")"
 
 # The installed command line reads the same installed catalogue.
 "$mkimage" --version 0x0100 --product "LUMIVEX T" "$work/camera.bin" >/dev/null && tail -c +5 "$work/camera.bin" >"$work/camera.flash"

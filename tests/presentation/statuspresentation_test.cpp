@@ -1,6 +1,6 @@
 // Status texts: the format rule every localised text goes through, then texts reaching the real
-// main window: the fitted font, a field that holds its whole text, placement by the layout flags,
-// the window layouts (which the user cannot stretch), and the order of updates from another thread.
+// main window: the fitted font, a field that holds its whole text, placement by the layout flags in
+// window layouts the user cannot stretch, and the order of updates from another thread.
 #include "app/appdelegate.h"
 #include "tests/support/testsupport.h"
 #include "ui/contentview.h"
@@ -49,26 +49,35 @@ struct StatusPresentation : testing::Test
     AppDelegate delegate{window, Resources(folder.path())};
 };
 
-TEST_F(StatusPresentation, EachTextIsFittedSizedToHoldItAllAndLogged)
+// Each text is fitted, sized to hold it all, logged with its frame and placed by the layout that
+// governs when it runs, one changed after the text was queued too; whatever the layout, the window
+// keeps its lower-left corner and the user cannot stretch it. A short prompt after a long message
+// that was shown smaller: sized in the smaller font, the field would cut the prompt's second line
+// off. Nothing fits the unbreakable text, not even at 1: it shows in the platform's default size
+// and no size is logged.
+TEST_F(StatusPresentation, EachTextIsFittedSizedLoggedAndPlacedByTheLayout)
 {
-    const QString longer = QStringLiteral("firmware ").repeated(30);
-    const QString unbreakable(4000, QLatin1Char('W'));
-    // A short prompt after a long message that was shown smaller: sized in the smaller font, the
-    // field would cut the prompt's second line off. Nothing fits the unbreakable text, not even
-    // at 1: it shows in the platform's default size and no size is logged.
-    struct Row { QString text; int fitted; }; // fitted: -1 for "smaller than 16"
-    const Row rows[] = {{QStringLiteral("Short."), 16}, {QString(), 16}, {longer, -1},
-                        {QStringLiteral("Please connect your LUMIVEX T camera."), 16}, {unbreakable, 0}};
+    const QRect before = window.frameGeometry();
+    const double buttonHeight = frameOf(delegate.button_update).height;
+    const double ringHeight = frameOf(delegate.myProgressView).height;
+    struct Row { QString text; int fitted; bool ring, button; int height; double buttonY; }; // fitted: -1 for "smaller than 16"
+    const Row rows[] = {{QStringLiteral("Short."), 16, true, true, 300, 30},
+                        {QString(), 16, false, true, 160, 10},
+                        {QStringLiteral("firmware ").repeated(30), -1, true, false, 300, 30},
+                        {QStringLiteral("Please connect your LUMIVEX T camera."), 16, false, false, 160, 10},
+                        {QString(4000, QLatin1Char('W')), 0, false, true, 160, 10}};
     static const QRegularExpression match(QStringLiteral("^match font: (\\d+) for string: (.*) with rect: \\{\\{0, 0\\}, \\{"),
                                           QRegularExpression::MultilineOption);
     for (const Row &row : rows) {
-        SCOPED_TRACE(row.text.left(40).toStdString());
+        SCOPED_TRACE(testing::Message() << row.text.left(40).toStdString() << " ring " << row.ring << " button " << row.button);
         StderrCapture log;
         delegate.update_status_text(row.text);
+        delegate.resize_app_window(row.ring, row.button);
         drainMainQueue();
         const QString text = log.text();
         HyperlinkTextField *field = delegate.progressText;
-        EXPECT_TRUE(text.endsWith(QStringLiteral("progressText.frame text: %1. rect: %2\n").arg(row.text, describeRect(frameOf(field)))));
+        const Rect frame = frameOf(field);
+        EXPECT_TRUE(text.endsWith(QStringLiteral("progressText.frame text: %1. rect: %2\n").arg(row.text, describeRect(frame))));
         const QRegularExpressionMatch m = match.match(text);
         const int fitted = m.captured(1).toInt();
         if (row.fitted == 0)
@@ -80,37 +89,20 @@ TEST_F(StatusPresentation, EachTextIsFittedSizedToHoldItAllAndLogged)
         probe.setPreferredMaxLayoutWidth(field->preferredMaxLayoutWidth());
         probe.setFont(field->font());
         probe.setStringValue(row.text);
-        EXPECT_EQ(frameOf(field).size(), (Size{double(probe.naturalSize().width()), double(probe.naturalSize().height())}));
-    }
-}
+        EXPECT_EQ(frame.size(), (Size{double(probe.naturalSize().width()), double(probe.naturalSize().height())}));
+        const Size parent = window.ui.contentView->boundsSize();
+        const double below = row.ring ? StatusLayout::kRingLift - ringHeight / 2 : row.button ? buttonHeight / 2 : 0;
+        EXPECT_NEAR(frame.x + frame.width / 2, parent.width / 2, 0.5);
+        EXPECT_NEAR(frame.y + frame.height / 2, parent.height / 2 + below, 0.5);
+        EXPECT_TRUE(frameOf(delegate.button_update).x == 120 && frameOf(delegate.button_update).y == row.buttonY);
 
-TEST_F(StatusPresentation, LayoutsKeepTheLowerLeftCornerAndPlaceTheText)
-{
-    const QRect before = window.frameGeometry();
-    const double buttonHeight = frameOf(delegate.button_update).height;
-    const double ringHeight = frameOf(delegate.myProgressView).height;
-    struct Row { bool ring, button; int height; double buttonY; };
-    for (const Row r : {Row{true, true, 300, 30}, Row{false, true, 160, 10}, Row{true, false, 300, 30}, Row{false, false, 160, 10}}) {
-        SCOPED_TRACE(testing::Message() << r.ring << r.button);
-        delegate.update_status_text(QStringLiteral("Firmware 0102 is ready."));
-        // The layout changes after the text was queued but before it runs: the new one governs.
-        delegate.resize_app_window(r.ring, r.button);
-        drainMainQueue();
-
-        EXPECT_EQ(window.frameGeometry(), QRect(before.left(), before.bottom() + 1 - r.height, 440, r.height));
-        // The user cannot stretch it: the layout's size is the only one it takes.
+        EXPECT_EQ(window.frameGeometry(), QRect(before.left(), before.bottom() + 1 - row.height, 440, row.height));
         const QSize laidOut = window.size();
         window.resize(laidOut * 2);
         window.showMaximized();
         drainMainQueue();
         EXPECT_TRUE(window.size() == laidOut && window.minimumSize() == laidOut && window.maximumSize() == laidOut);
         window.showNormal();
-        EXPECT_TRUE(frameOf(delegate.button_update).x == 120 && frameOf(delegate.button_update).y == r.buttonY);
-        const Rect field = frameOf(delegate.progressText);
-        const Size parent = window.ui.contentView->boundsSize();
-        const double below = r.ring ? StatusLayout::kRingLift - ringHeight / 2 : r.button ? buttonHeight / 2 : 0;
-        EXPECT_NEAR(field.x + field.width / 2, parent.width / 2, 0.5);
-        EXPECT_NEAR(field.y + field.height / 2, parent.height / 2 + below, 0.5);
     }
 }
 

@@ -21,53 +21,35 @@ struct HyperlinkTextFieldTest : ::testing::Test
     {
         field.setFont(systemFontOfSize(15));
         field.resize(400, 60);
-    }
-
-    // A text whose only link is linkText.
-    void show(const QString &characters, const QString &linkText)
-    {
-        StatusText text(characters);
-        text.addLink(characters.indexOf(linkText), linkText.size(), kFirst);
-        field.setStringValue(text);
+        field.setAlignment(Qt::AlignLeft);
     }
 
     HyperlinkTextField field;
     OpenedUrls opened{field};
 };
 
-TEST_F(HyperlinkTextFieldTest, WrappedLinkHasTwoEntriesAndOpensOnceFromEither)
+// A link that wraps has an entry per line, in text order with the others whatever order they
+// were added in; each entry spans its link's characters only, is painted blue, shows the hand and
+// opens its link once. Between the links, and with the right button, nothing opens.
+TEST_F(HyperlinkTextFieldTest, TheLinkTableFollowsTheLayoutAndOnlyTheClickedLinkOpens)
 {
-    // Wide enough for "Read alpha", so "beta" wraps onto the second line.
-    field.setAlignment(Qt::AlignLeft);
-    field.resize(int(QFontMetricsF(field.font()).horizontalAdvance(QStringLiteral("Read alpha"))) + 4, 80);
-    show(QStringLiteral("Read alpha beta"), QStringLiteral("alpha beta"));
-
-    const auto infos = field.hyperlinkInfos();
-    ASSERT_TRUE(infos && infos->size() == 2);
-    for (const HyperlinkInfo &info : *infos)
-        EXPECT_TRUE(info.location == 5 && info.length == 10 && info.url == kFirst);
-    EXPECT_GE(infos->at(1).rect.top(), infos->at(0).rect.bottom() - 0.5);
-    EXPECT_EQ(field.cursorRects(), (QList<QRectF>{infos->at(0).rect, infos->at(1).rect}));
-
-    click(&field, infos->at(1).rect.center());
-    click(&field, infos->at(0).rect.center());
-    EXPECT_EQ(*opened.urls, (QList<QUrl>{kFirst, kFirst}));
-}
-
-TEST_F(HyperlinkTextFieldTest, TwoLinksInTextOrderPaintedBlueAndOnlyTheClickedOneOpens)
-{
-    StatusText text(QStringLiteral("See the download page or the help page now."));
-    // Added out of order: the table follows the text.
-    text.addLink(29, 9, kSecond);
-    text.addLink(8, 13, kFirst);
+    // Wide enough for "See alpha", so "beta or" wraps onto the second line and "help" onto the third.
+    const QFontMetricsF metrics(field.font());
+    field.resize(int(metrics.horizontalAdvance(QStringLiteral("See alpha"))) + 4, 80);
+    StatusText text(QStringLiteral("See alpha beta or help"));
+    text.addLink(18, 4, kSecond);
+    text.addLink(4, 10, kFirst);
     field.setStringValue(text);
 
     const auto infos = field.hyperlinkInfos();
-    ASSERT_TRUE(infos && infos->size() == 2);
-    EXPECT_TRUE(infos->at(0).location == 8 && infos->at(0).length == 13 && infos->at(0).url == kFirst);
-    EXPECT_EQ(infos->at(1).url, kSecond);
-    // Each rectangle spans its link's characters only, and what is painted there is blue.
-    EXPECT_NEAR(infos->at(0).rect.width(), QFontMetricsF(field.font()).horizontalAdvance(QStringLiteral("download page")), 1);
+    ASSERT_TRUE(infos && infos->size() == 3);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_TRUE(infos->at(i).location == 4 && infos->at(i).length == 10 && infos->at(i).url == kFirst) << i;
+    EXPECT_TRUE(infos->at(2).location == 18 && infos->at(2).length == 4 && infos->at(2).url == kSecond);
+    EXPECT_GE(infos->at(1).rect.top(), infos->at(0).rect.bottom() - 0.5);
+    EXPECT_NEAR(infos->at(2).rect.width(), metrics.horizontalAdvance(QStringLiteral("help")), 1);
+    EXPECT_EQ(field.cursorRects(), (QList<QRectF>{infos->at(0).rect, infos->at(1).rect, infos->at(2).rect}));
+
     const QImage image = field.grab().toImage();
     const QRect link = infos->at(0).rect.toAlignedRect();
     bool blue = false;
@@ -78,18 +60,19 @@ TEST_F(HyperlinkTextFieldTest, TwoLinksInTextOrderPaintedBlueAndOnlyTheClickedOn
         }
     EXPECT_TRUE(blue);
 
-    // Between the links ("or") nothing opens, nor does the right button.
-    click(&field, infos->at(1).rect.center());
-    click(&field, {(infos->at(0).rect.right() + infos->at(1).rect.left()) / 2, infos->at(0).rect.center().y()});
+    click(&field, infos->at(2).rect.center());
+    click(&field, {infos->at(1).rect.right() + 8, infos->at(1).rect.center().y()}); // "or"
     click(&field, infos->at(0).rect.center(), Qt::RightButton);
+    click(&field, infos->at(1).rect.center());
     click(&field, infos->at(0).rect.center());
-    EXPECT_EQ(*opened.urls, (QList<QUrl>{kSecond, kFirst}));
+    EXPECT_EQ(*opened.urls, (QList<QUrl>{kSecond, kFirst, kFirst}));
 }
 
 TEST_F(HyperlinkTextFieldTest, ClicksBesideTheTextTakeTheNearestCharacterAndTheHandShowsOverLinksOnly)
 {
-    field.setAlignment(Qt::AlignLeft);
-    show(QStringLiteral("Get it from our download page"), QStringLiteral("download page"));
+    StatusText text(QStringLiteral("Get it from our download page"));
+    text.addLink(16, 13, kFirst);
+    field.setStringValue(text);
     const QRectF link = field.hyperlinkInfos()->at(0).rect;
     // Right of the line's end (the link's last character), below the link, and below "Get".
     click(&field, {field.width() - 2.0, link.center().y()});
