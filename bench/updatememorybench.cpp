@@ -113,7 +113,7 @@ bool updateThroughTheWindow(const QString &folder, uint32_t contentSize, const Q
         }
         if (confirm) {
             confirm->click();
-            completed = runUntil([&] { return delegate.downloadCompleted.load(); }, 600000);
+            completed = runUntil([&] { return !delegate.runActive(); }, 600000) && delegate.downloadCompleted.load();
             if (!completed)
                 std::fprintf(stderr, "the update did not complete\n");
         } else {
