@@ -67,17 +67,12 @@ UpdateDecision decideUpdate(const FirmwareCatalogue &catalogue, const UpdateFact
     UpdateDecision decision;
     decision.deviceTKind = facts.previousDeviceTKind;
 
-    std::optional<QStringView> token;
-    if (facts.chipID == kChipTKind) {
-        token = kTKindToken;
-        decision.deviceTKind = true;
-    } else if (facts.chipID == kChipSKind) {
-        token = kSKindToken;
-        decision.deviceTKind = false;
-    }
+    const std::optional<CameraKind> kind = cameraKindOf(facts.chipID);
+    if (kind)
+        decision.deviceTKind = kind->tKind;
 
     // The last image named for the camera's kind; an image whose header was rejected is never one.
-    const int index = token ? catalogue.lastImageNamed(*token) : -1;
+    const int index = kind ? catalogue.lastImageNamed(kind->token) : -1;
     if (index >= 0) {
         decision.outcome = UpdateDecision::Outcome::Offer;
         decision.binIndex = index;

@@ -145,9 +145,8 @@ void CameraFleet::report(const Examined &e)
         mReporter.camera(row);
         return;
     }
-    row.kind = e.camera->chipID == kChipTKind   ? QStringLiteral("T")
-               : e.camera->chipID == kChipSKind ? QStringLiteral("S")
-                                                : QStringLiteral("unknown chip");
+    const std::optional<CameraKind> kind = cameraKindOf(e.camera->chipID);
+    row.kind = kind ? kind->label.toString() : QStringLiteral("unknown chip");
     row.product = e.camera->product;
     row.installed = versionText(e.camera->version);
     switch (e.decision.outcome) {
@@ -287,8 +286,7 @@ int CameraFleet::dump(const QString &device, const QString &file)
     if (!identifyCamera(mHardware, *camera))
         return fail(openFailure(mHardware));
 
-    // The capacity byte of the JEDEC identifier gives the part's size; the table's size column
-    // is what the updater writes, not always what the part holds.
+    // The table's row says how much a known part holds; an unknown one's capacity byte does.
     std::array<uint8_t, 3> jedec{};
     if (!spi_readJedecId(jedec))
         return fail(QStringLiteral("the flash does not give its JEDEC identifier"));

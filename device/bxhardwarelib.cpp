@@ -110,7 +110,7 @@ bool bxHardwareLib::openSession(std::unique_ptr<UsbDevice> device, uint32_t vid,
         if (usbreq_readChipId(&chip) == UsbStatus::Success) {
             mLastChip = chip;
             mOpenFailure = OpenFailure::UnknownChip;
-            if (chip == kChipSKind || chip == kChipTKind) {
+            if (cameraKindOf(chip)) {
                 myQLV2_FW_Info = record;
                 is_qlv2_hardware = 1;
                 mPid = uint16_t(pid);

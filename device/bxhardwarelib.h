@@ -2,6 +2,7 @@
 // descriptor strings, and the bridge's EEPROM. The requests it is built on live in usbrequests.h.
 #pragma once
 
+#include "device/camerakind.h"
 #include "payload/firmwarerecords.h"
 #include "platform/usbbus.h"
 #include "platform/usbinterface.h"
@@ -22,9 +23,6 @@ extern std::atomic<std::shared_ptr<UsbInterface>> gUSBInterface;
 // every open before its first request.
 extern std::atomic<uint8_t> gHIDInterfaceNumber;
 
-// Bridge chip identifiers, as register 0x00 reads them: the two kinds of camera of the family.
-inline constexpr uint8_t kChipTKind = 0xB3;
-inline constexpr uint8_t kChipSKind = 0xB0;
 // The family's USB vendor identifier (the one the udev rule opens to the user at the seat).
 inline constexpr uint16_t kFamilyVendorId = 0xF055;
 

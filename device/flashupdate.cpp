@@ -13,7 +13,6 @@ static_assert(kLargestFlashContent == kLargestPartCapacity, "the catalogue's ima
 
 namespace {
 
-constexpr uint32_t kSectorSize = 0x1000;
 // The read-back goes in pieces so that a failure names where it happened and the buffer stays small.
 constexpr uint32_t kVerifyPiece = 0x1000;
 
@@ -33,11 +32,11 @@ FlashUpdate::FlashUpdate(std::vector<uint8_t> image, UpdateProgressSink &sink, B
 {
 }
 
-uint32_t FlashUpdate::sectorsToErase(size_t fileLength, uint32_t capacity)
+uint32_t FlashUpdate::sectorsToErase(size_t fileLength, const Part &part)
 {
     // Counted on the file's length, prefix included: at times one sector more than the content
     // needs, never one less; but a sector past the part's end would wrap onto sector 0.
-    return uint32_t(std::min<size_t>(fileLength / kSectorSize + 1, capacity / kSectorSize));
+    return uint32_t(std::min<size_t>(fileLength / part.sectorSize + 1, part.capacity / part.sectorSize));
 }
 
 void FlashUpdate::requestStop(std::string why)
@@ -85,13 +84,13 @@ bool FlashUpdate::identifyAndFit()
                       unsigned(info.capacity));
         return fail(Step::Fit, reason);
     }
-    mPart = Part{info.capacity, info.pageSize};
+    mPart = Part{info.capacity, info.pageSize, info.sectorSize};
     return true;
 }
 
 uint32_t FlashUpdate::erasedEnd() const
 {
-    return mPart ? sectorsToErase(mImage.size(), mPart->capacity) * kSectorSize : 0;
+    return mPart ? sectorsToErase(mImage.size(), *mPart) * mPart->sectorSize : 0;
 }
 
 bool FlashUpdate::spi_erase_firmware()
@@ -100,13 +99,13 @@ bool FlashUpdate::spi_erase_firmware()
         return fail(Step::Erase, "the image is shorter than its 4-byte prefix");
     if (!identifyAndFit())
         return false;
-    const uint32_t sectors = sectorsToErase(mImage.size(), mPart->capacity);
+    const uint32_t sectors = sectorsToErase(mImage.size(), *mPart);
     for (uint32_t k = 0; k < sectors; ++k) {
         mSink.progress(double(k) / double(sectors) * 100.0, UpdateProgressSink::Stage::Erasing);
         mFailedStep = Step::Erase;
         if (stopRequested("during the erase"))
             return false;
-        const uint32_t address = k * kSectorSize;
+        const uint32_t address = k * mPart->sectorSize;
         if (!spi_eraseSector(address))
             return fail(Step::Erase, at("erasing the sector", address), address);
     }

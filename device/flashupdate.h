@@ -54,15 +54,16 @@ public:
     // True when the run failed before it erased anything: the camera holds what it held.
     bool leftUntouched() const { return mFailedStep == Step::Identify || mFailedStep == Step::Fit; }
 
-    // How many sectors an image file of this length erases on a part of this capacity.
-    static uint32_t sectorsToErase(size_t fileLength, uint32_t capacity);
-
 private:
     struct Part
     {
         uint32_t capacity;
         uint32_t pageSize;
+        uint32_t sectorSize;
     };
+
+    // How many sectors an image file of this length erases on the part.
+    static uint32_t sectorsToErase(size_t fileLength, const Part &part);
 
     bool fail(Step step, std::string reason, std::optional<uint32_t> address = std::nullopt);
     bool hasPrefix();

@@ -235,7 +235,7 @@ bool spi_identifyFlash(SPI_FLASH_INFO_t *info)
         }
         if (const std::optional<SPI_FLASH_CHIP_t> chip = findFlashChip(id)) {
             if (info)
-                *info = {chip->size, chip->pageSize, partCapacity(id)};
+                *info = {chip->size, chip->pageSize, chip->capacity, chip->sectorSize};
             return true;
         }
         // A part that is still waking up may answer with nonsense for a while.

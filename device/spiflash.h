@@ -16,38 +16,32 @@ struct SPI_FLASH_CHIP_t
     std::string_view name;
     std::array<uint8_t, 3> jedecId; // manufacturer, memory type, capacity
     uint32_t pageSize;              // bytes
-    uint32_t size;                  // bytes
+    uint32_t size;                  // bytes the updater was first built for; not always the capacity
+    uint32_t capacity;              // bytes the part holds: what an image must fit in
+    uint32_t sectorSize;            // bytes the sector erase (0x20) clears
+    uint8_t protectionMask;         // the status register's block-protection bits
 };
 
 struct SPI_FLASH_INFO_t
 {
     uint32_t size;
     uint32_t pageSize;
-    uint32_t capacity; // bytes the part holds: what an image must fit in
+    uint32_t capacity;
+    uint32_t sectorSize;
 };
 
-// The parts the updater can program. The size column is what the updater was built for, not
-// always the part's capacity; only the page size is used to write.
+// The parts the updater can program; adding a part is adding a row.
 inline constexpr std::array<SPI_FLASH_CHIP_t, 9> gSPIFlashChips{{
-    {0, "MX25L512E-512Kbit", {0xC2, 0x20, 0x10}, 256, 0x10000},
-    {1, "MX25L5121E-512Kbit", {0xC2, 0x22, 0x10}, 32, 0x10000},
-    {2, "MX25L1021E-1Mbit", {0xC2, 0x22, 0x11}, 256, 0x20000},
-    {3, "MX25L1006E-1Mbit", {0xC2, 0x20, 0x11}, 256, 0x20000},
-    {4, "Pm25LD512C-512Kbit", {0x7F, 0x9D, 0x20}, 256, 0x10000},
-    {5, "WinBond 20X10 - 1Mbit", {0xEF, 0x30, 0x11}, 256, 0x10000},
-    {6, "WinBond 20X20 - 2Mbit", {0xEF, 0x30, 0x12}, 256, 0x20000},
-    {7, "WinBond 20X40 - 4Mbit", {0xEF, 0x30, 0x13}, 256, 0x20000},
-    {8, "WinBond 20X80 - 8Mbit", {0xEF, 0x30, 0x14}, 256, 0x20000},
+    {0, "MX25L512E-512Kbit", {0xC2, 0x20, 0x10}, 256, 0x10000, 0x10000, 0x1000, 0x0C},
+    {1, "MX25L5121E-512Kbit", {0xC2, 0x22, 0x10}, 32, 0x10000, 0x10000, 0x1000, 0x0C},
+    {2, "MX25L1021E-1Mbit", {0xC2, 0x22, 0x11}, 256, 0x20000, 0x20000, 0x1000, 0x0C},
+    {3, "MX25L1006E-1Mbit", {0xC2, 0x20, 0x11}, 256, 0x20000, 0x20000, 0x1000, 0x0C},
+    {4, "Pm25LD512C-512Kbit", {0x7F, 0x9D, 0x20}, 256, 0x10000, 0x10000, 0x1000, 0x0C},
+    {5, "WinBond 20X10 - 1Mbit", {0xEF, 0x30, 0x11}, 256, 0x10000, 0x20000, 0x1000, 0x0C},
+    {6, "WinBond 20X20 - 2Mbit", {0xEF, 0x30, 0x12}, 256, 0x20000, 0x40000, 0x1000, 0x0C},
+    {7, "WinBond 20X40 - 4Mbit", {0xEF, 0x30, 0x13}, 256, 0x20000, 0x80000, 0x1000, 0x0C},
+    {8, "WinBond 20X80 - 8Mbit", {0xEF, 0x30, 0x14}, 256, 0x20000, 0x100000, 0x1000, 0x0C},
 }};
-static_assert(
-    [] {
-        for (std::size_t i = 0; i < gSPIFlashChips.size(); ++i) {
-            if (gSPIFlashChips[i].index != int(i) || gSPIFlashChips[i].pageSize == 0)
-                return false;
-        }
-        return true;
-    }(),
-    "chip rows are numbered in order and every part has a page");
 
 // Bytes a part holds by its JEDEC identifier's capacity byte (2^n); 0 where the byte does not
 // follow that rule within the serial flash's 24-bit address space.
@@ -55,6 +49,20 @@ constexpr uint32_t jedecCapacity(const std::array<uint8_t, 3> &jedecId)
 {
     return jedecId[2] >= 8 && jedecId[2] <= 24 ? uint32_t(1) << jedecId[2] : 0;
 }
+
+static_assert(
+    [] {
+        for (std::size_t i = 0; i < gSPIFlashChips.size(); ++i) {
+            const SPI_FLASH_CHIP_t &chip = gSPIFlashChips[i];
+            const uint32_t named = jedecCapacity(chip.jedecId);
+            if (chip.index != int(i) || chip.pageSize == 0 || chip.sectorSize == 0 || chip.capacity % chip.sectorSize
+                || (named && named != chip.capacity))
+                return false;
+        }
+        return true;
+    }(),
+    "chip rows are numbered in order, every part has a page and whole sectors, and a capacity byte that "
+    "follows the 2^n rule agrees with the capacity column");
 
 // The table's row for a part, or nothing when the updater does not know it. A copy rather than a
 // pointer into the table, so that it can be used in constant expressions whatever the build.
@@ -67,21 +75,19 @@ constexpr std::optional<SPI_FLASH_CHIP_t> findFlashChip(const std::array<uint8_t
     return std::nullopt;
 }
 
-// Bytes a part holds: its capacity byte's, else for a part of the table whose byte does not follow
-// the rule its row's size; 0 for an unknown part of that kind.
+// Bytes a part holds: its row's capacity, else for a part the table does not know what its
+// capacity byte says (0 when that does not follow the rule).
 constexpr uint32_t partCapacity(const std::array<uint8_t, 3> &jedecId)
 {
-    if (const uint32_t bytes = jedecCapacity(jedecId))
-        return bytes;
     const std::optional<SPI_FLASH_CHIP_t> chip = findFlashChip(jedecId);
-    return chip ? chip->size : 0;
+    return chip ? chip->capacity : jedecCapacity(jedecId);
 }
 
 // The most any part of the table holds.
 constexpr uint32_t kLargestPartCapacity = [] {
     uint32_t largest = 0;
     for (const SPI_FLASH_CHIP_t &chip : gSPIFlashChips)
-        largest = std::max(largest, partCapacity(chip.jedecId));
+        largest = std::max(largest, chip.capacity);
     return largest;
 }();
 
