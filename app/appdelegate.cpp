@@ -11,7 +11,7 @@
 #include "platform/systemlog.h"
 #include "ui/aboutwindowcontroller.h"
 #include "ui/applicationmenu.h"
-#include "ui/localization.h"
+#include "text/localization.h"
 #include "ui/mainwindow.h"
 #include "ui/statuslayout.h"
 #include "ui/textmeasure.h"

@@ -9,7 +9,7 @@
 #include "platform/resources.h"
 #include "platform/usbbus.h"
 #include "ui/mainwindow.h"
-#include "ui/statustext.h"
+#include "text/statustext.h"
 
 #include <QFont>
 #include <QMessageBox>

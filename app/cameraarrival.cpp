@@ -10,7 +10,7 @@
 #include "platform/language.h"
 #include "platform/mainqueue.h"
 #include "platform/systemlog.h"
-#include "ui/localization.h"
+#include "text/localization.h"
 #include "ui/progressview.h"
 
 #include <QMessageBox>
@@ -57,6 +57,7 @@ void AppDelegate::deviceMatched(const UsbDeviceInfo &device)
     chipID = camera->chipID;
     const UpdateFacts facts = factsFor(*camera, b_firmwareTeacher, b_DeviceTeacher, mResources);
     const UpdateDecision decision = decideUpdate(myCatalogue, facts);
+    const StatusText text = describeDecision(decision, facts);
     b_DeviceTeacher = decision.deviceTKind;
 
     // The window changes are queued like the text, behind whatever a removal just queued: a camera
@@ -68,7 +69,7 @@ void AppDelegate::deviceMatched(const UsbDeviceInfo &device)
             button_update->setVisible(false);
             button_update->setEnabled(false);
         });
-        update_status_text(decision.text);
+        update_status_text(text);
         // Not offered: the session goes, so that the next camera's requests reach the next camera.
         myHardware->custom_dealloc();
         return;
@@ -78,14 +79,14 @@ void AppDelegate::deviceMatched(const UsbDeviceInfo &device)
     binIndex = decision.binIndex;
     forceUpdate = true;
     deviceEstablished = true;
-    for (const QString &line : decision.logLines)
+    for (const QString &line : text.plainText().split(u'\n'))
         systemLog(line);
     MainQueue::async(this, [this] {
         resize_app_window(false, true);
         button_update->setVisible(true);
         button_update->setEnabled(true);
     });
-    update_status_text(decision.text);
+    update_status_text(text);
 }
 
 bool AppDelegate::holdsArrivals() const

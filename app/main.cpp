@@ -4,7 +4,7 @@
 #include "platform/resources.h"
 #include "app/usbbusfactory.h"
 #include "platform/terminationsignals.h"
-#include "ui/localization.h"
+#include "text/localization.h"
 #include "ui/mainwindow.h"
 
 #include <QApplication>

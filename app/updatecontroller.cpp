@@ -10,7 +10,7 @@
 #include "platform/logindinhibitor.h"
 #include "platform/mainqueue.h"
 #include "platform/systemlog.h"
-#include "ui/localization.h"
+#include "text/localization.h"
 
 #include <QCoreApplication>
 #include <QEvent>

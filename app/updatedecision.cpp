@@ -2,65 +2,7 @@
 #include "app/updatedecision.h"
 
 #include "payload/firmwarecatalogue.h"
-#include "ui/localization.h"
-
-namespace {
-
-QString title(const QString &name)
-{
-    return localizedFormat("Application_Title", {name});
-}
-
-QString lowerFirst(QString text)
-{
-    if (!text.isEmpty())
-        text[0] = text[0].toLower();
-    return text;
-}
-
-// The mismatch message: the argument order depends on the language, so that each table can
-// say it in its own word order; the link goes over the first occurrence of the link text.
-StatusText mismatchText(const UpdateFacts &f)
-{
-    const QString &p = f.product;
-    const QString &fw = f.firmwareProductName;
-    const QString link = localizedText("Status_Msg_Download_Link");
-    QStringList args;
-    if (f.language == QLatin1String("ja"))
-        args = {p, fw, p, link, title(p)};
-    else if (f.language == QLatin1String("fr"))
-        args = {p, fw, p, formatText(u"outil de mise à jour pour %@", {fw}), link};
-    else if (f.language == QLatin1String("de"))
-        args = {p, fw, p, formatText(u"%@ Firmware Aktualisierung", {p}), link};
-    else if (f.language == QLatin1String("it"))
-        args = {p, fw, p, formatText(u"aggiornamento del firmware di %@", {p}), link};
-    else
-        args = {p, fw, p, title(p), link};
-
-    StatusText text(localizedFormat("Status_Msg_Deivce_Mismatch", args));
-    if (const qsizetype at = text.plainText().indexOf(link); at >= 0 && !link.isEmpty())
-        text.addLink(at, link.size(), f.downloadUrl);
-    text.setAlignment(Qt::AlignHCenter);
-    return text;
-}
-
-StatusText upToDateText(const UpdateFacts &f)
-{
-    const QString &fw = f.firmwareProductName;
-    const QString version = versionText(f.cameraVersion);
-    QStringList args;
-    if (f.language == QLatin1String("fr"))
-        args = {fw, version, lowerFirst(title(fw))};
-    else if (f.language == QLatin1String("de"))
-        args = {fw, version, formatText(u"%@ Firmware Aktualisierung", {fw})};
-    else if (f.language == QLatin1String("it"))
-        args = {fw, version, fw};
-    else
-        args = {fw, version, title(fw)};
-    return StatusText(localizedFormat("Status_Msg_Already_Up_To_Date", args));
-}
-
-} // namespace
+#include "text/decisiontexts.h"
 
 UpdateDecision decideUpdate(const FirmwareCatalogue &catalogue, const UpdateFacts &facts)
 {
@@ -78,22 +20,24 @@ UpdateDecision decideUpdate(const FirmwareCatalogue &catalogue, const UpdateFact
         decision.binIndex = index;
         decision.binVersion = uint32_t(catalogue.myDevicesInfo.at(index)->firmwareVersion());
         // Offered whatever the camera holds: an equal or newer version may be rewritten too.
-        const QString ready = localizedFormat("Status_Msg_Ready_To_Update", {facts.product});
-        const QString available = localizedFormat("Status_Msg_New_Firmware_Available",
-                                                  {versionText(decision.binVersion), versionText(facts.cameraVersion)});
-        decision.logLines = {ready, available};
-        decision.text = StatusText(ready + QLatin1Char('\n') + available);
         return decision;
     }
-
-    if (facts.catalogueTKind != decision.deviceTKind) {
-        decision.outcome = UpdateDecision::Outcome::Mismatch;
-        decision.text = mismatchText(facts);
-    } else {
-        decision.outcome = UpdateDecision::Outcome::UpToDate;
-        decision.text = upToDateText(facts);
-    }
+    decision.outcome = facts.catalogueTKind != decision.deviceTKind ? UpdateDecision::Outcome::Mismatch
+                                                                    : UpdateDecision::Outcome::UpToDate;
     return decision;
+}
+
+StatusText describeDecision(const UpdateDecision &decision, const UpdateFacts &facts)
+{
+    switch (decision.outcome) {
+    case UpdateDecision::Outcome::Offer:
+        return offerText(facts.product, versionText(decision.binVersion), versionText(facts.cameraVersion));
+    case UpdateDecision::Outcome::Mismatch:
+        return mismatchText(facts.product, facts.firmwareProductName, facts.language, facts.downloadUrl);
+    case UpdateDecision::Outcome::UpToDate:
+        break;
+    }
+    return upToDateText(facts.firmwareProductName, versionText(facts.cameraVersion), facts.language);
 }
 
 QString removeEndSpaceFrom(const QString &text)

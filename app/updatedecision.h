@@ -1,11 +1,12 @@
 // What the window offers a camera once it is identified: the update, a product mismatch with a
 // link to the download page, or a note that its firmware is up to date. Pure: the same facts give
-// the same decision and texts, so the whole table can be tested without a window or a camera.
+// the same decision, so the whole table can be tested without a window or a camera; the words for
+// it come from the text module, for the window and the command line alike.
 #pragma once
 
 #include "device/bxhardwarelib.h"
 #include "payload/binfileinfo.h"
-#include "ui/statustext.h"
+#include "text/statustext.h"
 
 #include <QString>
 #include <QStringList>
@@ -36,11 +37,11 @@ struct UpdateDecision
     int32_t binIndex = -1;
     uint32_t binVersion = 0;
     bool deviceTKind = false;  // b_DeviceTeacher after this camera
-    StatusText text;           // what the status field shows
-    QStringList logLines;      // what the offer writes to the log
 };
 
 UpdateDecision decideUpdate(const FirmwareCatalogue &catalogue, const UpdateFacts &facts);
+// What the status field shows for the decision; an offer's two lines are also what it logs.
+StatusText describeDecision(const UpdateDecision &decision, const UpdateFacts &facts);
 
 // The string without the blanks at its end (spaces, tabs and other space separators; a line feed
 // stays).

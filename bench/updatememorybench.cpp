@@ -10,7 +10,7 @@
 #include "platform/language.h"
 #include "platform/resources.h"
 #include "tools/firmwareimagebuilder.h"
-#include "ui/localization.h"
+#include "text/localization.h"
 #include "ui/mainwindow.h"
 
 #include <QAbstractButton>

@@ -8,7 +8,7 @@
 #include "platform/logindinhibitor.h"
 #include "platform/resources.h"
 #include "platform/systemlog.h"
-#include "ui/localization.h"
+#include "text/localization.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -126,7 +126,9 @@ CameraFleet::Examined CameraFleet::examine(const UsbDeviceInfo &device, bool kee
         return examined;
     }
     // Each camera is judged on its own: no earlier camera's kind carries over.
-    examined.decision = decideUpdate(mCatalogue, factsFor(*examined.camera, mCatalogueTKind, false, mResources));
+    const UpdateFacts facts = factsFor(*examined.camera, mCatalogueTKind, false, mResources);
+    examined.decision = decideUpdate(mCatalogue, facts);
+    examined.said = describeDecision(examined.decision, facts).plainText();
     if (!keepOpen)
         mHardware.custom_dealloc();
     return examined;
@@ -157,11 +159,11 @@ void CameraFleet::report(const Examined &e)
         break;
     case UpdateDecision::Outcome::Mismatch:
         row.decision = QStringLiteral("mismatch");
-        row.reason = e.decision.text.plainText();
+        row.reason = e.said;
         break;
     case UpdateDecision::Outcome::UpToDate:
         row.decision = QStringLiteral("up to date");
-        row.reason = e.decision.text.plainText();
+        row.reason = e.said;
         break;
     }
     mReporter.camera(row);
@@ -204,7 +206,7 @@ int CameraFleet::update(const QString &device, bool all, bool yes, const std::fu
         } else if (examined.decision.outcome == UpdateDecision::Outcome::Offer) {
             offered.push_back(std::move(examined));
         } else {
-            mReporter.result(camera.location, "untouched", examined.decision.text.plainText());
+            mReporter.result(camera.location, "untouched", examined.said);
         }
     }
     if (offered.empty()) {

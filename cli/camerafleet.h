@@ -35,6 +35,7 @@ private:
         UsbDeviceInfo device;
         std::optional<CameraIdentity> camera;
         UpdateDecision decision;
+        QString said; // the decision in the window's words
         QString failure; // why it cannot be opened
         bool unknownChip = false;
     };

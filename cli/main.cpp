@@ -5,7 +5,7 @@
 #include "platform/console.h"
 #include "platform/language.h"
 #include "platform/resources.h"
-#include "ui/localization.h"
+#include "text/localization.h"
 
 #include <QCoreApplication>
 

@@ -4,7 +4,7 @@
 #include "ui_aboutwindow.h"
 
 #include "platform/language.h"
-#include "ui/localization.h"
+#include "text/localization.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 // Titles of the application menu, in the user's language.
 #include "ui/applicationmenu.h"
 
-#include "ui/localization.h"
+#include "text/localization.h"
 
 #include <QAction>
 #include <QMenu>

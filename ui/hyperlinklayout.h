@@ -3,7 +3,7 @@
 // area that shows the hand cursor is the area that opens the link.
 #pragma once
 
-#include "ui/statustext.h"
+#include "text/statustext.h"
 
 #include <QFont>
 #include <QList>

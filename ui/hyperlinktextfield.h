@@ -3,7 +3,7 @@
 #pragma once
 
 #include "ui/hyperlinklayout.h"
-#include "ui/statustext.h"
+#include "text/statustext.h"
 
 #include <QList>
 #include <QRectF>

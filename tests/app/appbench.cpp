@@ -2,7 +2,7 @@
 #include "tests/app/appbench.h"
 
 #include "tools/firmwareimagebuilder.h"
-#include "ui/localization.h"
+#include "text/localization.h"
 
 #include <QMessageBox>
 #include <QPushButton>

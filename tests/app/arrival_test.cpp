@@ -5,7 +5,7 @@
 #include "payload/firmwarecatalogue.h"
 #include "tests/app/appbench.h"
 #include "tests/localization/localizationsupport.h"
-#include "ui/localization.h"
+#include "text/localization.h"
 #include "ui/progressview.h"
 
 
@@ -86,9 +86,11 @@ TEST(UpdateDecision, OneTableOfCamerasCataloguesAndLanguages)
                 catalogue.myDevicesInfo.last()->setFirmwareVersion(int32_t(version));
         }
         // The product the window names follows the catalogue's kind, as the launch sets it.
-        const UpdateDecision d = decideUpdate(catalogue, {uint8_t(c.chip), c.cameraVersion, QStringLiteral("Cam"), c.catalogueT,
-                                                          c.previousT, QString::fromLatin1(c.catalogueT ? "LUMIVEX T" : "LUMIVEX S"),
-                                                          QString::fromLatin1(c.language), kDownload});
+        const UpdateFacts facts{uint8_t(c.chip), c.cameraVersion, QStringLiteral("Cam"), c.catalogueT,
+                                c.previousT, QString::fromLatin1(c.catalogueT ? "LUMIVEX T" : "LUMIVEX S"),
+                                QString::fromLatin1(c.language), kDownload};
+        const UpdateDecision d = decideUpdate(catalogue, facts);
+        const StatusText said = describeDecision(d, facts);
         const bool offer = c.outcome == Outcome::Offer;
         EXPECT_EQ(std::tuple(d.outcome, d.binIndex, d.binVersion, d.deviceTKind),
                   std::tuple(c.outcome, c.index, offer ? c.args[0].toUInt(nullptr, 16) : 0u, c.deviceT));
@@ -97,11 +99,10 @@ TEST(UpdateDecision, OneTableOfCamerasCataloguesAndLanguages)
             args.append(argument(a));
         const QString text = offer ? offerText(QStringLiteral("Cam"), args[0], args[1])
             : localizedFormat(c.outcome == Outcome::Mismatch ? "Status_Msg_Deivce_Mismatch" : "Status_Msg_Already_Up_To_Date", args);
-        EXPECT_EQ(d.text.plainText(), text);
-        EXPECT_EQ(d.logLines.join(u'\n'), offer ? text : QString());
+        EXPECT_EQ(said.plainText(), text);
         // The mismatch links its mention of the download page, and nothing else is linked.
         const QString link = localizedText("Status_Msg_Download_Link");
-        const QList<StatusText::Link> links = d.text.links();
+        const QList<StatusText::Link> links = said.links();
         ASSERT_EQ(links.size(), c.outcome == Outcome::Mismatch ? 1 : 0);
         for (const StatusText::Link &l : links)
             EXPECT_TRUE(l.start == text.indexOf(link) && l.length == link.size() && l.url == kDownload);

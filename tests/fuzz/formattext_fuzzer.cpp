@@ -1,6 +1,6 @@
 // libFuzzer target: the string-table formatter (%@, %n$@, %%) on any format a translator could
 // write, with arguments that hold directives of their own.
-#include "ui/localization.h"
+#include "text/localization.h"
 
 #include <cstddef>
 #include <cstdint>

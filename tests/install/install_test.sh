@@ -37,6 +37,10 @@ for program in lumivex-updater lumivex-cli lumivex-pack; do
         fail "$program is not stripped"
     fi
 done
+# A machine without a desktop runs the command-line programs: they need no GUI library.
+for program in lumivex-cli lumivex-pack; do
+    readelf -d "$prefix/bin/$program" | grep -qE 'libQt6(Gui|Widgets)' && fail "$program needs Qt Gui or Widgets"
+done
 
 resources=$prefix/share/lumivex-updater
 for file in Info.json AppIcon.png Opt; do

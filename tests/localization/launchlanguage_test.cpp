@@ -9,7 +9,7 @@
 #include "tests/support/testsupport.h"
 #include "tools/firmwareimagebuilder.h"
 #include "ui/aboutwindowcontroller.h"
-#include "ui/localization.h"
+#include "text/localization.h"
 
 #include <QCoreApplication>
 #include <QColor>

@@ -2,7 +2,7 @@
 // order it passes them, and can be shown with the installed fonts. The mismatch message's words
 // and link in every language are checked by the update decision's table.
 #include "tests/localization/localizationsupport.h"
-#include "ui/localization.h"
+#include "text/localization.h"
 
 #include <QApplication>
 #include <QFontDatabase>

@@ -5,7 +5,7 @@
 #include "tests/support/testsupport.h"
 #include "ui/contentview.h"
 #include "ui/hyperlinktextfield.h"
-#include "ui/localization.h"
+#include "text/localization.h"
 #include "ui/progressview.h"
 #include "ui/statuslayout.h"
 #include "ui/textmeasure.h"

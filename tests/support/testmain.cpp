@@ -1,5 +1,5 @@
 // Test entry: a headless QApplication around GoogleTest, so widget tests run without a display.
-#include "ui/localization.h"
+#include "text/localization.h"
 
 #include <QApplication>
 

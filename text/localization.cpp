@@ -1,5 +1,5 @@
 // Texts the user reads: looked up by key in the string tables, and formatted with string arguments.
-#include "ui/localization.h"
+#include "text/localization.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,5 +1,5 @@
 // A status message: plain characters, optionally with link runs and an alignment.
-#include "ui/statustext.h"
+#include "text/statustext.h"
 
 #include <algorithm>
 
