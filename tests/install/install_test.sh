@@ -37,9 +37,12 @@ for program in lumivex-updater lumivex-cli lumivex-pack; do
         fail "$program is not stripped"
     fi
 done
-# A machine without a desktop runs the command-line programs: they need no GUI library.
+# A machine without a desktop runs the command-line programs: they are not even linked with a GUI
+# library (the linker would drop one they do not call, hiding the dependency from readelf).
 for program in lumivex-cli lumivex-pack; do
     readelf -d "$prefix/bin/$program" | grep -qE 'libQt6(Gui|Widgets)' && fail "$program needs Qt Gui or Widgets"
+    [[ -f $build/build.ninja ]] && ninja -C "$build" -t commands "$program" | tail -n 1 | grep -qE 'libQt6(Gui|Widgets)' &&
+        fail "$program is linked with Qt Gui or Widgets"
 done
 
 resources=$prefix/share/lumivex-updater
