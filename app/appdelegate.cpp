@@ -69,6 +69,7 @@ void AppDelegate::applicationDidFinishLaunching()
 
     myCatalogue.myDevicesInfo.clear();
     myHardware = mBus ? std::make_unique<bxHardwareLib>(*mBus) : std::make_unique<bxHardwareLib>();
+    myHardware->setClock(mFlashClock);
     b_needsButton = false;
     b_needProgressBar = false;
     defaultFont = systemFontOfSize(16.0);

@@ -78,8 +78,10 @@ public:
     bool update_firmware();
     bool verify_firmware();
     bool finalizing_firmware();
-    // How the EEPROM run waits before a rewrite; tests make it instant.
+    // How the EEPROM run waits before a rewrite, and the clock the cameras' flash waits are
+    // measured with; tests make them instant. The clock applies to cameras opened after launch.
     void setEepromPause(EepromUpdate::Pause pause) { mEepromPause = std::move(pause); }
+    void setFlashClock(MillisecondClock clock) { mFlashClock = std::move(clock); }
 
     const Resources &resources() const { return mResources; }
 
@@ -140,6 +142,7 @@ private:
     Resources mResources;
     UsbBus *mBus = nullptr;
     EepromUpdate::Pause mEepromPause;
+    MillisecondClock mFlashClock;
     // The latest update run; dropping it waits for its queue.
     std::unique_ptr<UpdateRun> mRun;
     // Keeps logind from suspending or shutting down the machine while a run writes.

@@ -17,7 +17,8 @@ std::optional<CameraIdentity> identifyCamera(bxHardwareLib &hardware, const UsbD
     if (!hardware.initDevice(device.vendorId, device.productId, bxHardwareLib::kAnyInterfaceClass, device.id))
         return std::nullopt;
     CameraIdentity camera;
-    if (usbreq_readChipId(&camera.chipID) != UsbStatus::Success) {
+    const std::shared_ptr<CameraSession> session = hardware.session();
+    if (!session || usbreq_readChipId(*session, &camera.chipID) != UsbStatus::Success) {
         hardware.custom_dealloc();
         return std::nullopt;
     }

@@ -130,7 +130,7 @@ void AppDelegate::execute_qlv2()
     UpdateRun *r = startRun(false, [this](UpdateRun &run, std::vector<uint8_t> image) {
         // The ring layout comes between the erase and the first page. The GUI step gives the turn
         // back without taking it: the GUI thread never waits for the update queue.
-        run.flash = std::make_unique<FlashUpdate>(std::move(image), run.sink(), [this, &run] {
+        run.flash = std::make_unique<FlashUpdate>(myHardware->session(), std::move(image), run.sink(), [this, &run] {
             run.onMain(false, [this, &run] {
                 resize_app_window(true, true);
                 run.giveTurn();
@@ -228,8 +228,8 @@ void AppDelegate::finishRun(UpdateRun &run, const char *method, const std::funct
     // A refusal before the erase changed nothing, and says so instead of asking for a retry.
     const char *failureKey = "Status_Msg_Update_Failed";
     if (run.flash && run.flash->leftUntouched() && run.refusal.empty())
-        failureKey = run.flash->failedStep() == FlashUpdate::Step::Fit ? "Status_Msg_Update_Refused_Too_Large"
-                                                                       : "Status_Msg_Update_Refused_Flash_Part";
+        failureKey = run.flash->refusal() == FlashUpdate::Refusal::TooLarge ? "Status_Msg_Update_Refused_Too_Large"
+                                                                            : "Status_Msg_Update_Refused_Flash_Part";
     // Decided on the GUI thread, behind a removal that the failing request may have queued: a
     // camera pulled out keeps its alert. Otherwise the ring stays where it stopped, the camera's
     // removal brings the connect prompt, and plugging it in again offers the update again.

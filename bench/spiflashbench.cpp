@@ -51,7 +51,7 @@ int main(int argc, char **argv)
 
     const QByteArray file = FirmwareImageBuilder().flashLength(kContentSize).build();
     QuietSink sink;
-    FlashUpdate update(std::vector<uint8_t>(file.begin(), file.end()), sink);
+    FlashUpdate update(hardware.session(), std::vector<uint8_t>(file.begin(), file.end()), sink);
 
     const auto run = [&](const char *name, const std::function<bool()> &step) {
         const uint64_t before = camera.transferCount();

@@ -263,7 +263,7 @@ const char *CameraFleet::write(const Examined &e, QString *reason)
     }
     const QByteArray &image = mCatalogue.UnzippedBinFileData.at(e.decision.binIndex);
     ProgressToReporter sink(mReporter, e.device.location);
-    FlashUpdate flash(std::vector<uint8_t>(image.begin(), image.end()), sink);
+    FlashUpdate flash(mHardware.session(), std::vector<uint8_t>(image.begin(), image.end()), sink);
     const bool verified = flash.run();
     *reason = QString::fromStdString(flash.failureReason());
     mHardware.custom_dealloc();
@@ -289,8 +289,9 @@ int CameraFleet::dump(const QString &device, const QString &file)
         return fail(openFailure(mHardware));
 
     // The table's row says how much a known part holds; an unknown one's capacity byte does.
+    const std::shared_ptr<CameraSession> session = mHardware.session();
     std::array<uint8_t, 3> jedec{};
-    if (!spi_readJedecId(jedec))
+    if (!spi_readJedecId(*session, jedec))
         return fail(QStringLiteral("the flash does not give its JEDEC identifier"));
     const QString jedecText = QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(jedec.data()), 3).toHex().toUpper());
     const uint32_t capacity = partCapacity(jedec);
@@ -301,7 +302,7 @@ int CameraFleet::dump(const QString &device, const QString &file)
     for (uint32_t address = 0; address < capacity; address += kReadPiece) {
         mReporter.progress(device, "reading", 100.0 * address / capacity);
         const uint32_t length = std::min(kReadPiece, capacity - address);
-        if (!spi_readData(address, length, reinterpret_cast<uint8_t *>(content.data()) + address))
+        if (!spi_readData(*session, address, length, reinterpret_cast<uint8_t *>(content.data()) + address))
             return fail(QStringLiteral("reading the flash at 0x%1 failed").arg(address, 0, 16));
     }
     mHardware.custom_dealloc();

@@ -11,9 +11,6 @@
 #include <optional>
 #include <vector>
 
-std::atomic<std::shared_ptr<UsbInterface>> gUSBInterface;
-std::atomic<uint8_t> gHIDInterfaceNumber = 0;
-
 namespace {
 
 constexpr uint8_t kVideoClass = 14;
@@ -35,28 +32,22 @@ QString fromUtf16Le(std::span<const uint8_t> bytes)
 
 } // namespace
 
-bxHardwareLib::bxHardwareLib()
-{
-    gUSBInterface.store(nullptr);
-}
+bxHardwareLib::bxHardwareLib() = default;
 
 bxHardwareLib::bxHardwareLib(UsbBus &bus)
     : mBus(&bus)
 {
-    gUSBInterface.store(nullptr);
 }
 
 bxHardwareLib::~bxHardwareLib()
 {
-    // Hand the camera's interfaces back to their kernel drivers.
-    gUSBInterface.store(nullptr);
+    // Hand the camera's interfaces back to their kernel drivers, unless a run still holds them.
+    if (const std::shared_ptr<CameraSession> open = session())
+        open->close();
 }
 
 bool bxHardwareLib::initDevice(uint32_t vid, uint32_t pid, uint16_t interfaceClass)
 {
-    // No request of another thread may reach a camera between the end of one session and the
-    // start of the next.
-    const DeviceTransaction transaction;
     custom_dealloc();
     UsbBus &bus = mBus ? *mBus : UsbBus::system();
     return openSession(bus.openDevice(vid, pid), vid, pid, interfaceClass);
@@ -64,7 +55,6 @@ bool bxHardwareLib::initDevice(uint32_t vid, uint32_t pid, uint16_t interfaceCla
 
 bool bxHardwareLib::initDevice(uint32_t vid, uint32_t pid, uint16_t interfaceClass, UsbDeviceId device)
 {
-    const DeviceTransaction transaction;
     custom_dealloc();
     UsbBus &bus = mBus ? *mBus : UsbBus::system();
     std::unique_ptr<UsbDevice> attached = bus.openDevice(device);
@@ -99,15 +89,15 @@ bool bxHardwareLib::openSession(std::unique_ptr<UsbDevice> device, uint32_t vid,
     mOpenFailure = OpenFailure::NoBridgeInterface;
     if (!control || !hid)
         return false;
-    gHIDInterfaceNumber = *hid;
-    gUSBInterface.store(std::move(control));
+    const auto opened = std::make_shared<CameraSession>(std::move(control), *hid, mClock);
+    mSession.store(opened);
 
     uint8_t chip = 0;
     _QLV2_FW_INFO record{};
     mOpenFailure = OpenFailure::NoAnswer;
-    if (usbreq_readRegister(0x00, &chip) == UsbStatus::Success) {
-        readQLV2FirmwareInfo(record);
-        if (usbreq_readChipId(&chip) == UsbStatus::Success) {
+    if (usbreq_readRegister(*opened, 0x00, &chip) == UsbStatus::Success) {
+        readQLV2FirmwareInfo(*opened, record);
+        if (usbreq_readChipId(*opened, &chip) == UsbStatus::Success) {
             mLastChip = chip;
             mOpenFailure = OpenFailure::UnknownChip;
             if (cameraKindOf(chip)) {
@@ -127,14 +117,24 @@ bool bxHardwareLib::openSession(std::unique_ptr<UsbDevice> device, uint32_t vid,
 
 UsbDeviceId bxHardwareLib::sessionDevice() const
 {
-    const std::shared_ptr<UsbInterface> interface = gUSBInterface.load();
-    return interface ? interface->deviceId() : 0;
+    const std::shared_ptr<CameraSession> open = session();
+    return open ? open->device() : 0;
+}
+
+std::shared_ptr<UsbInterface> bxHardwareLib::GetUSBInterfaceInterfaceHandle() const
+{
+    const std::shared_ptr<CameraSession> open = session();
+    return open ? open->interface() : nullptr;
 }
 
 void bxHardwareLib::custom_dealloc()
 {
-    const DeviceTransaction transaction;
-    gUSBInterface.store(nullptr);
+    const std::shared_ptr<CameraSession> ended = mSession.exchange(nullptr);
+    if (!ended)
+        return;
+    // Waits for an exchange in flight (the EEPROM block being filled) before forgetting.
+    const DeviceTransaction transaction(*ended);
+    ended->close();
     my256ByteData.reset();
     myQLV2_FW_Info = {};
     is_qlv2_hardware = 0;
@@ -219,11 +219,14 @@ uint32_t bxHardwareLib::fEEPROMRead(uint32_t address, uint32_t count, uint8_t *b
     if (count == 0)
         return UsbStatus::Success;
     if (count <= kEepromPiece) {
-        const DeviceTransaction transaction;
+        const std::shared_ptr<CameraSession> open = session();
+        if (!open)
+            return UsbStatus::NotReady;
+        const DeviceTransaction transaction(*open);
         const uint8_t where[2] = {uint8_t(address >> 8), uint8_t(address)};
-        if (const uint32_t status = usbreq_i2cWrite(this, kI2cEeprom, 2, where, true))
+        if (const uint32_t status = usbreq_i2cWrite(*open, kI2cEeprom, 2, where, true))
             return status;
-        return usbreq_i2cRead(this, kI2cEeprom, int(count), bytes);
+        return usbreq_i2cRead(*open, kI2cEeprom, int(count), bytes);
     }
     return inEepromPieces(address, count, bytes, [this](uint32_t at, uint32_t length, auto *part) {
         return fEEPROMRead(at, length, part);
@@ -233,11 +236,14 @@ uint32_t bxHardwareLib::fEEPROMRead(uint32_t address, uint32_t count, uint8_t *b
 uint32_t bxHardwareLib::fEEPROMWrite(uint32_t address, uint32_t count, const uint8_t *bytes)
 {
     if (count <= kEepromPiece) {
+        const std::shared_ptr<CameraSession> open = session();
+        if (!open)
+            return UsbStatus::NotReady;
         std::array<uint8_t, kEepromPiece + 2> data{};
         data[0] = uint8_t(address >> 8);
         data[1] = uint8_t(address);
         std::copy_n(bytes, count, data.begin() + 2);
-        return usbreq_i2cWrite(this, kI2cEeprom, int(count + 2), data.data(), false);
+        return usbreq_i2cWrite(*open, kI2cEeprom, int(count + 2), data.data(), false);
     }
     return inEepromPieces(address, count, bytes, [this](uint32_t at, uint32_t length, auto *part) {
         return fEEPROMWrite(at, length, part);
@@ -257,7 +263,10 @@ uint32_t bxHardwareLib::GetFirmwareVersion()
 uint8_t *bxHardwareLib::GetEeprom256Bytes()
 {
     // The session cannot end halfway through the fill.
-    const DeviceTransaction transaction;
+    const std::shared_ptr<CameraSession> open = session();
+    std::optional<DeviceTransaction> transaction;
+    if (open)
+        transaction.emplace(*open);
     if (my256ByteData)
         return my256ByteData->data();
     my256ByteData = std::make_unique<std::array<uint8_t, 256>>();

@@ -1,8 +1,10 @@
-// The device-access object: the USB session with the one camera being handled, its identity and
-// descriptor strings, and the bridge's EEPROM. The requests it is built on live in usbrequests.h.
+// The device-access object: the session with the one camera being handled (each open makes a new
+// CameraSession), its identity and descriptor strings, and the bridge's EEPROM. The requests it is
+// built on live in usbrequests.h and spiflash.h, and take the session.
 #pragma once
 
 #include "device/camerakind.h"
+#include "device/camerasession.h"
 #include "payload/firmwarerecords.h"
 #include "platform/usbbus.h"
 #include "platform/usbinterface.h"
@@ -14,14 +16,6 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-
-// The kept interface, the camera's first Video Control interface, through which every control
-// request travels; null when no session is open. Read from the update queue while the GUI thread
-// may drop it, hence atomic: a request in flight keeps its interface alive and fails cleanly.
-extern std::atomic<std::shared_ptr<UsbInterface>> gUSBInterface;
-// The camera's HID interface number, the wIndex of the bridge's report requests; learned afresh by
-// every open before its first request.
-extern std::atomic<uint8_t> gHIDInterfaceNumber;
 
 // The family's USB vendor identifier (the one the udev rule opens to the user at the seat).
 inline constexpr uint16_t kFamilyVendorId = 0xF055;
@@ -61,7 +55,12 @@ public:
     uint8_t isQLV2Hardware() const { return is_qlv2_hardware; }
     uint16_t GetVendorID() const { return mVid; }
     uint16_t GetProductID() const { return mPid; }
-    std::shared_ptr<UsbInterface> GetUSBInterfaceInterfaceHandle() const { return gUSBInterface.load(); }
+    std::shared_ptr<UsbInterface> GetUSBInterfaceInterfaceHandle() const;
+    // The open session, null when none is: what an update run holds on to, whatever happens to
+    // this object meanwhile. Safe from any thread.
+    std::shared_ptr<CameraSession> session() const { return mSession.load(); }
+    // The clock the sessions opened from now on measure their waits with (tests make it instant).
+    void setClock(MillisecondClock clock) { mClock = std::move(clock); }
     // The attachment the session talks to, 0 when none: a removal ends the session only if it
     // names this one.
     UsbDeviceId sessionDevice() const;
@@ -86,7 +85,6 @@ public:
     std::unique_ptr<std::array<uint8_t, 256>> my256ByteData;
     uint16_t mPid = 0;
     uint16_t mVid = 0;
-    std::mutex mLock; // serialises the I2C transfers
     uint8_t is_qlv2_hardware = 0;
     _QLV2_FW_INFO myQLV2_FW_Info{};
 
@@ -95,9 +93,12 @@ private:
     QString descriptorString(Descriptor which);
     bool openSession(std::unique_ptr<UsbDevice> device, uint32_t vid, uint32_t pid, uint16_t interfaceClass);
     // The firmware record as the flash holds it; empty unless every read succeeded.
-    static bool readQLV2FirmwareInfo(_QLV2_FW_INFO &info);
+    static bool readQLV2FirmwareInfo(CameraSession &session, _QLV2_FW_INFO &info);
 
     UsbBus *mBus = nullptr;
+    // Read from the update queue while the GUI thread may end the session, hence atomic.
+    std::atomic<std::shared_ptr<CameraSession>> mSession;
+    MillisecondClock mClock;
     OpenFailure mOpenFailure = OpenFailure::None;
     uint8_t mLastChip = 0;
 };

@@ -25,8 +25,10 @@ std::string at(const char *what, uint32_t address)
 
 } // namespace
 
-FlashUpdate::FlashUpdate(std::vector<uint8_t> image, UpdateProgressSink &sink, BeforeProgramming beforeProgramming)
-    : mImage(std::move(image))
+FlashUpdate::FlashUpdate(std::shared_ptr<CameraSession> session, std::vector<uint8_t> image, UpdateProgressSink &sink,
+                         BeforeProgramming beforeProgramming)
+    : mSession(std::move(session))
+    , mImage(std::move(image))
     , mSink(sink)
     , mBeforeProgramming(std::move(beforeProgramming))
 {
@@ -68,6 +70,7 @@ bool FlashUpdate::hasPrefix()
     mFailedStep = Step::None;
     mFailureReason.clear();
     mFailureAddress.reset();
+    mRefusal = Refusal::None;
     return mImage.size() >= kPrefixLength;
 }
 
@@ -76,12 +79,18 @@ bool FlashUpdate::identifyAndFit()
     if (mPart)
         return true;
     SPI_FLASH_INFO_t info{};
-    if (!spi_identifyFlash(&info))
+    if (!mSession || !spi_identifyFlash(*mSession, &info)) {
+        // A camera that has gone is not a part that was refused.
+        if (!mSession || !mSession->isOpen())
+            return fail(Step::Identify, "the camera has left");
+        mRefusal = Refusal::UnknownPart;
         return fail(Step::Identify, "the flash part is not one this updater supports");
+    }
     if (info.capacity == 0 || contentLength() > info.capacity) {
         char reason[128];
         std::snprintf(reason, sizeof reason, "the image holds %zu bytes; the flash part holds %u", contentLength(),
                       unsigned(info.capacity));
+        mRefusal = Refusal::TooLarge;
         return fail(Step::Fit, reason);
     }
     mPart = Part{info.capacity, info.pageSize, info.sectorSize};
@@ -106,7 +115,7 @@ bool FlashUpdate::spi_erase_firmware()
         if (stopRequested("during the erase"))
             return false;
         const uint32_t address = k * mPart->sectorSize;
-        if (!spi_eraseSector(address))
+        if (!spi_eraseSector(*mSession, address))
             return fail(Step::Erase, at("erasing the sector", address), address);
     }
     mFailedStep = Step::None;
@@ -126,7 +135,7 @@ bool FlashUpdate::spi_update_firmware()
         if (stopRequested("during programming"))
             return false;
         const size_t length = std::min<size_t>(content.size() - written, mPart->pageSize);
-        if (!spi_programPage(uint32_t(written), uint32_t(length), content.data() + written))
+        if (!spi_programPage(*mSession, uint32_t(written), uint32_t(length), content.data() + written))
             return fail(Step::Program, at("programming the page", uint32_t(written)), uint32_t(written));
         written += length;
         mPercentage = double(written) / double(content.size()) * 100.0;
@@ -135,9 +144,9 @@ bool FlashUpdate::spi_update_firmware()
     mFailedStep = Step::None;
 
     // The image stands whether or not the lock takes; the read-back judges the content.
-    spi_setWriteEnable(1);
-    spi_setProtection(1);
-    spi_setWriteEnable(0);
+    spi_setWriteEnable(*mSession, 1);
+    spi_setProtection(*mSession, 1);
+    spi_setWriteEnable(*mSession, 0);
     return true;
 }
 
@@ -158,7 +167,7 @@ bool FlashUpdate::spi_verify_firmware()
             return false;
         const std::span<uint8_t> read(piece.data(), std::min(end - offset, kVerifyPiece));
         std::fill(read.begin(), read.end(), 0);
-        if (!spi_readData(offset, uint32_t(read.size()), read.data()))
+        if (!spi_readData(*mSession, offset, uint32_t(read.size()), read.data()))
             return fail(Step::Verify, at("reading the flash back", offset), offset);
         for (size_t i = 0; i < read.size(); ++i) {
             const size_t address = offset + i;

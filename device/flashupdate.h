@@ -2,9 +2,10 @@
 // run: identify the part, check that the image fits it, erase the sectors the image needs, program
 // it page by page, lock the flash, and read back the whole erased range. Nothing is erased before
 // the part is known and the image is known to fit, so a refusal leaves the camera as it was. Runs
-// on whatever thread calls it, over the session that bxHardwareLib has open.
+// on whatever thread calls it, over the camera session it was given.
 #pragma once
 
+#include "device/camerasession.h"
 #include "device/updateprogress.h"
 
 #include <atomic>
@@ -18,13 +19,17 @@ class FlashUpdate
 {
 public:
     enum class Step { None, Identify, Fit, Erase, Program, Verify };
+    // Why the camera was turned away before anything was erased.
+    enum class Refusal { None, UnknownPart, TooLarge };
 
     // Called between the erase and the programming; false stops the run there (its reason is
     // whatever requestStop gave, else "stopped before programming").
     using BeforeProgramming = std::function<bool()>;
 
-    // image is the whole image file: a 4-byte prefix, then the flash content from address 0.
-    FlashUpdate(std::vector<uint8_t> image, UpdateProgressSink &sink, BeforeProgramming beforeProgramming = {});
+    // image is the whole image file: a 4-byte prefix, then the flash content from address 0. The
+    // run holds the session for as long as it lives; a null one is a camera that has left.
+    FlashUpdate(std::shared_ptr<CameraSession> session, std::vector<uint8_t> image, UpdateProgressSink &sink,
+                BeforeProgramming beforeProgramming = {});
 
     FlashUpdate(const FlashUpdate &) = delete;
     FlashUpdate &operator=(const FlashUpdate &) = delete;
@@ -51,8 +56,10 @@ public:
     const std::string &failureReason() const { return mFailureReason; }
     // Where the failure was found, when it has an address.
     std::optional<uint32_t> failureAddress() const { return mFailureAddress; }
-    // True when the run failed before it erased anything: the camera holds what it held.
-    bool leftUntouched() const { return mFailedStep == Step::Identify || mFailedStep == Step::Fit; }
+    // Why the camera was turned away unchanged, when it was.
+    Refusal refusal() const { return mRefusal; }
+    // True when the run was refused before it erased anything: the camera holds what it held.
+    bool leftUntouched() const { return mRefusal != Refusal::None; }
 
 private:
     struct Part
@@ -77,6 +84,7 @@ private:
 
     static constexpr size_t kPrefixLength = 4;
 
+    const std::shared_ptr<CameraSession> mSession;
     const std::vector<uint8_t> mImage;
     UpdateProgressSink &mSink;
     BeforeProgramming mBeforeProgramming;
@@ -87,4 +95,5 @@ private:
     Step mFailedStep = Step::None;
     std::string mFailureReason;
     std::optional<uint32_t> mFailureAddress;
+    Refusal mRefusal = Refusal::None;
 };

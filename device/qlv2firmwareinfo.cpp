@@ -10,18 +10,19 @@
 bool bxHardwareLib::loadQLV2FirmwareInfo()
 {
     _QLV2_FW_INFO info{};
-    const bool loaded = readQLV2FirmwareInfo(info);
+    const std::shared_ptr<CameraSession> open = session();
+    const bool loaded = open && readQLV2FirmwareInfo(*open, info);
     myQLV2_FW_Info = info;
     return loaded;
 }
 
-bool bxHardwareLib::readQLV2FirmwareInfo(_QLV2_FW_INFO &info)
+bool bxHardwareLib::readQLV2FirmwareInfo(CameraSession &session, _QLV2_FW_INFO &info)
 {
     using namespace FirmwareHeader;
 
     // Bytes a failed piece did not bring are not the camera's: such a record is no record.
     std::array<uint8_t, kBootConfigSize> boot{};
-    if (!spi_readData(0, kBootConfigSize, boot.data())) {
+    if (!spi_readData(session, 0, kBootConfigSize, boot.data())) {
         info = {};
         return false;
     }
@@ -32,7 +33,7 @@ bool bxHardwareLib::readQLV2FirmwareInfo(_QLV2_FW_INFO &info)
     // and its default UVC block run past the sector's end.
     const uint32_t length = requiredFlashLength(info.UserSpaceAddr) - info.SectorAddr;
     std::vector<uint8_t> region(length, 0);
-    if (!spi_readData(info.SectorAddr, length, region.data())) {
+    if (!spi_readData(session, info.SectorAddr, length, region.data())) {
         info = {};
         return false;
     }

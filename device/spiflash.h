@@ -10,6 +10,8 @@
 #include <optional>
 #include <string_view>
 
+class CameraSession;
+
 struct SPI_FLASH_CHIP_t
 {
     int index;
@@ -95,36 +97,30 @@ constexpr uint32_t kLargestPartCapacity = [] {
 constexpr uint32_t kSpiMaxSendBytes = 37;
 constexpr uint32_t kSpiMaxReceiveBytes = 40;
 
-// A monotonic clock in whole milliseconds.
-using SpiMillisecondClock = uint64_t (*)();
-// Replaces the clock that the flash waits measure time with; null restores the steady clock.
-// Lets tests run the driver's time limits without waiting them out.
-void spi_setClock(SpiMillisecondClock clock);
-uint64_t currentMilliseconds();
-
-// Each transaction below, from its first piece to the one with the end flag (a read, a page's data,
-// a status read), holds the device against other threads (DeviceTransaction); a caller that builds
-// its own transaction from pieces holds it around them.
+// Each function below talks to the flash of the session's camera; its waits are measured on the
+// session's clock. Each transaction, from its first piece to the one with the end flag (a read, a
+// page's data, a status read), holds the camera against other threads (DeviceTransaction); a
+// caller that builds its own transaction from pieces holds it around them.
 
 // One SPI piece out: header then data, at most 37 bytes together. endFlag 0 keeps the transaction
 // open for the next piece.
-bool spi_sendBytes(uint8_t channel, uint8_t endFlag, const uint8_t *header, uint32_t headerCount,
+bool spi_sendBytes(CameraSession &session, uint8_t channel, uint8_t endFlag, const uint8_t *header, uint32_t headerCount,
                    const uint8_t *data, uint32_t dataCount);
 // One SPI piece in (at most 40 bytes), after the header when one is given.
-bool spi_receiveBytes(uint8_t channel, uint8_t endFlag, const uint8_t *header, uint32_t headerCount,
+bool spi_receiveBytes(CameraSession &session, uint8_t channel, uint8_t endFlag, const uint8_t *header, uint32_t headerCount,
                       uint32_t count, uint8_t *buffer);
 
-bool spi_writeEnable();
-bool spi_writeDisable();
-bool spi_unprotect();
-bool spi_protect();
-bool spi_setProtection(int protect);
-bool spi_setWriteEnable(int flag);
-bool spi_identifyFlash(SPI_FLASH_INFO_t *info);
+bool spi_writeEnable(CameraSession &session);
+bool spi_writeDisable(CameraSession &session);
+bool spi_unprotect(CameraSession &session);
+bool spi_protect(CameraSession &session);
+bool spi_setProtection(CameraSession &session, int protect);
+bool spi_setWriteEnable(CameraSession &session, int flag);
+bool spi_identifyFlash(CameraSession &session, SPI_FLASH_INFO_t *info);
 // The part's JEDEC identifier (manufacturer, memory type, capacity), asked once.
-bool spi_readJedecId(std::array<uint8_t, 3> &id);
-bool spi_eraseSector(uint32_t address);
+bool spi_readJedecId(CameraSession &session, std::array<uint8_t, 3> &id);
+bool spi_eraseSector(CameraSession &session, uint32_t address);
 // The caller keeps each call within one page of the chip.
-bool spi_programPage(uint32_t address, uint32_t length, const uint8_t *data);
+bool spi_programPage(CameraSession &session, uint32_t address, uint32_t length, const uint8_t *data);
 // False when any piece of the read failed; that part of the buffer keeps what it held.
-bool spi_readData(uint32_t address, uint32_t length, uint8_t *buffer);
+bool spi_readData(CameraSession &session, uint32_t address, uint32_t length, uint8_t *buffer);

@@ -1,7 +1,6 @@
 // The control requests to the camera's bridge chip.
 #include "device/usbrequests.h"
 
-#include "device/bxhardwarelib.h"
 #include "device/stdoutlog.h"
 #include "platform/systemlog.h"
 
@@ -27,7 +26,7 @@ void pauseAfterI2c(uint32_t status)
 }
 
 // A feature report: SET sends payload, GET fills answer from the report-ID position on.
-uint32_t sendReport(uint8_t reportId, const uint8_t *payload, uint8_t *answer, int length)
+uint32_t sendReport(CameraSession &session, uint8_t reportId, const uint8_t *payload, uint8_t *answer, int length)
 {
     if (length > kMaxReportLength || length < 0)
         return kReportLengthTooLong;
@@ -43,12 +42,12 @@ uint32_t sendReport(uint8_t reportId, const uint8_t *payload, uint8_t *answer, i
     request.bmRequestType = get ? 0xA1 : 0x21;
     request.bRequest = get ? 0x01 : 0x09;
     request.wValue = uint16_t(0x0300 | reportId);
-    request.wIndex = gHIDInterfaceNumber.load();
+    request.wIndex = session.hidInterface();
     request.wLength = uint16_t(length + 1);
     request.pData = data.data();
     request.noDataTimeout = kReportTimeoutMs;
     request.completionTimeout = kReportTimeoutMs;
-    uint32_t status = usbreq_sendRequest(request);
+    uint32_t status = usbreq_sendRequest(session, request);
     // The buffer was primed with zeros: what the device did not send must not pass for its answer.
     if (get && status == UsbStatus::Success && request.wLenDone < request.wLength) {
         status = kShortAnswer;
@@ -73,17 +72,17 @@ UsbDeviceRequest i2cRequest(uint8_t bmRequestType, uint8_t bRequest, int address
     return request;
 }
 
-// An I2C exchange under the object's lock, with the kept interface opened around it. A failure
+// An I2C exchange under the session's lock, with the kept interface opened around it. A failure
 // thrown from below is logged with the request's name; the status is then what the exchange
 // had reached.
 template<typename Exchange>
-uint32_t i2cExchange(bxHardwareLib *hardware, const char *method, Exchange &&exchange)
+uint32_t i2cExchange(CameraSession &session, const char *method, Exchange &&exchange)
 {
-    const DeviceTransaction transaction;
-    std::lock_guard guard(hardware->mLock);
+    const DeviceTransaction transaction(session);
+    std::lock_guard guard(session.mLock);
     uint32_t status = UsbStatus::Success;
     try {
-        const std::shared_ptr<UsbInterface> interface = gUSBInterface.load();
+        const std::shared_ptr<UsbInterface> interface = session.interface();
         if (!interface)
             return UsbStatus::NotReady;
         if (const uint32_t opened = interface->open())
@@ -98,25 +97,12 @@ uint32_t i2cExchange(bxHardwareLib *hardware, const char *method, Exchange &&exc
     return status;
 }
 
-std::recursive_mutex &deviceMutex()
-{
-    static std::recursive_mutex mutex;
-    return mutex;
-}
-
 } // namespace
 
-DeviceTransaction::DeviceTransaction()
-    : mHold(deviceMutex())
+uint32_t usbreq_sendRequest(CameraSession &session, UsbDeviceRequest &request)
 {
-}
-
-DeviceTransaction::~DeviceTransaction() = default;
-
-uint32_t usbreq_sendRequest(UsbDeviceRequest &request)
-{
-    const DeviceTransaction transaction;
-    const std::shared_ptr<UsbInterface> interface = gUSBInterface.load();
+    const DeviceTransaction transaction(session);
+    const std::shared_ptr<UsbInterface> interface = session.interface();
     if (!interface) {
         systemLog(QStringLiteral(" Error: No interface to send request"));
         return UsbStatus::NoDevice;
@@ -130,37 +116,37 @@ uint32_t usbreq_sendRequest(UsbDeviceRequest &request)
     return UsbStatus::Success;
 }
 
-uint32_t usbreq_setReport(uint8_t reportId, const uint8_t *payload, int length)
+uint32_t usbreq_setReport(CameraSession &session, uint8_t reportId, const uint8_t *payload, int length)
 {
-    return sendReport(reportId, payload, nullptr, length);
+    return sendReport(session, reportId, payload, nullptr, length);
 }
 
-uint32_t usbreq_getReport(uint8_t reportId, uint8_t *buffer, int length)
+uint32_t usbreq_getReport(CameraSession &session, uint8_t reportId, uint8_t *buffer, int length)
 {
-    return sendReport(reportId, nullptr, buffer, length);
+    return sendReport(session, reportId, nullptr, buffer, length);
 }
 
-uint32_t usbreq_readRegister(uint8_t reg, uint8_t *value)
+uint32_t usbreq_readRegister(CameraSession &session, uint8_t reg, uint8_t *value)
 {
-    const DeviceTransaction transaction;
+    const DeviceTransaction transaction(session);
     const uint8_t command[4] = {0x08, reg, 0x00, 0x04};
-    if (const uint32_t status = usbreq_setReport(kCommandReport, command, 4))
+    if (const uint32_t status = usbreq_setReport(session, kCommandReport, command, 4))
         return status;
     uint8_t answer[kDataReportLength] = {};
-    if (const uint32_t status = usbreq_getReport(kDataReport, answer, kDataReportLength))
+    if (const uint32_t status = usbreq_getReport(session, kDataReport, answer, kDataReportLength))
         return status;
     *value = answer[0];
     return UsbStatus::Success;
 }
 
-uint32_t usbreq_readChipId(uint8_t *chipId)
+uint32_t usbreq_readChipId(CameraSession &session, uint8_t *chipId)
 {
-    return usbreq_readRegister(0x00, chipId);
+    return usbreq_readRegister(session, 0x00, chipId);
 }
 
-uint32_t usbreq_i2cWrite(bxHardwareLib *hardware, int address, int count, const uint8_t *bytes, bool hold)
+uint32_t usbreq_i2cWrite(CameraSession &session, int address, int count, const uint8_t *bytes, bool hold)
 {
-    return i2cExchange(hardware, "UInt32 usbreq_i2cWrite(bxHardwareLib *__strong, int, int, unsigned char *, _Bool)",
+    return i2cExchange(session, "UInt32 usbreq_i2cWrite(bxHardwareLib *__strong, int, int, unsigned char *, _Bool)",
                        [&](UsbInterface &interface, uint32_t &status) {
         int offset = 0;
         while (count - offset > 0) {
@@ -182,9 +168,9 @@ uint32_t usbreq_i2cWrite(bxHardwareLib *hardware, int address, int count, const 
     });
 }
 
-uint32_t usbreq_i2cRead(bxHardwareLib *hardware, int address, int count, uint8_t *buffer)
+uint32_t usbreq_i2cRead(CameraSession &session, int address, int count, uint8_t *buffer)
 {
-    return i2cExchange(hardware, "UInt32 usbreq_i2cRead(bxHardwareLib *__strong, int, int, unsigned char *)",
+    return i2cExchange(session, "UInt32 usbreq_i2cRead(bxHardwareLib *__strong, int, int, unsigned char *)",
                        [&](UsbInterface &interface, uint32_t &status) {
         if (count <= 0)
             return;

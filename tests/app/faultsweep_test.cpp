@@ -49,6 +49,7 @@ SweepRun runWith(const QJsonObject &fault)
     if (!fault.isEmpty())
         camera[QStringLiteral("trace")] = QString(); // thousands of runs: no trace files
     AppBench bench({{QStringLiteral("cam_RZ52940.bin"), 0x0102, kFlashBytes}}, QJsonArray{camera});
+    bench.delegate().setFlashClock(fastClock);
     const std::vector<uint8_t> before = bench.cameras().camera().flashContents();
     bench.launch();
     SweepRun run{Hang, bench.cameras().camera().transferCount()};
@@ -126,7 +127,6 @@ QString table(const std::vector<Tally> &tallies, const SweepRun &clean, int stri
 
 TEST(FaultSweep, NoFaultEndsInTheCompletionTextOverADifferentFlashOrLeavesTheCameraChangedUnsaid)
 {
-    spi_setClock(fastClock);
     // LUMIVEX_SWEEP_STRIDE=n fails only every n-th transfer, for a quicker look; the fault kinds
     // counted in transfers that are not plain stalls take every 7th times that.
     const int stride = std::max(1, qEnvironmentVariableIntValue("LUMIVEX_SWEEP_STRIDE"));
@@ -169,7 +169,6 @@ TEST(FaultSweep, NoFaultEndsInTheCompletionTextOverADifferentFlashOrLeavesTheCam
             fault.insert(it.key(), it.value());
         count(tallies.back(), fault);
     }
-    spi_setClock(nullptr);
 
     const QString text = table(tallies, clean, stride, kSeed);
     std::fputs(text.toUtf8().constData(), stdout);

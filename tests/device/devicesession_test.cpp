@@ -147,7 +147,7 @@ TEST(DeviceSession, I2cChunksEepromFailuresAndTheBlockOfTheSession)
 {
     FlashSession session;
     const std::vector<uint8_t> bytes = pattern(100, 0); // the first two address 0x0007
-    ASSERT_EQ(usbreq_i2cWrite(&session.hardware, 0xA0, 100, bytes.data(), false), 0u);
+    ASSERT_EQ(usbreq_i2cWrite(session.session(), 0xA0, 100, bytes.data(), false), 0u);
     const auto wire = session.sent();
     ASSERT_EQ(wire.size(), 2u);
     EXPECT_EQ(wire[0].wire(), "40 03 0000 00a0 64 " + hexOf({bytes.begin(), bytes.begin() + 64}));
@@ -157,7 +157,7 @@ TEST(DeviceSession, I2cChunksEepromFailuresAndTheBlockOfTheSession)
 
     FlashSession stalled({{"fail_transfers", QJsonArray{kOpeningTransfers + 1, kOpeningTransfers + 3}}});
     bxHardwareLib &hardware = stalled.hardware;
-    EXPECT_EQ(usbreq_i2cWrite(&hardware, 0xA0, 100, bytes.data(), false), 0xE000404Fu);
+    EXPECT_EQ(usbreq_i2cWrite(stalled.session(), 0xA0, 100, bytes.data(), false), 0xE000404Fu);
     EXPECT_EQ(stalled.sent().size(), 2u);
     std::vector<uint8_t> piece(32, 0xEE);
     EXPECT_EQ(printedBy([&] { return hardware.fEEPROMWrite(0x0164, 32, piece.data()); }),
@@ -181,23 +181,26 @@ TEST(DeviceSession, I2cChunksEepromFailuresAndTheBlockOfTheSession)
 TEST(DeviceSession, WithoutASessionRequestsFailWithTheirOwnCodes)
 {
     FlashSession session;
+    session.scriptClock(500);
+    CameraSession &ended = session.session();
+    const std::shared_ptr<CameraSession> kept = session.hardware.session();
     session.hardware.custom_dealloc();
     StderrCapture log;
-    session.scriptClock(500);
     uint8_t bytes[80] = {};
     uint8_t value = 0xEE;
-    EXPECT_EQ(usbreq_setReport(0x87, bytes, 65), 0xFFFFFFFEu);
-    EXPECT_EQ(usbreq_getReport(0x93, bytes, 65), 0xFFFFFFFEu);
-    EXPECT_EQ(usbreq_setReport(0x87, nullptr, 4), 0xFFFFFFFDu);
-    EXPECT_EQ(usbreq_getReport(0x93, nullptr, 40), 0xFFFFFFFDu);
+    EXPECT_EQ(usbreq_setReport(ended, 0x87, bytes, 65), 0xFFFFFFFEu);
+    EXPECT_EQ(usbreq_getReport(ended, 0x93, bytes, 65), 0xFFFFFFFEu);
+    EXPECT_EQ(usbreq_setReport(ended, 0x87, nullptr, 4), 0xFFFFFFFDu);
+    EXPECT_EQ(usbreq_getReport(ended, 0x93, nullptr, 40), 0xFFFFFFFDu);
     EXPECT_EQ(session.hardware.fEEPROMRead(0, 32, bytes), 0xE00002D8u);
     EXPECT_EQ(session.hardware.fEEPROMWrite(0, 32, bytes), 0xE00002D8u);
-    EXPECT_EQ(usbreq_readRegister(0x00, &value), 0xE00002C0u);
+    EXPECT_EQ(usbreq_readRegister(ended, 0x00, &value), 0xE00002C0u);
     EXPECT_EQ(value, 0xEE);
     EXPECT_TRUE(log.lines().contains(" Error: No interface to send request"));
     EXPECT_EQ(session.hardware.GetFirmwareVersion(), 0u);
     SPI_FLASH_INFO_t info{};
-    EXPECT_EQ((std::array{spi_identifyFlash(&info), spi_readData(0, 64, bytes), spi_eraseSector(0), spi_programPage(0, 4, bytes)}),
+    EXPECT_EQ((std::array{spi_identifyFlash(ended, &info), spi_readData(ended, 0, 64, bytes), spi_eraseSector(ended, 0),
+                          spi_programPage(ended, 0, 4, bytes)}),
               (std::array{false, false, false, false}));
     // The identification took its start, and each of the erase's and the program's five write
     // enables a start and one look: nothing was waited for.

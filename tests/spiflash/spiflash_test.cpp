@@ -20,7 +20,7 @@ TEST(SpiFlashWire, ReadAndProgramReportsAndOversizedPieces)
     const std::vector<uint8_t> flash = recordlessFlash();
     FlashSession session({}, flash);
     std::array<uint8_t, 16> buffer{};
-    ASSERT_TRUE(spi_readData(0x20, 16, buffer.data()));
+    ASSERT_TRUE(spi_readData(session.session(), 0x20, 16, buffer.data()));
     EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), flash.begin() + 0x20));
     const auto wire = session.sent();
     ASSERT_EQ(wire.size(), 4u);
@@ -31,36 +31,37 @@ TEST(SpiFlashWire, ReadAndProgramReportsAndOversizedPieces)
 
     session.mark();
     const std::vector<uint8_t> data = pattern(33, 0x40);
-    ASSERT_TRUE(spi_programPage(0x1000, 33, data.data()));
+    ASSERT_TRUE(spi_programPage(session.session(), 0x1000, 33, data.data()));
     EXPECT_EQ(session.commands(), QStringList({"06", "05", "02001000" + hexOf(data), "05", "04", "05"}));
     EXPECT_EQ(session.transactions().at(2).pieces, "4/0 32/0 1/1 ");
 
     session.mark();
     std::vector<uint8_t> bytes(64, 0x00);
-    EXPECT_EQ((std::array{spi_sendBytes(0, 1, bytes.data(), 4, bytes.data(), 34), spi_sendBytes(0, 1, bytes.data(), 38, nullptr, 0),
-                          spi_receiveBytes(0, 1, nullptr, 0, 41, bytes.data())}),
+    CameraSession &camera = session.session();
+    EXPECT_EQ((std::array{spi_sendBytes(camera, 0, 1, bytes.data(), 4, bytes.data(), 34), spi_sendBytes(camera, 0, 1, bytes.data(), 38, nullptr, 0),
+                          spi_receiveBytes(camera, 0, 1, nullptr, 0, 41, bytes.data())}),
               (std::array{false, false, false}));
     EXPECT_TRUE(session.sent().empty());
-    EXPECT_TRUE(spi_sendBytes(0, 1, bytes.data(), 4, bytes.data(), 33));
+    EXPECT_TRUE(spi_sendBytes(camera, 0, 1, bytes.data(), 4, bytes.data(), 33));
 }
 
 // A part that never becomes ready: each of five write enables waits 3000 ms for the latch. A clock
-// that goes back moves the start and keeps the elapsed time. Unscripted, the clock is the steady
-// clock in milliseconds. (A camera that has gone ends a wait at once: the session tests.)
+// that goes back moves the start and keeps the elapsed time. Unscripted, a session's clock is the
+// steady clock in milliseconds. (A camera that has gone ends a wait at once: the session tests.)
 TEST(SpiFlashTime, LimitsOnTheDriversClock)
 {
     using namespace std::chrono;
     const auto steady = [] { return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count()); };
-    const uint64_t before = steady(), now = currentMilliseconds();
+    FlashSession stuck(QJsonObject{{"never_ready", true}});
+    const uint64_t before = steady(), now = stuck.session().milliseconds();
     EXPECT_TRUE(before <= now && now <= steady()) << before << " " << now;
 
-    FlashSession stuck(QJsonObject{{"never_ready", true}});
     stuck.scriptClock(25);
     const uint8_t byte = 0x00;
-    EXPECT_FALSE(spi_programPage(0, 1, &byte)); // the part is busy for good from here
+    EXPECT_FALSE(spi_programPage(stuck.session(), 0, 1, &byte)); // the part is busy for good from here
     stuck.mark();
     const uint64_t start = stuck.now();
-    EXPECT_FALSE(spi_writeEnable());
+    EXPECT_FALSE(spi_writeEnable(stuck.session()));
     const QStringList sent = stuck.commands();
     EXPECT_EQ(sent.count("06"), 5);
     EXPECT_EQ(sent.indexOf("06", 1), 120); // 119 status reads on a 25 ms step
@@ -71,7 +72,7 @@ TEST(SpiFlashTime, LimitsOnTheDriversClock)
     // and 3499 are still within the limit, 3500 is not.
     FlashSession unlatched;
     unlatched.scriptClock(1, {1000, 2000, 500, 3400, 3499, 3500});
-    EXPECT_FALSE(spi_protect());
+    EXPECT_FALSE(spi_protect(unlatched.session()));
     EXPECT_EQ(unlatched.commands(), QStringList({"05", "010c", "05", "05", "05", "05"}));
     EXPECT_EQ(unlatched.now(), 3500u);
 }
@@ -80,10 +81,10 @@ TEST(SpiFlashTime, LimitsOnTheDriversClock)
 // read first (the fourth transfer fails).
 TEST(SpiFlashProtection, WritesTheStatusOnlyWhenTheBitsMustChange)
 {
-    const struct { const char *name; int status, failing; bool (*operation)(); bool ok; QStringList sent; } cases[] = {
+    const struct { const char *name; int status, failing; bool (*operation)(CameraSession &); bool ok; QStringList sent; } cases[] = {
         {"unprotect, already clear", 0x00, 0, &spi_unprotect, true, {"05", "06", "05"}},
         {"protect, already set", 0x0C, 0, &spi_protect, true, {"05"}},
-        {"clear protection", 0x0C, 0, [] { return spi_setProtection(0); }, true, {"06", "05", "05", "0102", "05", "06", "05", "04", "05"}},
+        {"clear protection", 0x0C, 0, [](CameraSession &s) { return spi_setProtection(s, 0); }, true, {"06", "05", "05", "0102", "05", "06", "05", "04", "05"}},
         {"unprotect, status unread", 0x0C, 4, &spi_unprotect, false, {}},
         {"protect, status unread", 0x00, 4, &spi_protect, false, {}},
     };
@@ -91,7 +92,7 @@ TEST(SpiFlashProtection, WritesTheStatusOnlyWhenTheBitsMustChange)
         SCOPED_TRACE(c.name);
         FlashSession session({{"status", c.status}, {"fail_transfers", QJsonArray{c.failing ? kOpeningTransfers + c.failing : 0}}});
         session.scriptClock(100); // a wait that runs out does not hold the test up
-        EXPECT_EQ(c.operation(), c.ok);
+        EXPECT_EQ(c.operation(session.session()), c.ok);
         EXPECT_EQ(session.commands(), c.sent);
     }
 }
@@ -117,7 +118,7 @@ TEST(SpiFlashFailures, ReadReportsAFailedPieceAndKeepsThatPartOfTheBuffer)
         if (c.answeredShort)
             session.camera().answerShort(kOpeningTransfers + c.failing, 20);
         std::vector<uint8_t> buffer(c.length, 0xAA);
-        EXPECT_EQ(spi_readData(0x100, c.length, buffer.data()), c.failing == 0);
+        EXPECT_EQ(spi_readData(session.session(), 0x100, c.length, buffer.data()), c.failing == 0);
         EXPECT_TRUE(std::all_of(buffer.begin() + qsizetype(c.keptFrom), buffer.begin() + qsizetype(c.keptTo), [](uint8_t b) { return b == 0xAA; }));
         EXPECT_TRUE(c.failing || std::equal(buffer.begin(), buffer.end(), content.begin() + 0x100));
         EXPECT_EQ(session.sent().size(), c.transfers);
@@ -141,7 +142,8 @@ TEST(DeviceLock, ExchangesOfTwoThreadsNeverMix)
         const auto holds = [&](const std::vector<uint8_t> &b) { return std::equal(b.begin(), b.end(), content.begin() + address); };
         uint8_t chip = 0;
         return (round % 8 || (hardware.fEEPROMRead(address, 32, fromEeprom.data()) == 0 && holds(fromEeprom)))
-            && spi_readData(address, 70, fromFlash.data()) && holds(fromFlash) && usbreq_readChipId(&chip) == 0 && chip == 0xB3;
+            && spi_readData(session.session(), address, 70, fromFlash.data()) && holds(fromFlash)
+            && usbreq_readChipId(session.session(), &chip) == 0 && chip == 0xB3;
     };
     constexpr int kRounds = 200;
     std::atomic<int> done = 0, wrong = 0;

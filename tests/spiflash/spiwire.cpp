@@ -3,23 +3,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-// The driver reads its clock on the calling thread only, so the script needs no lock.
-std::deque<uint64_t> gScript;
-uint64_t gNow = 0, gStep = 0;
-
-uint64_t scriptedReading()
-{
-    if (gScript.empty())
-        return gNow += gStep;
-    gNow = gScript.front();
-    gScript.pop_front();
-    return gNow;
-}
-
-} // namespace
-
 FlashSession::FlashSession(const QJsonObject &camera, const std::vector<uint8_t> &flash, const std::vector<uint8_t> &eeprom)
     : bench(camera, flash, eeprom)
     , hardware(bench.bus())
@@ -30,15 +13,20 @@ FlashSession::FlashSession(const QJsonObject &camera, const std::vector<uint8_t>
 
 void FlashSession::scriptClock(uint64_t step, std::deque<uint64_t> script)
 {
-    gScript = std::move(script);
-    gNow = 0;
-    gStep = step;
-    spi_setClock(&scriptedReading);
-}
-
-uint64_t FlashSession::now() const
-{
-    return gNow;
+    mScript = std::move(script);
+    mNow = 0;
+    mStep = step;
+    // The driver reads its clock on the calling thread only, so the script needs no lock.
+    const MillisecondClock reading = [this] {
+        if (mScript.empty())
+            return mNow += mStep;
+        mNow = mScript.front();
+        mScript.pop_front();
+        return mNow;
+    };
+    hardware.setClock(reading);
+    if (const std::shared_ptr<CameraSession> open = hardware.session())
+        open->setClock(reading);
 }
 
 std::vector<TracedTransfer> FlashSession::sent() const

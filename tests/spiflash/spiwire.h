@@ -24,7 +24,6 @@ class FlashSession
 public:
     explicit FlashSession(const QJsonObject &camera = {}, const std::vector<uint8_t> &flash = {},
                           const std::vector<uint8_t> &eeprom = {});
-    ~FlashSession() { spi_setClock(nullptr); }
 
     // Opens the session (again); what the open sends counts as sent.
     bool open() { return hardware.initDevice(0xF055, 0x5201, bxHardwareLib::kAnyInterfaceClass); }
@@ -39,13 +38,17 @@ public:
     // The driver's clock until the session ends: readings come from the script first, then
     // advance by step. now() is the last reading.
     void scriptClock(uint64_t step, std::deque<uint64_t> script = {});
-    uint64_t now() const;
+    uint64_t now() const { return mNow; }
+    // The open session, for the driver's calls.
+    CameraSession &session() { return *hardware.session(); }
 
     CameraBench bench;
     bxHardwareLib hardware;
 
 private:
     size_t mMark = 0;
+    std::deque<uint64_t> mScript;
+    uint64_t mNow = 0, mStep = 0;
 };
 
 // Recognisable content everywhere but a blank boot configuration, so that opening the camera

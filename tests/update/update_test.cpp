@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <thread>
 
 namespace {
 
@@ -50,7 +51,7 @@ qint64 transferCarrying(const QString &command, const std::vector<uint8_t> &imag
 {
     FlashSession clean({}, recordlessFlash());
     RecordingSink sink;
-    EXPECT_TRUE(FlashUpdate(image, sink).run());
+    EXPECT_TRUE(FlashUpdate(clean.hardware.session(), image, sink).run());
     const auto sent = clean.sent();
     auto it = std::find_if(sent.begin(), sent.end(), [&](const TracedTransfer &t) { return carries(t, command); });
     if (command.startsWith("9f") || command.startsWith("03"))
@@ -109,7 +110,7 @@ TEST(FlashUpdate, ErasesProgramsByThePartsPageAndProtects)
         FlashSession session({{"jedec", c.jedec}, {"status", 0x0C}}, recordlessFlash());
         const std::vector<uint8_t> image = pattern(c.length, 0x52);
         RecordingSink sink;
-        FlashUpdate update(image, sink);
+        FlashUpdate update(session.hardware.session(), image, sink);
         ASSERT_TRUE(update.run()) << update.failureReason();
 
         const size_t n = c.length - 4;
@@ -136,7 +137,7 @@ TEST(FlashUpdate, ErasesProgramsByThePartsPageAndProtects)
         std::copy(image.begin() + 4, image.end(), wanted.begin());
         EXPECT_TRUE(session.camera().flashContents() == wanted);
         uint8_t status = 0;
-        ASSERT_TRUE(spi_receiveBytes(0, 1, std::array<uint8_t, 1>{0x05}.data(), 1, 1, &status));
+        ASSERT_TRUE(spi_receiveBytes(session.session(), 0, 1, std::array<uint8_t, 1>{0x05}.data(), 1, 1, &status));
         EXPECT_EQ(status & 0x0C, 0x0C);
     }
 }
@@ -170,7 +171,7 @@ TEST(FlashUpdate, StopsWhereTheFlashCannotBeTrustedOrOvercomesTheFault)
         FlashSession session(camera, recordlessFlash());
         session.scriptClock(10); // waits that run out cost no real time
         RecordingSink sink;
-        FlashUpdate update(image, sink);
+        FlashUpdate update(session.hardware.session(), image, sink);
         EXPECT_EQ(update.run(), c.failed == Step::None);
         EXPECT_EQ(update.failedStep(), c.failed);
         EXPECT_EQ(update.failureReason(), c.reason);
@@ -203,17 +204,17 @@ TEST(FlashUpdate, StopsAtABoundaryWhenAskedAndReadsBackTheWholeErasedRange)
         }
         FlashUpdate *update = nullptr;
     };
-    const struct { const char *name; bool stopInErase; std::function<bool()> between; const char *reason; Step step; int erases; } cases[] = {
+    const struct { const char *name; bool stopInErase; std::function<bool(CameraSession &)> between; const char *reason; Step step; int erases; } cases[] = {
         {"quit during the erase", true, {}, "quit during the erase", Step::Erase, 2},
-        {"stopped before programming", false, [] { return false; }, "stopped before programming", Step::Program, 6},
-        {"dirt after the image", false, [] { return spi_programPage(0x2100, 1, std::array<uint8_t, 1>{0x00}.data()); },
+        {"stopped before programming", false, [](CameraSession &) { return false; }, "stopped before programming", Step::Program, 6},
+        {"dirt after the image", false, [](CameraSession &s) { return spi_programPage(s, 0x2100, 1, std::array<uint8_t, 1>{0x00}.data()); },
          "the flash is not erased at 0x2100", Step::Verify, 6},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         FlashSession session({}, recordlessFlash());
         StoppingSink sink;
-        FlashUpdate update(image, sink, c.between);
+        FlashUpdate update(session.hardware.session(), image, sink, [&] { return !c.between || c.between(session.session()); });
         sink.update = c.stopInErase ? &update : nullptr;
         EXPECT_FALSE(update.run());
         EXPECT_EQ(update.failureReason(), c.reason);
@@ -222,6 +223,35 @@ TEST(FlashUpdate, StopsAtABoundaryWhenAskedAndReadsBackTheWholeErasedRange)
         EXPECT_EQ(commands.filter(QRegularExpression("^20")).size(), c.erases);
         EXPECT_EQ(commands.filter(QRegularExpression("^02")).isEmpty(), c.step != Step::Verify);
     }
+}
+
+// Two cameras written at once from two threads, each through a session of its own: each camera
+// sees exactly the traffic it sees when it is written alone.
+TEST(FlashUpdate, TwoCamerasWrittenAtOnceEachAsIfAlone)
+{
+    const std::vector<uint8_t> image = pattern(8196, 0x52);
+    const auto write = [&](CameraBench &bench, size_t camera) {
+        bxHardwareLib hardware(bench.bus());
+        RecordingSink sink;
+        return hardware.initDevice(0xF055, 0x5201, bxHardwareLib::kAnyInterfaceClass, bench.camera(camera).attachment())
+            && FlashUpdate(hardware.session(), image, sink).run();
+    };
+    const auto wire = [](const std::vector<TracedTransfer> &trace) {
+        QStringList lines;
+        for (const TracedTransfer &t : trace)
+            lines << QStringLiteral("%1 %2").arg(t.wire()).arg(t.status);
+        return lines;
+    };
+    CameraBench alone;
+    ASSERT_TRUE(write(alone, 0));
+    CameraBench both(QJsonArray{QJsonObject{}, QJsonObject{}});
+    std::array<bool, 2> written{};
+    std::thread second([&] { written[1] = write(both, 1); });
+    written[0] = write(both, 0);
+    second.join();
+    EXPECT_EQ(written, (std::array{true, true}));
+    for (size_t camera : {0u, 1u})
+        EXPECT_EQ(wire(both.trace(camera)), wire(alone.trace())) << "camera " << camera;
 }
 
 TEST(EepromUpdate, WritesInPiecesKeepsTheDescriptorBlockAndCloses)

@@ -238,7 +238,7 @@ TEST_F(UsbEndToEnd, ArrivalOpenRequestsReleaseRemovalThenNoDevice)
     bxHardwareLib hardware(*bus);
     ASSERT_TRUE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass, info.id));
     uint8_t chip = 0;
-    EXPECT_EQ((std::pair{usbreq_readChipId(&chip), chip}), std::pair(0u, uint8_t(0xB3)));
+    EXPECT_EQ((std::pair{usbreq_readChipId(*hardware.session(), &chip), chip}), std::pair(0u, uint8_t(0xB3)));
     // Vendor requests both ways: an EEPROM piece written and read back.
     const std::vector<uint8_t> data(32, 0x3C);
     std::vector<uint8_t> back(32);
@@ -257,12 +257,13 @@ TEST_F(UsbEndToEnd, ArrivalOpenRequestsReleaseRemovalThenNoDevice)
     EXPECT_EQ(nodes[0]->events(), (std::vector<std::string>{"detach 2", "claim 2", "release 2", "attach 2"}));
 
     ASSERT_TRUE(hardware.initDevice(kVid, kPid, bxHardwareLib::kAnyInterfaceClass));
+    const std::shared_ptr<CameraSession> session = hardware.session();
     unplug(camera, 2);
     ASSERT_TRUE(processEventsUntil([&] { return !heard.removed.empty(); }));
     EXPECT_EQ(heard.removed[0].id, info.id);
     EXPECT_EQ(bus->openDevice(info.id), nullptr);
     umockdev_testbed_remove_device(testbed.get(), "/sys/devices/usb2");
-    EXPECT_EQ(usbreq_readChipId(&chip), UsbStatus::NoDevice);
+    EXPECT_EQ(usbreq_readChipId(*session, &chip), UsbStatus::NoDevice);
     hardware.custom_dealloc();
     UsbDeviceRequest request{.bmRequestType = 0x80, .bRequest = 0x00, .wLength = 2, .pData = back.data()};
     EXPECT_EQ(byId->interfaces(UsbDevice::kAnyInterfaceClass).front()->controlRequest(request), UsbStatus::NoDevice);
