@@ -150,7 +150,7 @@ focus_on() {
 # screen_scan <x> <y> <w> <h> <what>: looks at a part of the screen. What is "differs": prints
 # "x0 y0 x1 y1", the box around every pixel whose colour is not the part's first pixel's, or
 # nothing when the part is of one colour; "link": one line "x y" per band of rows holding the blue
-# of a link, at the middle of that band's blue pixels; "png:<file>": writes the part as a PNG.
+# of a link, at the middle of that band's blue pixels.
 screen_scan() {
     perl -e '
         use strict;
@@ -163,15 +163,11 @@ screen_scan() {
         my @masks = @f[14, 15, 16];
         my @shifts = map { my $m = $_; my $s = 0; $s++ until ($m >> $s) & 1; $s } @masks;
         my $offset = $f[0] + $colours * 12;
-        my ($first, @box, @bands, $band, $raw);
+        my ($first, @box, @bands, $band);
         for my $row ($y .. $y + $h - 1) {
             seek($in, $offset + $row * $bytesPerLine + $x * 4, 0);
             read($in, my $line, $w * 4);
             my @pixels = unpack($byteOrder ? "N*" : "V*", $line);
-            if ($what =~ /^png:/) {
-                $raw .= "\0" . pack("C*", map { my $p = $_; map { ($p & $masks[$_]) >> $shifts[$_] } 0 .. 2 } @pixels);
-                next;
-            }
             my @blue;
             for my $column (0 .. $#pixels) {
                 my $p = $pixels[$column];
@@ -200,14 +196,6 @@ screen_scan() {
                 push @bands, $band;
                 undef $band;
             }
-        }
-        if ($what =~ /^png:(.*)/) {
-            require Compress::Zlib;
-            my $chunk = sub { my ($type, $data) = @_; pack("N", length $data) . $type . $data . pack("N", Compress::Zlib::crc32($type . $data)) };
-            open(my $png, ">:raw", $1) or die "cannot write $1\n";
-            print $png "\x89PNG\r\n\x1a\n", $chunk->("IHDR", pack("NNC5", $w, $h, 8, 2, 0, 0, 0)),
-                       $chunk->("IDAT", Compress::Zlib::compress($raw, 9)), $chunk->("IEND", "");
-            exit 0;
         }
         push @bands, $band if $band;
         print "@box\n" if @box;
