@@ -5,7 +5,6 @@
 // Lost programs, the EEPROM's addressing, the trace line, a program's busy time and the plug files
 // are proven by the update, session and end-to-end tests that rely on them.
 #include "sim/cameramodel.h"
-#include "sim/spiflash.h"
 #include "tests/device/camerabench.h"
 
 #include <gtest/gtest.h>
@@ -20,33 +19,12 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 constexpr uint32_t kStall = 0xE000404F;
 
-VirtualCameraConfig configOf(const QJsonObject &object, const QString &folder = {})
-{
-    return VirtualCameraConfig::parse(QJsonDocument(object).toJson(), folder, nullptr).value().front();
-}
-
-// Whole SPI transactions, as the bridge would clock them; `answer` bytes are clocked in after.
-Bytes spi(SpiFlash &flash, Bytes bytes, size_t answer = 0)
-{
-    flash.clockOut(bytes, answer == 0);
-    Bytes in(answer);
-    if (answer)
-        flash.clockIn(in, true);
-    return in;
-}
-
-uint8_t status(SpiFlash &flash) { return spi(flash, {0x05}, 1)[0]; }
-
 Bytes addressed(uint8_t opcode, uint32_t address, const Bytes &data = {})
 {
     Bytes bytes{opcode, uint8_t(address >> 16), uint8_t(address >> 8), uint8_t(address)};
-    bytes.resize(4 + data.size());
-    std::copy(data.begin(), data.end(), bytes.begin() + 4);
+    bytes.insert(bytes.end(), data.begin(), data.end());
     return bytes;
 }
-
-Bytes read(SpiFlash &flash, uint32_t address, size_t length) { return spi(flash, addressed(0x03, address), length); }
-void program(SpiFlash &flash, uint32_t address, const Bytes &data) { spi(flash, {0x06}), spi(flash, addressed(0x02, address, data)); }
 
 // Control transfers straight to the model, as the bus would hand them over; `moved` receives the
 // bytes a device-to-host transfer moved.
@@ -82,6 +60,11 @@ Bytes bridgeSpi(CameraModel &model, const Bytes &out, uint8_t answer = 0)
     return in;
 }
 
+// What the flash answers, in hex: a read, the status register.
+QString read(CameraModel &model, uint32_t address, uint8_t length) { return hexOf(bridgeSpi(model, addressed(0x03, address), length)); }
+QString status(CameraModel &model) { return hexOf(bridgeSpi(model, {0x05}, 1)); }
+void latched(CameraModel &model, const Bytes &command) { bridgeSpi(model, {0x06}), bridgeSpi(model, command); }
+
 } // namespace
 
 // Each row runs on a flash holding 0x0F at 0x1000: write-type commands need the latch and clear
@@ -90,77 +73,67 @@ Bytes bridgeSpi(CameraModel &model, const Bytes &out, uint8_t answer = 0)
 TEST(SpiFlashModel, LatchProgramEraseStatusWriteAndProtection)
 {
     const Bytes latch{0x06};
-    const struct { const char *name; std::vector<Bytes> commands; uint8_t byte, status; } cases[] = {
-        {"latch", {latch}, 0x0F, 0x02},
-        {"write disable", {latch, {0x04}}, 0x0F, 0x00},
-        {"program without latch", {{0x02, 0x00, 0x10, 0x00, 0x00}}, 0x0F, 0x00},
-        {"erase without latch", {{0x20, 0x00, 0x10, 0x00}}, 0x0F, 0x00},
-        {"status write without latch", {{0x01, 0x0C}}, 0x0F, 0x00},
-        {"status write", {latch, {0x01, 0x0F}}, 0x0F, 0x0C},
+    const struct { const char *name; std::vector<Bytes> commands; const char *seen; } cases[] = {
+        {"latch", {latch}, "0f 02"},
+        {"write disable", {latch, {0x04}}, "0f 00"},
+        {"program without latch", {{0x02, 0x00, 0x10, 0x00, 0x00}}, "0f 00"},
+        {"erase without latch", {{0x20, 0x00, 0x10, 0x00}}, "0f 00"},
+        {"status write without latch", {{0x01, 0x0C}}, "0f 00"},
+        {"status write", {latch, {0x01, 0x0F}}, "0f 0c"},
     };
     for (const auto &c : cases) {
-        SpiFlash flash(configOf({}));
-        program(flash, 0x1000, {0x0F});
+        CameraBench bench;
+        latched(bench.camera(), addressed(0x02, 0x1000, {0x0F}));
         for (const Bytes &command : c.commands)
-            spi(flash, command);
-        EXPECT_EQ(std::pair(read(flash, 0x1000, 1)[0], status(flash)), std::pair(c.byte, c.status)) << c.name;
+            bridgeSpi(bench.camera(), command);
+        EXPECT_EQ(read(bench.camera(), 0x1000, 1) + ' ' + status(bench.camera()), QLatin1String(c.seen)) << c.name;
     }
 }
 
 TEST(SpiFlashModel, ProgramWrapsInsideItsPage)
 {
     for (const auto &[jedec, page] : {std::pair{"C22010", 256u}, std::pair{"C22210", 32u}}) {
-        SpiFlash flash(configOf({{"jedec", jedec}}));
-        program(flash, 2 * page - 2, {0x01, 0x02, 0x03, 0x04});
-        EXPECT_EQ(read(flash, page, 2), (Bytes{0x03, 0x04})) << jedec;
-        EXPECT_EQ(read(flash, 2 * page - 2, 3), (Bytes{0x01, 0x02, 0xFF})) << jedec; // the next page is untouched
+        CameraBench bench(QJsonObject{{"jedec", jedec}});
+        latched(bench.camera(), addressed(0x02, 2 * page - 2, {0x01, 0x02, 0x03, 0x04}));
+        EXPECT_EQ(read(bench.camera(), page, 2), "0304") << jedec;
+        EXPECT_EQ(read(bench.camera(), 2 * page - 2, 3), "0102ff") << jedec; // the next page is untouched
     }
 }
 
 TEST(SpiFlashModel, WhileBusyOnlyStatusReadsAreAnswered)
 {
     // A long erase, so that the part is still busy on a loaded machine; nothing waits it out.
-    SpiFlash erasing(configOf({{"erase_ms", 2000}, {"jedec", "EF3014"}}));
-    SpiFlash stuck(configOf({{"never_ready", true}, {"jedec", "EF3014"}}));
-    spi(erasing, {0x06});
-    spi(erasing, {0x20, 0x00, 0x10, 0x00});
-    program(stuck, 0, {0x00});
-    for (SpiFlash *flash : {&erasing, &stuck}) {
-        spi(*flash, {0x06}); // ignored: the latch stays clear
-        EXPECT_EQ(status(*flash), 0x01);
-        EXPECT_EQ(spi(*flash, {0x9F}, 3), (Bytes{0xFF, 0xFF, 0xFF}));
-        EXPECT_EQ(read(*flash, 0, 2), (Bytes{0xFF, 0xFF})); // byte 0 holds 0x00 in `stuck`
+    CameraBench erasing(QJsonObject{{"erase_ms", 2000}, {"jedec", "EF3014"}});
+    CameraBench stuck(QJsonObject{{"never_ready", true}, {"jedec", "EF3014"}});
+    latched(erasing.camera(), {0x20, 0x00, 0x10, 0x00});
+    latched(stuck.camera(), addressed(0x02, 0, {0x00}));
+    for (CameraModel *model : {&erasing.camera(), &stuck.camera()}) {
+        bridgeSpi(*model, {0x06}); // ignored: the latch stays clear
+        EXPECT_EQ(status(*model) + hexOf(bridgeSpi(*model, {0x9F}, 3)) + read(*model, 0, 2), "01ffffffffff"); // byte 0 holds 0x00 in `stuck`
     }
 }
 
 // A memory with a file reads it at every plug (0xFF where it is short) and writes each change
-// back; one without a file keeps its content across plugs.
+// back; one without a file keeps its content across plugs, and its block protection.
 TEST(SpiFlashModel, MemoriesReadTheirFileAtEveryPlugOrKeepTheirContentAndProtection)
 {
     ScratchFolder folder;
     folder.write("flash.bin", QByteArray("\x12\x34", 2));
-    SpiFlash filed(configOf({{"flash", "flash.bin"}, {"jedec", "C2200D"}}, folder.path()));
-    SpiFlash unfiled(configOf({}));
-    EXPECT_EQ(read(filed, 0, 3), (Bytes{0x12, 0x34, 0xFF}));
-    for (SpiFlash *flash : {&filed, &unfiled})
-        program(*flash, 0x1000, {0x00, 0x11});
+    CameraBench filed(QJsonObject{{"flash", folder.filePath("flash.bin")}, {"jedec", "C2200D"}}), unfiled;
+    EXPECT_EQ(read(filed.camera(), 0, 3), "1234ff");
+    for (CameraBench *bench : {&filed, &unfiled})
+        latched(bench->camera(), addressed(0x02, 0x1000, {0x00, 0x11}));
+    latched(unfiled.camera(), {0x01, 0x0C});
     QFile file(folder.filePath("flash.bin"));
     const QByteArray content = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     ASSERT_EQ(content.size(), 8192);
     EXPECT_EQ(content.left(3) + content.mid(0x1000, 3), QByteArray("\x12\x34\xFF\x00\x11\xFF", 6));
 
     folder.write("flash.bin", QByteArray("\x56", 1));
-    filed.powerUp();
-    unfiled.powerUp();
-    EXPECT_EQ(read(filed, 0, 2), (Bytes{0x56, 0xFF}));
-    EXPECT_EQ(read(filed, 0x1000, 1)[0], 0xFF);
-    EXPECT_EQ(read(unfiled, 0x1000, 2), (Bytes{0x00, 0x11}));
-
-    // Block protection is non-volatile too: plugged in again, the part is still protected.
-    spi(unfiled, {0x06});
-    spi(unfiled, {0x01, 0x0C});
-    unfiled.powerUp();
-    EXPECT_EQ(status(unfiled), 0x0C);
+    for (CameraBench *bench : {&filed, &unfiled})
+        bench->bus().unplug(0), bench->bus().plug(0);
+    EXPECT_EQ(read(filed.camera(), 0, 2) + read(filed.camera(), 0x1000, 1), "56ffff");
+    EXPECT_EQ(read(unfiled.camera(), 0x1000, 2) + ' ' + status(unfiled.camera()), "0011 0c");
 }
 
 TEST(Bridge, StallsWhatTheHardwareWouldNotAnswerAndMalformedRequests)
@@ -256,14 +229,13 @@ TEST(Bridge, FaultOptionsAsTheHostSeesThemOnTheWire)
     for (const auto &c : cases) {
         CameraBench bench(c.camera, flash);
         CameraModel &model = bench.camera();
-        const auto latched = [&](const Bytes &command) { bridgeSpi(model, {0x06}), bridgeSpi(model, command); };
         QStringList seen{hexOf(bridgeSpi(model, {0x9F}, 3))};
-        latched(addressed(0x02, 0x1000, {0x0F, 0xF0}));
-        latched(addressed(0x20, 0x1000));
-        seen << hexOf(bridgeSpi(model, addressed(0x03, 0x1000), 2));
-        latched({0x01, 0x0C});
-        latched({0x01, 0x00});
-        seen << hexOf(bridgeSpi(model, {0x05}, 1)) << hexOf(bridgeSpi(model, {0x9F}, 3));
+        latched(model, addressed(0x02, 0x1000, {0x0F, 0xF0}));
+        latched(model, addressed(0x20, 0x1000));
+        seen << read(model, 0x1000, 2);
+        latched(model, {0x01, 0x0C});
+        latched(model, {0x01, 0x00});
+        seen << status(model) << hexOf(bridgeSpi(model, {0x9F}, 3));
         for (const TracedTransfer &t : bench.trace()) {
             if (t.status)
                 seen << QStringLiteral("stalled %1").arg(t.n);

@@ -10,43 +10,31 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
-#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
-
-static void say(const std::string &line)
-{
-    std::fputs((line + "\n").c_str(), stdout);
-    std::fflush(stdout);
-}
-
-static void awaitGo()
-{
-    std::string ignored;
-    std::getline(std::cin, ignored);
-}
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const std::string mode = argc > 1 ? argv[1] : "";
+    const auto awaitGo = [] { std::cin.ignore(1 << 20, '\n'); };
     QElapsedTimer clock;
     clock.start();
     auto inhibitor = std::make_unique<LogindInhibitor>(QStringLiteral("LUMIVEX Firmware Updater"),
                                                        QStringLiteral("A camera's firmware is being written"));
+    if (mode == "wait")
+        inhibitor->waitForAnswer();
+    if (mode == "loop") {
+        QTimer::singleShot(300, &app, &QCoreApplication::quit);
+        QCoreApplication::exec();
+    }
     if (mode != "drop") {
-        if (mode == "wait") {
-            inhibitor->waitForAnswer();
-        } else {
-            QTimer::singleShot(300, &app, &QCoreApplication::quit);
-            QCoreApplication::exec();
-        }
-        say("held " + std::to_string(inhibitor->held()) + " " + std::to_string(clock.elapsed()));
+        std::cout << "held " << inhibitor->held() << ' ' << clock.elapsed() << std::endl;
         awaitGo();
     }
     inhibitor.reset();
-    say("released");
+    std::cout << "released" << std::endl;
     awaitGo();
     return 0;
 }

@@ -71,11 +71,7 @@ struct UsbfsNode
     }
     ~UsbfsNode() { g_object_unref(mHandler); }
 
-    std::vector<std::string> events()
-    {
-        std::lock_guard guard(mLock);
-        return mEvents;
-    }
+    std::vector<std::string> events() { std::lock_guard guard(mLock); return mEvents; }
 
     gboolean answer(UMockdevIoctlClient *client)
     {
