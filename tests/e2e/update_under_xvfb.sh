@@ -246,11 +246,13 @@ quit_keys() { focus_on "$win" && xdotool key ctrl+q; }
 # first. Closing asks: Keep Updating (Ctrl-Q's case) lets it finish; Quit Anyway (the close
 # button's) stops it at the next sector or page, says why in the run's log line, and exits 1.
 case_leave_during() {
-    local phase=$1 how=$2 stopped
+    local phase=$1 how=$2 status=0 holds=$E2E_WORK/installed.flash
     new_case "${how}_during_$phase" '"erase_ms": 300, "latency_us": 1000'
     e2e_start "$E2E_WORK/t" "$dir/camera.json"
     offered "$OFFER" || return 1
-    if [[ $phase != offer ]]; then
+    if [[ $phase == offer ]]; then
+        holds=$E2E_WORK/original.flash
+    else
         press_update && press Return && step 20 "the run in its $phase" in_phase "$phase" || return 1
     fi
     case $how in
@@ -258,28 +260,22 @@ case_leave_during() {
         quit) step 5 "Ctrl-Q" quit_keys ;;
         term) kill -TERM "$pid" ;;
     esac
-    if [[ $phase == offer || $how == term ]]; then
-        step 30 "the updater gone" e2e_wait_exit 0 &&
-            step 0 "exit status 0 (got '${exit_status:-}')" test "${exit_status:-}" == 0 || return 1
-        [[ $phase == offer ]] && { step 0 "the flash unchanged" cmp -s "$dir/flash.bin" "$E2E_WORK/original.flash"; return; }
-        step 0 "the completion text before quitting" status_was_shown "$DONE" &&
-            step 0 "the flash holding the image" flash_holds "$E2E_WORK/installed.flash"
-        return
+    if [[ $phase != offer && $how != term ]]; then
+        step 5 "the question before quitting" a_sheet_shows || return 1
+        if [[ $how == quit ]]; then
+            press Return && step 30 "the completion text" last_status_is "$DONE" && step 0 "the updater still running" e2e_running &&
+                request_close || return 1
+        else
+            press Tab && press space || return 1
+            status=1 holds=
+            local stopped
+            stopped=$(sed 's/erase/the erase/; s/program/programming/; s/verify/the read-back/' <<<"$phase")
+        fi
     fi
-    step 5 "the question before quitting" a_sheet_shows || return 1
-    if [[ $how == quit ]]; then
-        press Return &&
-            step 30 "the completion text" last_status_is "$DONE" &&
-            step 0 "the updater still running" e2e_running &&
-            step 0 "the flash holding the image" flash_holds "$E2E_WORK/installed.flash"
-        return
-    fi
-    press Tab && press space || return 1
-    stopped=$(sed 's/erase/the erase/; s/program/programming/; s/verify/the read-back/' <<<"$phase")
     step 30 "the updater gone" e2e_wait_exit 0 &&
-        step 0 "exit status 1 (got '${exit_status:-}')" test "${exit_status:-}" == 1 &&
-        step 0 "the run's log line" log_has "update failed after" &&
-        step 0 "stopped during $stopped" log_has "s: quit during $stopped" &&
+        step 0 "exit status $status (got '${exit_status:-}')" test "${exit_status:-}" == "$status" || return 1
+    [[ -z $holds ]] || { step 0 "the flash holding $(basename "$holds")" flash_holds "$holds"; return; }
+    step 0 "stopped during $stopped" log_has "update failed after" && log_has "s: quit during $stopped" &&
         step 0 "no completion text" bash -c '! grep -qF "$1" "$0"' "$logs/stderr.log" "$DONE"
 }
 
