@@ -24,21 +24,29 @@ namespace {
 
 using Stage = UpdateProgressSink::Stage;
 
+// A window-modal sheet over the main window, gone once answered.
+QMessageBox *sheet(QWidget *window, QMessageBox::Icon icon, const QString &text, const QString &informative)
+{
+    auto *box = new QMessageBox(window);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setIcon(icon);
+    box->setText(text);
+    box->setInformativeText(informative);
+    box->setWindowModality(Qt::WindowModal);
+    return box;
+}
+
 } // namespace
 
 void AppDelegate::Patch_Firmware()
 {
     if (mSheet || mRunActive)
         return;
-    auto *alert = new QMessageBox(window());
-    alert->setAttribute(Qt::WA_DeleteOnClose);
+    QMessageBox *alert = sheet(window(), QMessageBox::Critical, localizedText("Status_Msg_Proceed_To_Update"),
+                               localizedFormat("Status_Msg_Proceed_To_Update_Warning", {firmwareProductName}));
     QPushButton *ok = alert->addButton(localizedText("Button_OK"), QMessageBox::AcceptRole);
     alert->addButton(localizedText("Button_Cancel"), QMessageBox::RejectRole);
     alert->setDefaultButton(ok);
-    alert->setText(localizedText("Status_Msg_Proceed_To_Update"));
-    alert->setInformativeText(localizedFormat("Status_Msg_Proceed_To_Update_Warning", {firmwareProductName}));
-    alert->setIcon(QMessageBox::Critical);
-    alert->setWindowModality(Qt::WindowModal);
     mSheet = alert;
     mSheetCamera = myHardware->sessionDevice();
     connect(alert, &QMessageBox::finished, this, [this, alert, ok] {
@@ -101,7 +109,7 @@ void AppDelegate::showProgress(double percent, UpdateProgressSink::Stage stage)
     percentage = percent;
     switch (stage) {
     case Stage::Erasing:
-    case Stage::ReadingBack:
+    case Stage::ReadingBack: // handled above
         break;
     case Stage::Writing:
         update_progress_bar(float(percent), localizedFormat("Status_Msg_Update_In_Progress"));
@@ -282,16 +290,12 @@ void AppDelegate::askBeforeQuitting()
         mQuitQuestion->raise();
         return;
     }
-    auto *question = new QMessageBox(window());
-    question->setAttribute(Qt::WA_DeleteOnClose);
+    QMessageBox *question = sheet(window(), QMessageBox::Warning, localizedText("Quit_During_Update_Message"),
+                                  localizedFormat("Quit_During_Update_Warning", {firmwareProductName}));
     QPushButton *keep = question->addButton(localizedText("Button_Keep_Updating"), QMessageBox::RejectRole);
     QPushButton *quit = question->addButton(localizedText("Button_Quit_Anyway"), QMessageBox::DestructiveRole);
     question->setDefaultButton(keep);
     question->setEscapeButton(keep);
-    question->setText(localizedText("Quit_During_Update_Message"));
-    question->setInformativeText(localizedFormat("Quit_During_Update_Warning", {firmwareProductName}));
-    question->setIcon(QMessageBox::Warning);
-    question->setWindowModality(Qt::WindowModal);
     mQuitQuestion = question;
     connect(question, &QMessageBox::finished, this, [this, question, quit] {
         if (question->clickedButton() != quit || !mRunActive)
