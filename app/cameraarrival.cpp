@@ -5,7 +5,7 @@
 
 #include "app/cameraidentity.h"
 #include "app/updatedecision.h"
-#include "device/stdoutlog.h"
+#include "platform/devicelog.h"
 #include "device/usbrequests.h"
 #include "platform/language.h"
 #include "platform/mainqueue.h"
@@ -49,7 +49,7 @@ void AppDelegate::deviceMatched(const UsbDeviceInfo &device)
         return;
 
     if (!device.productName.isNull())
-        stdoutLine("Device: %s\n", device.productName.toUtf8().constData());
+        deviceLog("Device: %s\n", device.productName.toUtf8().constData());
 
     const std::optional<CameraIdentity> camera = identifyCamera(*myHardware, device);
     if (!camera)

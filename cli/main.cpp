@@ -3,6 +3,7 @@
 #include "cli/camerafleet.h"
 #include "cli/clioptions.h"
 #include "platform/console.h"
+#include "platform/devicelog.h"
 #include "platform/language.h"
 #include "platform/resources.h"
 #include "text/localization.h"
@@ -45,13 +46,10 @@ int main(int argc, char *argv[])
         return CliExit::Ok;
     }
 
-    // Standard output carries the records alone: the diagnostic lines that the camera session
-    // writes there go to standard error with --verbose, else nowhere.
-    std::FILE *records = Console::takeStandardOutput(options.verbose);
-    if (!records) {
-        std::perror("lumivex-cli: standard output");
-        return CliExit::Failed;
-    }
+    // Standard output carries the records alone: the camera session's diagnostic lines go to
+    // standard error with --verbose, else nowhere.
+    setDeviceLogStream(options.verbose ? stderr : nullptr);
+    std::FILE *records = Console::recordStream();
     CliReporter reporter(options.json, records, stderr, Console::isTerminal(stderr));
 
     UsbBus::setSystem(createUsbBus());
@@ -74,6 +72,6 @@ int main(int argc, char *argv[])
         }
     }
     UsbBus::setSystem(nullptr);
-    std::fclose(records);
+    std::fflush(records);
     return status;
 }

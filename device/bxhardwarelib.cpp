@@ -2,7 +2,7 @@
 // bridge's EEPROM.
 #include "device/bxhardwarelib.h"
 
-#include "device/stdoutlog.h"
+#include "platform/devicelog.h"
 #include "device/usbrequests.h"
 #include "payload/bytereader.h"
 
@@ -74,7 +74,7 @@ bool bxHardwareLib::openSession(std::unique_ptr<UsbDevice> device, uint32_t vid,
     std::shared_ptr<UsbInterface> control;
     std::optional<uint8_t> hid;
     for (std::unique_ptr<UsbInterface> &interface : device->interfaces(interfaceClass)) {
-        stdoutLine("intfNumber: %d. intfClass: %d, intfSubClass: %d\n", interface->number(),
+        deviceLog("intfNumber: %d. intfClass: %d, intfSubClass: %d\n", interface->number(),
                    interface->interfaceClass(), interface->interfaceSubClass());
         if (!control && interface->interfaceClass() == kVideoClass
             && interface->interfaceSubClass() == kVideoControlSubClass) {

@@ -1,7 +1,7 @@
 // The control requests to the camera's bridge chip.
 #include "device/usbrequests.h"
 
-#include "device/stdoutlog.h"
+#include "platform/devicelog.h"
 #include "platform/systemlog.h"
 
 #include <algorithm>
@@ -51,7 +51,7 @@ uint32_t sendReport(CameraSession &session, uint8_t reportId, const uint8_t *pay
     // The buffer was primed with zeros: what the device did not send must not pass for its answer.
     if (get && status == UsbStatus::Success && request.wLenDone < request.wLength) {
         status = kShortAnswer;
-        stdoutLine("ControlRequestTO: 0x%08x\n", status);
+        deviceLog("ControlRequestTO: 0x%08x\n", status);
     }
     if (get && status == UsbStatus::Success)
         std::copy_n(data.begin(), length, answer);
@@ -110,7 +110,7 @@ uint32_t usbreq_sendRequest(CameraSession &session, UsbDeviceRequest &request)
     // The backends keep the interface usable for the whole session, so no open around each request.
     const uint32_t status = interface->controlRequest(request);
     if (status != UsbStatus::Success) {
-        stdoutLine("ControlRequestTO: 0x%08x\n", status);
+        deviceLog("ControlRequestTO: 0x%08x\n", status);
         return status;
     }
     return UsbStatus::Success;
@@ -158,7 +158,7 @@ uint32_t usbreq_i2cWrite(CameraSession &session, int address, int count, const u
             UsbDeviceRequest request = i2cRequest(0x40, more ? 0x03 : 0x02, address, uint16_t(chunk), data.data());
             const uint32_t sent = interface.controlRequest(request);
             if (sent != UsbStatus::Success)
-                stdoutLine("CameraControl Error: usbreq_i2cWrite (%08x)\n", sent);
+                deviceLog("CameraControl Error: usbreq_i2cWrite (%08x)\n", sent);
             pauseAfterI2c(sent);
             // A chunk that failed fails the write, whatever the later chunks did.
             if (status == UsbStatus::Success)
@@ -181,7 +181,7 @@ uint32_t usbreq_i2cRead(CameraSession &session, int address, int count, uint8_t 
         if (status == UsbStatus::Success && request.wLenDone < uint32_t(count))
             status = kShortAnswer;
         if (status != UsbStatus::Success)
-            stdoutLine("CameraControl Error: usbreq_i2cRead (%08x)\n", status);
+            deviceLog("CameraControl Error: usbreq_i2cRead (%08x)\n", status);
         else
             std::copy(answer.begin(), answer.end(), buffer);
         pauseAfterI2c(status);

@@ -1,16 +1,15 @@
-// The standard streams as a command-line program needs them: records alone on standard output,
-// whatever else the code underneath prints there, and whether a person is watching.
+// The standard streams as a command-line program needs them: records on standard output, and
+// whether a person is watching.
 #pragma once
 
 #include <cstdio>
 
 namespace Console {
 
-// A stream onto the real standard output, for the program's records; standard output itself then
-// goes to standard error (strayLinesToError) or nowhere, so that lines other code prints there
-// never mix into the records. A closed reader no longer ends the process (SIGPIPE is ignored).
-// Null when the streams cannot be arranged.
-std::FILE *takeStandardOutput(bool strayLinesToError);
+// Standard output as the stream of the program's records: a reader that goes away (a pager closed,
+// `| head`) no longer ends the process in the middle of writing a camera (SIGPIPE is ignored);
+// the records it does not read are lost, and the exit status still tells.
+std::FILE *recordStream();
 
 // Whether the stream is a terminal, where a progress bar may redraw its line.
 bool isTerminal(std::FILE *stream);

@@ -32,6 +32,7 @@ struct CliRun
     int status = -1;
     QString err;
     QMap<QString, QJsonObject> records;
+    int strays = 0; // lines on standard output that are no record
 
     void read(const QByteArray &out)
     {
@@ -39,6 +40,8 @@ struct CliRun
             const QJsonObject record = QJsonDocument::fromJson(line).object();
             if (!record.isEmpty())
                 records.insert(record.value(u"event").toString() + u' ' + record.value(u"device").toString(), record);
+            else
+                strays += !line.isEmpty();
         }
     }
     QString outcome(const char *device) const { return records.value(QStringLiteral("result ") + QLatin1String(device)).value(u"outcome").toString(); }
@@ -103,8 +106,11 @@ protected:
 
 TEST_F(Cli, ListsUpdatesAndDumpsTheCamerasOfTheFamily)
 {
+    // The camera session's diagnostic lines never mix into the records: standard error with
+    // --verbose, else nowhere.
     const CliRun listed = run({"list", "--json"});
-    EXPECT_EQ(listed.status, 0) << listed.err.toStdString();
+    EXPECT_TRUE(listed.status == 0 && listed.strays == 0 && !listed.err.contains(u"intfNumber")) << listed.err.toStdString();
+    EXPECT_TRUE(run({"list", "--json", "--verbose"}).err.contains(u"intfNumber: 3. intfClass: 3, intfSubClass: 0"));
     QStringList seen;
     for (const QJsonObject &camera : listed.records)
         seen << QStringList{camera.value(u"device").toString(), camera.value(u"kind").toString(), camera.value(u"decision").toString(),
