@@ -34,11 +34,7 @@ QString argument(const QString &a)
 }
 
 // Plugged by the test, not at the start.
-QJsonObject later(QJsonObject camera)
-{
-    camera[QStringLiteral("plug_at_ms")] = 3600000;
-    return camera;
-}
+QJsonObject later(QJsonObject camera) { return camera.insert(QStringLiteral("plug_at_ms"), 3600000), camera; }
 
 } // namespace
 
