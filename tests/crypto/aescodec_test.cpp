@@ -70,15 +70,12 @@ TEST(AESCodec, KeysOfOtherLengthsAndIVsOfOtherLengthsAreHashed)
 
 TEST(AESCodec, NamedFailures)
 {
-    const QByteArray sealed = *AESData(kPlain).encrypt(kKey32);
+    // Decryption's failures reach the log through the catalogue: its table of damaged files.
     using Failure = std::pair<std::string, std::string>;
     const Failure alignment{"InputAlignmentException", "Input size was not aligned properly. "};
-    const Failure decryption{"DecryptionException.", "Input data did not decode or decrypt properly."};
     const std::pair<std::function<void()>, Failure> rows[] = {
         {[] { AESData(counting(17)).encrypt(kKey32, 0); }, alignment},
         {[] { AESData(counting(17)).encrypt(kKey32, kAESOptionECBMode); }, alignment},
-        {[&] { AESData(sealed.chopped(1)).decrypt(kKey32); }, alignment},
-        {[] { AESData(QByteArray()).decrypt(kKey32); }, decryption}, // no padding block to check
         {[] { AESData(kPlain).encrypt(kKey32, 4u | kAESOptionPKCS7Padding); },
          {"IllegalParameterValueException", "Illegal parameter value."}},
     };
