@@ -130,9 +130,6 @@ TEST(FlashUpdate, ErasesProgramsByThePartsPageAndProtects)
         }
         EXPECT_EQ(written, expected);
         EXPECT_EQ(sink.percents[Stage::Writing], steps);
-        const std::vector<Stage> stages = {Stage::Erasing, Stage::Writing, Stage::ReadingBack};
-        EXPECT_EQ(sink.stages.size(), n ? 3u : 2u);
-        EXPECT_TRUE(std::ranges::includes(stages, sink.stages));
         EXPECT_EQ(update.percentage(), n ? 100.0 : 0.0);
 
         std::vector<uint8_t> wanted = recordlessFlash();
@@ -213,12 +210,8 @@ TEST(FlashUpdate, TwoCamerasWrittenAtOnceEachAsIfAlone)
         return hardware.initDevice(0xF055, 0x5201, bxHardwareLib::kAnyInterfaceClass, bench.camera(camera).attachment())
             && FlashUpdate(hardware.session(), image, sink).run();
     };
-    const auto wire = [](const std::vector<TracedTransfer> &trace) {
-        QStringList lines;
-        for (const TracedTransfer &t : trace)
-            lines << QStringLiteral("%1 %2").arg(t.wire()).arg(t.status);
-        return lines;
-    };
+    // A failed transfer would fail its run: the setup packets and data say it all.
+    const auto wire = [](const std::vector<TracedTransfer> &trace) { QStringList l; for (const auto &t : trace) l << t.wire(); return l; };
     CameraBench alone;
     ASSERT_TRUE(write(alone, 0));
     CameraBench both(QJsonArray{QJsonObject{}, QJsonObject{}});
