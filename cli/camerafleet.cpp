@@ -119,7 +119,7 @@ std::optional<UsbDeviceInfo> CameraFleet::cameraAt(const QString &location)
 
 CameraFleet::Examined CameraFleet::examine(const UsbDeviceInfo &device, bool keepOpen)
 {
-    Examined examined{device, identifyCamera(mHardware, device), {}, {}};
+    Examined examined{device, identifyCamera(mHardware, device), {}, {}, {}, false};
     if (!examined.camera) {
         examined.failure = openFailure(mHardware);
         examined.unknownChip = mHardware.lastOpenFailure() == bxHardwareLib::OpenFailure::UnknownChip;

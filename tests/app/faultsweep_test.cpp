@@ -115,12 +115,11 @@ QString table(const std::vector<Tally> &tallies, const SweepRun &clean, int stri
             text += QStringLiteral(" %1 |").arg(n);
         text += QStringLiteral(" 0 |\n");
     }
-    text += QStringLiteral("\nOpening the camera takes %1 control transfers; a clean run of the %2-byte image then makes %3 more, "
-                           "with %4 sector-erase and %5 flash-read transactions (the opening's reads included)")
-                .arg(clean.opened).arg(kFlashBytes).arg(clean.transfers - clean.opened).arg(clean.erases).arg(clean.reads);
-    text += stride > 1 ? QStringLiteral("; this sweep failed every %1th transfer.").arg(stride) : QStringLiteral(".");
-    text += QStringLiteral(" The pairs are drawn by std::mt19937 seeded with %1.\n").arg(seed);
-    return text;
+    return text + QStringLiteral("\nOpening the camera takes %1 control transfers; a clean run of the %2-byte image then makes %3 "
+                                 "more, with %4 sector-erase and %5 flash-read transactions (the opening's reads included)%6. "
+                                 "The pairs are drawn by std::mt19937 seeded with %7.\n")
+                      .arg(clean.opened).arg(kFlashBytes).arg(clean.transfers - clean.opened).arg(clean.erases).arg(clean.reads)
+                      .arg(stride > 1 ? QStringLiteral("; this sweep failed every %1th transfer").arg(stride) : QString()).arg(seed);
 }
 
 } // namespace

@@ -16,14 +16,12 @@
 TEST(UpdateController, AConfirmedUpdateLeavesTheImageInTheFlashOrTheCameraUntouched)
 {
     const QString unchanged = QStringLiteral("Your LUMIVEX %1 was not changed: %2 Nothing was erased.");
-    const QString unknownPart = QStringLiteral("its flash memory is of a kind this updater cannot write.");
-    const QString tooLarge = QStringLiteral("the firmware image is larger than its flash memory.");
     // The JEDEC identifiers: a part of 256-byte pages, one of 32-byte pages, one not in the table.
     const struct { const char *image; uint16_t version; int chip; const char *jedec; uint32_t length; QString last; } cases[] = {
         {"cam_RZ52940.bin", 0x0102, 0xB3, "C22010", 12000, "Firmware 0102 is now installed on your LUMIVEX T. Please reconnect the camera."},
         {"cam_RZ6610M.bin", 0x00A1, 0xB0, "C22210", 12000, "Firmware 00A1 is now installed on your LUMIVEX S. Please reconnect the camera."},
-        {"cam_RZ52940.bin", 0x0102, 0xB3, "EF4015", 12000, unchanged.arg("T", unknownPart)},
-        {"cam_RZ6610M.bin", 0x00A1, 0xB0, "C22010", 0x10001, unchanged.arg("S", tooLarge)},
+        {"cam_RZ52940.bin", 0x0102, 0xB3, "EF4015", 12000, unchanged.arg("T", "its flash memory is of a kind this updater cannot write.")},
+        {"cam_RZ6610M.bin", 0x00A1, 0xB0, "C22010", 0x10001, unchanged.arg("S", "the firmware image is larger than its flash memory.")},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.jedec);
@@ -53,7 +51,7 @@ TEST(UpdateController, AConfirmedUpdateLeavesTheImageInTheFlashOrTheCameraUntouc
 TEST(UpdateController, TheSheetAndTheRunBelongToTheirCameraAndArrivalsWait)
 {
     QJsonArray cameras{cameraWithFirmware(QStringLiteral("a"), 0x0100)};
-    for (const QString name : {QStringLiteral("b"), QStringLiteral("c")}) {
+    for (const QString &name : {QStringLiteral("b"), QStringLiteral("c")}) {
         QJsonObject later = cameraWithFirmware(name, 0x0100);
         later[QStringLiteral("plug_at_ms")] = 3600000;
         cameras.append(later);

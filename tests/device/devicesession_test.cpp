@@ -188,13 +188,12 @@ TEST(DeviceSession, WithoutASessionRequestsFailWithTheirOwnCodes)
     StderrCapture log;
     uint8_t bytes[80] = {};
     uint8_t value = 0xEE;
-    EXPECT_EQ(usbreq_setReport(ended, 0x87, bytes, 65), 0xFFFFFFFEu);
-    EXPECT_EQ(usbreq_getReport(ended, 0x93, bytes, 65), 0xFFFFFFFEu);
-    EXPECT_EQ(usbreq_setReport(ended, 0x87, nullptr, 4), 0xFFFFFFFDu);
-    EXPECT_EQ(usbreq_getReport(ended, 0x93, nullptr, 40), 0xFFFFFFFDu);
-    EXPECT_EQ(session.hardware.fEEPROMRead(0, 32, bytes), 0xE00002D8u);
-    EXPECT_EQ(session.hardware.fEEPROMWrite(0, 32, bytes), 0xE00002D8u);
-    EXPECT_EQ(usbreq_readRegister(ended, 0x00, &value), 0xE00002C0u);
+    EXPECT_EQ((std::array{usbreq_setReport(ended, 0x87, bytes, 65), usbreq_getReport(ended, 0x93, bytes, 65),
+                          usbreq_setReport(ended, 0x87, nullptr, 4), usbreq_getReport(ended, 0x93, nullptr, 40)}),
+              (std::array{0xFFFFFFFEu, 0xFFFFFFFEu, 0xFFFFFFFDu, 0xFFFFFFFDu}));
+    EXPECT_EQ((std::array{session.hardware.fEEPROMRead(0, 32, bytes), session.hardware.fEEPROMWrite(0, 32, bytes),
+                          usbreq_readRegister(ended, 0x00, &value)}),
+              (std::array{0xE00002D8u, 0xE00002D8u, 0xE00002C0u}));
     EXPECT_EQ(value, 0xEE);
     EXPECT_TRUE(log.lines().contains(" Error: No interface to send request"));
     EXPECT_EQ(session.hardware.GetFirmwareVersion(), 0u);

@@ -219,8 +219,7 @@ case_unplug_mid_update() {
 # erase, program, verify (reads after the programming), or none yet.
 in_phase() {
     [[ $(perl -ne '$p = "erase" if /"data":"9300040[01]20/; $p = "program" if /"data":"9300040[01]02/;
-                   $p = "verify" if $p eq "program" && /"data":"9300040[01]03/; END { print $p // "none" }' \
-        "$dir/trace.jsonl") == "$1" ]]
+        $p = "verify" if $p eq "program" && /"data":"9300040[01]03/; END { print $p // "none" }' "$dir/trace.jsonl") == "$1" ]]
 }
 
 # What the title bar's close button does: the window manager asks the window to close itself

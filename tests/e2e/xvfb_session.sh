@@ -91,7 +91,6 @@ statuses() {
 status_count() { statuses | wc -l; }
 last_status() { statuses | tail -n 1 | cut -f1; }
 last_status_is() { [[ $(last_status) == "$1" ]]; }
-status_was_shown() { statuses | cut -f1 | grep -qxF -- "$1"; }
 log_has() { grep -qF -- "$1" "$logs/stderr.log"; }
 
 # What went wrong, for a failure report: the status texts so far and the end of both logs.

@@ -40,9 +40,8 @@ done
 # A machine without a desktop runs the command-line programs: they are not even linked with a GUI
 # library (the linker would drop one they do not call, hiding the dependency from readelf).
 for program in lumivex-cli lumivex-pack; do
-    readelf -d "$prefix/bin/$program" | grep -qE 'libQt6(Gui|Widgets)' && fail "$program needs Qt Gui or Widgets"
-    [[ -f $build/build.ninja ]] && ninja -C "$build" -t commands "$program" | tail -n 1 | grep -qE 'libQt6(Gui|Widgets)' &&
-        fail "$program is linked with Qt Gui or Widgets"
+    { readelf -d "$prefix/bin/$program"; [[ -f $build/build.ninja ]] && ninja -C "$build" -t commands "$program" | tail -n 1; } |
+        grep -qE 'libQt6(Gui|Widgets)' && fail "$program is linked with Qt Gui or Widgets"
 done
 
 resources=$prefix/share/lumivex-updater

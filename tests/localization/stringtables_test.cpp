@@ -26,9 +26,8 @@ const std::map<QString, KeyArguments> kKeyArguments = {
     {"MainMenu_QuitApplication", {1, {1}}}, {"Application_Title", {1, {1}}}, {"Status_Msg_Proceed_To_Update_Warning", {1, {1}}},
     {"Status_Msg_Please_Connect_Your_Cam", {1, {1}}}, {"Status_Msg_Ready_To_Update", {1, {1}}},
     {"Status_Msg_New_Firmware_Available", {2, {1, 2}}}, {"Status_Msg_Already_Up_To_Date", {3, {1, 2}}},
-    {"Status_Msg_Deivce_Mismatch", {5, {1}}}, {"Status_Msg_Update_Completed", {2, {1, 2}}},
+    {"Status_Msg_Deivce_Mismatch", {5, {1}}}, {"Status_Msg_Update_Completed", {2, {1, 2}}}, {"Quit_During_Update_Warning", {1, {1}}},
     {"Status_Msg_Update_Refused_Flash_Part", {1, {1}}}, {"Status_Msg_Update_Refused_Too_Large", {1, {1}}},
-    {"Quit_During_Update_Warning", {1, {1}}},
 };
 
 } // namespace

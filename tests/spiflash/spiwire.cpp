@@ -24,9 +24,9 @@ void FlashSession::scriptClock(uint64_t step, std::deque<uint64_t> script)
         mScript.pop_front();
         return mNow;
     };
-    hardware.setClock(reading);
-    if (const std::shared_ptr<CameraSession> open = hardware.session())
-        open->setClock(reading);
+    hardware.setClock(reading); // for the sessions opened from now on, and the one open now
+    if (hardware.session())
+        session().setClock(reading);
 }
 
 std::vector<TracedTransfer> FlashSession::sent() const

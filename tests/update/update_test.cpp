@@ -15,7 +15,7 @@
 
 #include <algorithm>
 #include <functional>
-#include <thread>
+#include <future>
 
 namespace {
 
@@ -215,11 +215,8 @@ TEST(FlashUpdate, TwoCamerasWrittenAtOnceEachAsIfAlone)
     CameraBench alone;
     ASSERT_TRUE(write(alone, 0));
     CameraBench both(QJsonArray{QJsonObject{}, QJsonObject{}});
-    std::array<bool, 2> written{};
-    std::thread second([&] { written[1] = write(both, 1); });
-    written[0] = write(both, 0);
-    second.join();
-    EXPECT_EQ(written, (std::array{true, true}));
+    std::future<bool> second = std::async(std::launch::async, [&] { return write(both, 1); });
+    EXPECT_TRUE(write(both, 0) && second.get());
     for (size_t camera : {0u, 1u})
         EXPECT_EQ(wire(both.trace(camera)), wire(alone.trace())) << "camera " << camera;
 }
@@ -270,14 +267,12 @@ TEST(EepromUpdate, WritesInPiecesKeepsTheDescriptorBlockAndCloses)
 TEST(EepromUpdate, ImagesThatDoNotFitLeaveTheEepromAlone)
 {
     for (const size_t length : {0, 355, 65537}) {
-        SCOPED_TRACE(length);
         EepromBench bench;
         RecordingSink sink;
         EepromUpdate update(bench.hardware, pattern(length, 0x52), sink, bench.pause());
         EXPECT_FALSE(update.update_firmware() || update.verify_firmware() || update.run());
-        EXPECT_EQ(update.failedStep(), EepromUpdate::Step::Write);
-        EXPECT_EQ(update.failureReason(), "the image is not 356 to 65536 bytes long");
-        EXPECT_TRUE(bench.sent().empty() && sink.stages.empty());
+        EXPECT_TRUE(update.failedStep() == EepromUpdate::Step::Write && update.failureReason() == "the image is not 356 to 65536 bytes long"
+                    && bench.sent().empty() && sink.stages.empty()) << length << ": " << update.failureReason();
     }
 }
 
