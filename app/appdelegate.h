@@ -86,7 +86,7 @@ public:
     const Resources &resources() const { return mResources; }
 
     // Closing the window or quitting while a run writes asks first; quitting anyway stops the run
-    // at its next sector or page and ends the program with status 1.
+    // at its next sector or page and ends the program with status 1 (0 if it verified first).
     bool eventFilter(QObject *watched, QEvent *event) override;
     // SIGTERM or SIGHUP: quits at once, or once the run that writes has ended.
     void terminationRequested();
@@ -157,7 +157,8 @@ private:
     bool mRunActive = false;
     std::vector<UsbDeviceInfo> mHeldArrivals;
     QPointer<QMessageBox> mQuitQuestion;
-    // Quit once the run has ended: with status 1 (quit anyway) or as the run ended (a signal).
+    // Quit once the run has ended, with status 0 when it verified and 1 when not: asked to stop it
+    // (quit anyway), or asked to let it finish (a signal).
     bool mQuitAnyway = false;
     bool mQuitAfterRun = false;
     QPointer<MainWindow> _window;
