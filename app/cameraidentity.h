@@ -22,7 +22,7 @@ QString productNameFor(bool tKind);
 
 // Opens the attachment the bus reported and reads what the decision needs, leaving the session
 // open. Nothing when it is not a camera of the family or does not answer; the session is then
-// ended, and hardware.lastOpenFailure() says why when the open itself failed (None when the chip
+// ended, and hardware.lastOpen() says why when the open itself failed (success when the chip
 // read after it did).
 std::optional<CameraIdentity> identifyCamera(bxHardwareLib &hardware, const UsbDeviceInfo &device);
 

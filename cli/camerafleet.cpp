@@ -22,20 +22,11 @@ namespace {
 
 constexpr uint32_t kReadPiece = 0x1000;
 
+// Why a camera of the family could not be used: the open's own failure, or a chip that stopped
+// answering right after it.
 QString openFailure(const bxHardwareLib &hardware)
 {
-    switch (hardware.lastOpenFailure()) {
-    case bxHardwareLib::OpenFailure::NotAttached:
-        return QStringLiteral("cannot be opened: it has left, or this user may not open it (see the README on USB permissions)");
-    case bxHardwareLib::OpenFailure::NoBridgeInterface:
-        return QStringLiteral("no Video Control and HID interfaces: no bridge to talk to");
-    case bxHardwareLib::OpenFailure::UnknownChip:
-        return QStringLiteral("unknown bridge chip 0x%1").arg(hardware.lastChip(), 2, 16, QLatin1Char('0'));
-    case bxHardwareLib::OpenFailure::NoAnswer:
-    case bxHardwareLib::OpenFailure::None:
-        break;
-    }
-    return QStringLiteral("the bridge does not answer");
+    return hardware.lastOpen() ? QStringLiteral("the bridge does not answer") : QString::fromStdString(hardware.lastOpen().reason());
 }
 
 // 1-2 before 1-10: the bus and port numbers compare as numbers.
@@ -122,7 +113,7 @@ CameraFleet::Examined CameraFleet::examine(const UsbDeviceInfo &device, bool kee
     Examined examined{device, identifyCamera(mHardware, device), {}, {}, {}, false};
     if (!examined.camera) {
         examined.failure = openFailure(mHardware);
-        examined.unknownChip = mHardware.lastOpenFailure() == bxHardwareLib::OpenFailure::UnknownChip;
+        examined.unknownChip = mHardware.lastChip() && !cameraKindOf(mHardware.lastChip());
         return examined;
     }
     // Each camera is judged on its own: no earlier camera's kind carries over.

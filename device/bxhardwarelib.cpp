@@ -7,6 +7,7 @@
 #include "payload/bytereader.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -66,10 +67,13 @@ bool bxHardwareLib::initDevice(uint32_t vid, uint32_t pid, uint16_t interfaceCla
 
 bool bxHardwareLib::openSession(std::unique_ptr<UsbDevice> device, uint32_t vid, uint32_t pid, uint16_t interfaceClass)
 {
-    mOpenFailure = OpenFailure::NotAttached;
+    const auto failed = [this](std::string reason, uint32_t status = 0) {
+        mLastOpen = DeviceFailure{DeviceStep::Open, std::move(reason), std::nullopt, status};
+        return false;
+    };
     mLastChip = 0;
     if (!device)
-        return false;
+        return failed("cannot be opened: it has left, or this user may not open it (see the README on USB permissions)");
 
     std::shared_ptr<UsbInterface> control;
     std::optional<uint8_t> hid;
@@ -86,33 +90,35 @@ bool bxHardwareLib::openSession(std::unique_ptr<UsbDevice> device, uint32_t vid,
     }
     // Without a HID interface there is no bridge to talk to: not a camera of this family, and
     // nothing is sent to it.
-    mOpenFailure = OpenFailure::NoBridgeInterface;
     if (!control || !hid)
-        return false;
+        return failed("no Video Control and HID interfaces: no bridge to talk to");
     const auto opened = std::make_shared<CameraSession>(std::move(control), *hid, mClock);
     mSession.store(opened);
 
     uint8_t chip = 0;
     _QLV2_FW_INFO record{};
-    mOpenFailure = OpenFailure::NoAnswer;
-    if (usbreq_readRegister(*opened, 0x00, &chip) == UsbStatus::Success) {
+    uint32_t status = usbreq_readRegister(*opened, 0x00, &chip);
+    if (status == UsbStatus::Success) {
         readQLV2FirmwareInfo(*opened, record);
-        if (usbreq_readChipId(*opened, &chip) == UsbStatus::Success) {
-            mLastChip = chip;
-            mOpenFailure = OpenFailure::UnknownChip;
-            if (cameraKindOf(chip)) {
-                myQLV2_FW_Info = record;
-                is_qlv2_hardware = 1;
-                mPid = uint16_t(pid);
-                mVid = uint16_t(vid);
-                mOpenFailure = OpenFailure::None;
-                return true;
-            }
-        }
+        status = usbreq_readChipId(*opened, &chip);
+    }
+    if (status == UsbStatus::Success && cameraKindOf(chip)) {
+        mLastChip = chip;
+        myQLV2_FW_Info = record;
+        is_qlv2_hardware = 1;
+        mPid = uint16_t(pid);
+        mVid = uint16_t(vid);
+        mLastOpen = {};
+        return true;
     }
     // Not a camera of this family after all: the next camera's requests must not go to it.
     custom_dealloc();
-    return false;
+    if (status != UsbStatus::Success)
+        return failed("the bridge does not answer", status);
+    mLastChip = chip;
+    char unknown[32];
+    std::snprintf(unknown, sizeof unknown, "unknown bridge chip 0x%02x", chip);
+    return failed(unknown);
 }
 
 UsbDeviceId bxHardwareLib::sessionDevice() const

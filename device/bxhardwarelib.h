@@ -5,6 +5,7 @@
 
 #include "device/camerakind.h"
 #include "device/camerasession.h"
+#include "device/deviceresult.h"
 #include "payload/firmwarerecords.h"
 #include "platform/usbbus.h"
 #include "platform/usbinterface.h"
@@ -42,10 +43,9 @@ public:
     // The same for exactly the attachment the bus reported, which must carry these identifiers:
     // of two cameras with the same identifiers, the one that arrived.
     bool initDevice(uint32_t vid, uint32_t pid, uint16_t interfaceClass, UsbDeviceId device);
-    // Why the last initDevice kept no session, and the chip register it read (an unknown chip's
-    // identifier): whoever lists cameras says which were seen but could not be used.
-    enum class OpenFailure { None, NotAttached, NoBridgeInterface, NoAnswer, UnknownChip };
-    OpenFailure lastOpenFailure() const { return mOpenFailure; }
+    // How the last initDevice came out (why it kept no session), and the chip register it read (an
+    // unknown chip's identifier): whoever lists cameras says which were seen but could not be used.
+    const DeviceResult &lastOpen() const { return mLastOpen; }
     uint8_t lastChip() const { return mLastChip; }
 
     // Reads the firmware record from the camera's flash into myQLV2_FW_Info; a record that cannot
@@ -99,6 +99,6 @@ private:
     // Read from the update queue while the GUI thread may end the session, hence atomic.
     std::atomic<std::shared_ptr<CameraSession>> mSession;
     MillisecondClock mClock;
-    OpenFailure mOpenFailure = OpenFailure::None;
+    DeviceResult mLastOpen;
     uint8_t mLastChip = 0;
 };

@@ -35,15 +35,13 @@ EepromUpdate::EepromUpdate(bxHardwareLib &hardware, std::vector<uint8_t> image, 
 
 bool EepromUpdate::fail(Step step, std::string reason)
 {
-    mFailedStep = step;
-    mFailureReason = std::move(reason);
+    mResult = DeviceFailure{step, std::move(reason)};
     return false;
 }
 
 bool EepromUpdate::fits()
 {
-    mFailedStep = Step::None;
-    mFailureReason.clear();
+    mResult = {};
     // Shorter images would put image bytes where the descriptor block and the comparison go;
     // longer ones do not fit the EEPROM's 16-bit addresses.
     return mImage.size() >= kComparedFrom && mImage.size() <= kEepromSize;
@@ -134,8 +132,7 @@ bool EepromUpdate::verify_firmware()
 
 bool EepromUpdate::finalizing_firmware()
 {
-    mFailedStep = Step::None;
-    mFailureReason.clear();
+    mResult = {};
     // The run ends on these bytes; had they not gone in, completion would be reported over an
     // EEPROM that still holds the image's own first bytes.
     if (mHardware.fEEPROMWrite(0, uint32_t(kClosingBytes.size()), kClosingBytes.data()) != 0)

@@ -3,6 +3,7 @@
 // until it matches, then write the closing bytes that make the image bootable.
 #pragma once
 
+#include "device/deviceresult.h"
 #include "device/updateprogress.h"
 
 #include <atomic>
@@ -17,7 +18,7 @@ class bxHardwareLib;
 class EepromUpdate
 {
 public:
-    enum class Step { None, Write, Verify, Finalize };
+    using Step = DeviceStep;
     using Pause = std::function<void(std::chrono::milliseconds)>;
 
     // The image is the EEPROM content from address 0, 356 to 65,536 bytes. A null pause sleeps.
@@ -40,8 +41,10 @@ public:
     static constexpr int kRewrites = 3;
 
     double percentage() const { return mPercentage.load(); }
-    Step failedStep() const { return mFailedStep; }
-    const std::string &failureReason() const { return mFailureReason; }
+    // How the last step or run came out: the step that failed and why.
+    const DeviceResult &result() const { return mResult; }
+    Step failedStep() const { return mResult.step(); }
+    const std::string &failureReason() const { return mResult.reason(); }
 
 private:
     bool fail(Step step, std::string reason);
@@ -55,6 +58,5 @@ private:
     UpdateProgressSink &mSink;
     Pause mPause;
     std::atomic<double> mPercentage = 0.0;
-    Step mFailedStep = Step::None;
-    std::string mFailureReason;
+    DeviceResult mResult;
 };

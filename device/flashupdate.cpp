@@ -53,23 +53,19 @@ bool FlashUpdate::stopRequested(const char *during)
 {
     if (!mStop.load())
         return false;
-    fail(mFailedStep, mStopWhy + " " + during);
+    fail(mStep, mStopWhy + " " + during);
     return true;
 }
 
 bool FlashUpdate::fail(Step step, std::string reason, std::optional<uint32_t> address)
 {
-    mFailedStep = step;
-    mFailureReason = std::move(reason);
-    mFailureAddress = address;
+    mResult = DeviceFailure{step, std::move(reason), address};
     return false;
 }
 
 bool FlashUpdate::hasPrefix()
 {
-    mFailedStep = Step::None;
-    mFailureReason.clear();
-    mFailureAddress.reset();
+    mResult = {};
     mRefusal = Refusal::None;
     return mImage.size() >= kPrefixLength;
 }
@@ -111,14 +107,14 @@ bool FlashUpdate::spi_erase_firmware()
     const uint32_t sectors = sectorsToErase(mImage.size(), *mPart);
     for (uint32_t k = 0; k < sectors; ++k) {
         mSink.progress(double(k) / double(sectors) * 100.0, UpdateProgressSink::Stage::Erasing);
-        mFailedStep = Step::Erase;
+        mStep = Step::Erase;
         if (stopRequested("during the erase"))
             return false;
         const uint32_t address = k * mPart->sectorSize;
         if (!spi_eraseSector(*mSession, address))
             return fail(Step::Erase, at("erasing the sector", address), address);
     }
-    mFailedStep = Step::None;
+    mStep = Step::None;
     return true;
 }
 
@@ -131,7 +127,7 @@ bool FlashUpdate::spi_update_firmware()
 
     const std::span<const uint8_t> content(this->content(), contentLength());
     for (size_t written = 0; written < content.size();) {
-        mFailedStep = Step::Program;
+        mStep = Step::Program;
         if (stopRequested("during programming"))
             return false;
         const size_t length = std::min<size_t>(content.size() - written, mPart->pageSize);
@@ -141,7 +137,7 @@ bool FlashUpdate::spi_update_firmware()
         mPercentage = double(written) / double(content.size()) * 100.0;
         mSink.progress(mPercentage, UpdateProgressSink::Stage::Writing);
     }
-    mFailedStep = Step::None;
+    mStep = Step::None;
 
     // The image stands whether or not the lock takes; the read-back judges the content.
     spi_setWriteEnable(*mSession, 1);
@@ -162,7 +158,7 @@ bool FlashUpdate::spi_verify_firmware()
     std::vector<uint8_t> piece(kVerifyPiece);
     for (uint32_t offset = 0; offset < end; offset += kVerifyPiece) {
         mSink.progress(double(offset) / double(end) * 100.0, UpdateProgressSink::Stage::ReadingBack);
-        mFailedStep = Step::Verify;
+        mStep = Step::Verify;
         if (stopRequested("during the read-back"))
             return false;
         const std::span<uint8_t> read(piece.data(), std::min(end - offset, kVerifyPiece));
@@ -180,7 +176,7 @@ bool FlashUpdate::spi_verify_firmware()
             }
         }
     }
-    mFailedStep = Step::None;
+    mStep = Step::None;
     return true;
 }
 
@@ -189,7 +185,7 @@ bool FlashUpdate::run()
     if (!spi_erase_firmware())
         return false;
     if (mBeforeProgramming && !mBeforeProgramming()) {
-        mFailedStep = Step::Program;
+        mStep = Step::Program;
         if (!stopRequested("before programming"))
             fail(Step::Program, "stopped before programming");
         return false;

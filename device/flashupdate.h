@@ -6,6 +6,7 @@
 #pragma once
 
 #include "device/camerasession.h"
+#include "device/deviceresult.h"
 #include "device/updateprogress.h"
 
 #include <atomic>
@@ -18,7 +19,7 @@
 class FlashUpdate
 {
 public:
-    enum class Step { None, Identify, Fit, Erase, Program, Verify };
+    using Step = DeviceStep;
     // Why the camera was turned away before anything was erased.
     enum class Refusal { None, UnknownPart, TooLarge };
 
@@ -51,11 +52,10 @@ public:
 
     // The share of the image programmed, 0 to 100; may be read from another thread.
     double percentage() const { return mPercentage.load(); }
-    // The step that failed last and why, in a few words for the log; None and empty after success.
-    Step failedStep() const { return mFailedStep; }
-    const std::string &failureReason() const { return mFailureReason; }
-    // Where the failure was found, when it has an address.
-    std::optional<uint32_t> failureAddress() const { return mFailureAddress; }
+    // How the last step or run came out: the step that failed, why and where.
+    const DeviceResult &result() const { return mResult; }
+    Step failedStep() const { return mResult.step(); }
+    const std::string &failureReason() const { return mResult.reason(); }
     // Why the camera was turned away unchanged, when it was.
     Refusal refusal() const { return mRefusal; }
     // True when the run was refused before it erased anything: the camera holds what it held.
@@ -92,8 +92,7 @@ private:
     std::atomic<bool> mStop = false;
     std::string mStopWhy; // written before mStop is set, read after it is seen
     std::atomic<double> mPercentage = 0.0;
-    Step mFailedStep = Step::None;
-    std::string mFailureReason;
-    std::optional<uint32_t> mFailureAddress;
+    Step mStep = Step::None; // the step under way: the one a failure or a stop belongs to
+    DeviceResult mResult;
     Refusal mRefusal = Refusal::None;
 };
