@@ -184,8 +184,7 @@ TEST(DeviceSession, WithoutASessionRequestsFailWithTheirOwnCodes)
     const std::shared_ptr<CameraSession> kept = session.hardware.session();
     session.hardware.custom_dealloc();
     StderrCapture log;
-    uint8_t bytes[80] = {};
-    uint8_t value = 0xEE;
+    uint8_t bytes[80] = {}, value = 0xEE;
     EXPECT_EQ((std::array{usbreq_setReport(ended, 0x87, bytes, 65), usbreq_getReport(ended, 0x93, bytes, 65),
                           usbreq_setReport(ended, 0x87, nullptr, 4), usbreq_getReport(ended, 0x93, nullptr, 40)}),
               (std::array{0xFFFFFFFEu, 0xFFFFFFFEu, 0xFFFFFFFDu, 0xFFFFFFFDu}));

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <functional>
 #include <future>
+#include <span>
 
 namespace {
 
@@ -188,8 +189,7 @@ TEST(FlashUpdate, StopsWhereTheFlashCannotBeTrustedOrOvercomesTheFault)
         const std::vector<uint8_t> flash = session.camera().flashContents();
         EXPECT_EQ(c.length >= 4 && flash.size() + 4 >= c.length && std::equal(image.begin() + 4, image.end(), flash.begin()),
                   c.failed == Step::None || (c.failed == Step::Verify && (c.failedCommand || c.between)));
-        const std::vector<uint8_t> before = recordlessFlash();
-        EXPECT_TRUE(!update.leftUntouched() || std::equal(before.begin(), before.end(), flash.begin()));
+        EXPECT_TRUE(!update.leftUntouched() || std::ranges::equal(recordlessFlash(), std::span(flash).first(0x10000)));
         const auto sent = session.sent();
         EXPECT_EQ(std::count_if(sent.begin(), sent.end(), [](const TracedTransfer &t) { return carries(t, "9f"); }), c.identifierRequests);
         EXPECT_EQ(sent.empty(), c.identifierRequests == 0);
