@@ -22,6 +22,10 @@ UpdateDecision decideUpdate(const FirmwareCatalogue &catalogue, const UpdateFact
         // Offered whatever the camera holds: an equal or newer version may be rewritten too.
         return decision;
     }
+    if (catalogue.holdsNoImage()) {
+        decision.outcome = UpdateDecision::Outcome::NoFirmware;
+        return decision;
+    }
     decision.outcome = facts.catalogueTKind != decision.deviceTKind ? UpdateDecision::Outcome::Mismatch
                                                                     : UpdateDecision::Outcome::UpToDate;
     return decision;
@@ -34,6 +38,8 @@ StatusText describeDecision(const UpdateDecision &decision, const UpdateFacts &f
         return offerText(facts.product, versionText(decision.binVersion), versionText(facts.cameraVersion));
     case UpdateDecision::Outcome::Mismatch:
         return mismatchText(facts.product, facts.firmwareProductName, facts.language, facts.downloadUrl);
+    case UpdateDecision::Outcome::NoFirmware:
+        return noFirmwareText();
     case UpdateDecision::Outcome::UpToDate:
         break;
     }

@@ -1,7 +1,8 @@
 // What the window offers a camera once it is identified: the update, a product mismatch with a
-// link to the download page, or a note that its firmware is up to date. Pure: the same facts give
-// the same decision, so the whole table can be tested without a window or a camera; the words for
-// it come from the text module, for the window and the command line alike.
+// link to the download page, a note that its firmware is up to date, or that the updater carries
+// no firmware at all. Pure: the same facts give the same decision, so the whole table can be
+// tested without a window or a camera; the words for it come from the text module, for the window
+// and the command line alike.
 #pragma once
 
 #include "device/bxhardwarelib.h"
@@ -31,7 +32,9 @@ struct UpdateFacts
 
 struct UpdateDecision
 {
-    enum class Outcome { Offer, Mismatch, UpToDate };
+    // NoFirmware: the catalogue holds no image for any camera, so neither a mismatch nor "up to
+    // date" would be true.
+    enum class Outcome { Offer, Mismatch, UpToDate, NoFirmware };
 
     Outcome outcome = Outcome::UpToDate;
     int32_t binIndex = -1;

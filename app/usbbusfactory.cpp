@@ -13,11 +13,13 @@ std::unique_ptr<UsbBus> createUsbBus()
         if (auto cameras = VirtualCameraConfig::load(path, &error))
             return std::make_unique<VirtualBus>(std::move(*cameras));
         // A broken description must not fall through to the real hardware.
-        systemLog(QStringLiteral("Virtual camera %1: %2; running without a camera").arg(path, error));
-        return std::make_unique<EmptyUsbBus>();
+        const QString why = QStringLiteral("Virtual camera %1: %2; running without a camera").arg(path, error);
+        systemLog(why);
+        return std::make_unique<EmptyUsbBus>(why);
     }
     if (auto bus = LibusbBus::create(&error))
         return bus;
-    systemLog(QStringLiteral("USB unavailable: %1").arg(error));
-    return std::make_unique<EmptyUsbBus>();
+    const QString why = QStringLiteral("USB unavailable: %1").arg(error);
+    systemLog(why);
+    return std::make_unique<EmptyUsbBus>(why);
 }

@@ -112,6 +112,10 @@ FirmwareCatalogue::ImageVerdict FirmwareCatalogue::judgeImage(const QByteArray &
 
 bool FirmwareCatalogue::loadPlainImages(const Resources &resources)
 {
+    for (const QString &name : resources.undecodableNames(QStringLiteral("Opt"))) {
+        if (name.endsWith(u".BIN") || name.endsWith(u".bin") || name.endsWith(u".Bin"))
+            logNeverOffered(name, QStringLiteral("its file name is not UTF-8; rename it"));
+    }
     const QStringList paths = plainImagePaths(resources, QStringLiteral("Opt"));
     if (paths.isEmpty())
         return false;
@@ -195,7 +199,19 @@ std::optional<bool> FirmwareCatalogue::prepare(const Resources &resources, bool 
     *plain = loadPlainImages(resources);
     if (!*plain)
         loadEncryptedResources(resources);
-    return readHeaders();
+    const std::optional<bool> tKind = readHeaders();
+    // Every camera will be told that there is no firmware; the log says why.
+    if (holdsNoImage()) {
+        QString cause;
+        if (count() > 0)
+            cause = QStringLiteral("each of its %1 images was refused (see above)").arg(count());
+        else if (resources.pathsForResources(QStringLiteral("resource")).size() == 3)
+            cause = QStringLiteral("the firmware catalogue could not be opened (see above)");
+        else
+            cause = QStringLiteral("%1 holds no images in Opt/ and no firmware catalogue").arg(resources.folder());
+        systemLog(QStringLiteral("prepareData - no firmware to offer any camera: %1").arg(cause));
+    }
+    return tKind;
 }
 
 int FirmwareCatalogue::lastImageNamed(QStringView token) const
@@ -206,6 +222,11 @@ int FirmwareCatalogue::lastImageNamed(QStringView token) const
             index = static_cast<int>(i);
     }
     return index;
+}
+
+bool FirmwareCatalogue::holdsNoImage() const
+{
+    return std::none_of(myDevicesInfo.begin(), myDevicesInfo.end(), [](const auto &record) { return record.has_value(); });
 }
 
 void FirmwareCatalogue::clear()

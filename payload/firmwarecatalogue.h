@@ -75,6 +75,8 @@ public:
 
     // The last image with an accepted header whose name holds token; -1 when there is none.
     int lastImageNamed(QStringView token) const;
+    // True when no image at all was accepted: there is nothing to offer any camera.
+    bool holdsNoImage() const;
 
     void clear();
 

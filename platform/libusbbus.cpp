@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 
 #include <libusb-1.0/libusb.h>
@@ -367,6 +368,18 @@ private:
 LibusbBus::LibusbBus(std::shared_ptr<State> state)
     : mState(std::move(state))
 {
+}
+
+QString LibusbBus::blindness() const
+{
+    // libusb lists devices from sysfs but opens them through these nodes.
+    const QFileInfo nodes(QStringLiteral("/dev/bus/usb"));
+    if (!nodes.isDir())
+        return QStringLiteral("there is no /dev/bus/usb, so this system shows no USB device to programs (a container "
+                              "or sandbox without the host's USB?)");
+    if (!nodes.isReadable() || !nodes.isExecutable())
+        return QStringLiteral("this user may not read /dev/bus/usb");
+    return {};
 }
 
 std::unique_ptr<LibusbBus> LibusbBus::create(QString *error)

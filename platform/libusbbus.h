@@ -22,6 +22,7 @@ public:
     std::shared_ptr<void> watch(QObject *context, Handler arrived, Handler removed) override;
     std::unique_ptr<UsbDevice> openDevice(uint32_t vendorId, uint32_t productId) override;
     std::unique_ptr<UsbDevice> openDevice(UsbDeviceId id) override;
+    QString blindness() const override;
 
     // Maps a libusb error code onto the updater's result codes.
     static uint32_t statusFromLibusb(int error);

@@ -1,13 +1,20 @@
 // The resources folder: information entries, firmware images, catalogue files and icons.
 #include "platform/resources.h"
 
+#include "platform/printable.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonValue>
 
+#include <QStringDecoder>
+
 #include <algorithm>
+#include <memory>
+
+#include <dirent.h>
 
 namespace {
 
@@ -110,4 +117,23 @@ QStringList Resources::pathsForResources(const QString &type, const QString &sub
     for (const QString &name : names)
         paths.append(dir.filePath(name));
     return paths;
+}
+
+QStringList Resources::undecodableNames(const QString &subfolder) const
+{
+    // Qt's own listing leaves such names out without a word, so the folder is read directly.
+    QStringList names;
+    const std::unique_ptr<DIR, int (*)(DIR *)> dir(opendir(QFile::encodeName(QDir(mFolder).filePath(subfolder)).constData()),
+                                                   closedir);
+    if (!dir)
+        return names;
+    while (const dirent *entry = readdir(dir.get())) {
+        const QByteArrayView name(entry->d_name);
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString decoded = decoder(name);
+        if (decoder.hasError())
+            names.append(printableBytes(name));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }

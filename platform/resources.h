@@ -28,6 +28,10 @@ public:
     // the top level), sorted by file name byte-wise so that every platform lists them alike.
     QStringList pathsForResources(const QString &type, const QString &subfolder = {}) const;
 
+    // Names in subfolder that are not UTF-8 and so cannot be listed or opened as paths, shown
+    // with their bytes escaped: the catalogue says why they are passed over.
+    QStringList undecodableNames(const QString &subfolder) const;
+
 private:
     QString mFolder;
     QJsonObject mInfo;

@@ -49,6 +49,11 @@ StatusText mismatchText(const QString &p, const QString &fw, const QString &lang
     return text;
 }
 
+StatusText noFirmwareText()
+{
+    return StatusText(localizedText("Status_Msg_No_Firmware"));
+}
+
 StatusText upToDateText(const QString &fw, const QString &version, const QString &language)
 {
     QStringList args;

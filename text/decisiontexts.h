@@ -17,5 +17,8 @@ StatusText offerText(const QString &product, const QString &offered, const QStri
 StatusText mismatchText(const QString &product, const QString &firmwareProductName, const QString &language,
                         const QUrl &downloadUrl);
 
+// The updater carries no firmware for any camera: an empty, damaged or wholly refused catalogue.
+StatusText noFirmwareText();
+
 // The catalogue is of the camera's kind but holds no image for it.
 StatusText upToDateText(const QString &firmwareProductName, const QString &version, const QString &language);

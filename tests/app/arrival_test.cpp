@@ -67,9 +67,9 @@ TEST(UpdateDecision, OneTableOfCamerasCataloguesAndLanguages)
         // An unknown chip is never offered: the kind an earlier camera left decides the message.
         {"en", t, true, true, 0x42, 0x0100, Outcome::UpToDate, -1, true, {"LUMIVEX T", "0100", "title:LUMIVEX T"}},
         {"en", t, true, false, 0x42, 0x0100, Outcome::Mismatch, -1, false, {"Cam", "LUMIVEX T", "Cam", "title:Cam", "link"}},
-        // No catalogue counts as the S kind.
-        {"en", {}, false, false, 0xB3, 0x0100, Outcome::Mismatch, -1, true, {"Cam", "LUMIVEX S", "Cam", "title:Cam", "link"}},
-        {"en", {}, false, true, 0xB0, 0x0100, Outcome::UpToDate, -1, false, {"LUMIVEX S", "0100", "title:LUMIVEX S"}},
+        // No image at all, or every one refused: neither a mismatch nor "up to date" would be true.
+        {"en", {}, false, false, 0xB3, 0x0100, Outcome::NoFirmware, -1, true, {}},
+        {"ja", {{"c_RZ52940.bin", 0xDEAD}}, false, true, 0xB0, 0x0100, Outcome::NoFirmware, -1, false, {}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.language << " chip " << c.chip << " images " << c.images.size());
@@ -94,6 +94,7 @@ TEST(UpdateDecision, OneTableOfCamerasCataloguesAndLanguages)
         for (const QString &a : c.args)
             args.append(argument(a));
         const QString text = offer ? offerText(QStringLiteral("Cam"), args[0], args[1])
+            : c.outcome == Outcome::NoFirmware ? localizedText("Status_Msg_No_Firmware")
             : localizedFormat(c.outcome == Outcome::Mismatch ? "Status_Msg_Deivce_Mismatch" : "Status_Msg_Already_Up_To_Date", args);
         EXPECT_EQ(said.plainText(), text);
         // The mismatch links its mention of the download page, and nothing else is linked.
@@ -157,4 +158,16 @@ TEST(Arrival, OneCameraAtATimeWhateverElseComesAndGoes)
     drainMainQueue();
     EXPECT_EQ(bench.statusTexts(), QStringList{offerText(QString(), QStringLiteral("0102"), QStringLiteral("0000"))});
     EXPECT_TRUE(bench.offered());
+}
+
+// An updater that carries no firmware says so to the camera that arrives, not "up to date" nor
+// "get the other updater", and offers nothing.
+TEST(Arrival, NoFirmwareAtAllIsSaidAsSuch)
+{
+    AppBench bench({}, QJsonArray{cameraWithFirmware(QStringLiteral("t"), 0x0100, QStringLiteral("LUMIVEX T"))});
+    bench.launch();
+    EXPECT_EQ(bench.statusTexts(), (QStringList{QStringLiteral("Please connect your LUMIVEX S camera."),
+                                                QStringLiteral("No firmware is available in this updater. Reinstall it or add "
+                                                               "firmware to its resources folder.")}));
+    EXPECT_FALSE(bench.offered() || bench.delegate().button_update->isVisible());
 }

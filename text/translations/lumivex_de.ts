@@ -107,6 +107,14 @@
         <source>Your %@ was not changed: the firmware image is larger than its flash memory. Nothing was erased.</source>
         <translation>Ihre %@ wurde nicht verändert: Das Firmware-Abbild ist größer als ihr Flash-Speicher. Es wurde nichts gelöscht.</translation>
     </message>
+    <message id="Status_Msg_No_Firmware">
+        <source>No firmware is available in this updater. Reinstall it or add firmware to its resources folder.</source>
+        <translation>Dieses Programm enthält keine Firmware. Installieren Sie es neu oder legen Sie Firmware in seinen Ressourcenordner.</translation>
+    </message>
+    <message id="Cli_Proceed_To_Update_Warning">
+        <source>Keep the cameras connected and this command running until the update has finished. Unplugging a camera or stopping the command during the update can leave it unusable.</source>
+        <translation>Lassen Sie die Kameras angeschlossen und diesen Befehl laufen, bis die Aktualisierung abgeschlossen ist. Wird eine Kamera während der Aktualisierung getrennt oder der Befehl abgebrochen, kann sie unbrauchbar werden.</translation>
+    </message>
     <message id="Quit_During_Update_Message">
         <source>The firmware is being written. Quit anyway?</source>
         <translation>Die Firmware wird gerade geschrieben. Trotzdem beenden?</translation>

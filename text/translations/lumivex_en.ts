@@ -107,6 +107,14 @@
         <source>Your %@ was not changed: the firmware image is larger than its flash memory. Nothing was erased.</source>
         <translation>Your %@ was not changed: the firmware image is larger than its flash memory. Nothing was erased.</translation>
     </message>
+    <message id="Status_Msg_No_Firmware">
+        <source>No firmware is available in this updater. Reinstall it or add firmware to its resources folder.</source>
+        <translation>No firmware is available in this updater. Reinstall it or add firmware to its resources folder.</translation>
+    </message>
+    <message id="Cli_Proceed_To_Update_Warning">
+        <source>Keep the cameras connected and this command running until the update has finished. Unplugging a camera or stopping the command during the update can leave it unusable.</source>
+        <translation>Keep the cameras connected and this command running until the update has finished. Unplugging a camera or stopping the command during the update can leave it unusable.</translation>
+    </message>
     <message id="Quit_During_Update_Message">
         <source>The firmware is being written. Quit anyway?</source>
         <translation>The firmware is being written. Quit anyway?</translation>

@@ -107,6 +107,14 @@
         <source>Your %@ was not changed: the firmware image is larger than its flash memory. Nothing was erased.</source>
         <translation>Votre %@ n’a pas été modifiée : l’image du micrologiciel est plus grande que sa mémoire flash. Rien n’a été effacé.</translation>
     </message>
+    <message id="Status_Msg_No_Firmware">
+        <source>No firmware is available in this updater. Reinstall it or add firmware to its resources folder.</source>
+        <translation>Cet outil ne contient aucun micrologiciel. Réinstallez-le ou ajoutez un micrologiciel à son dossier de ressources.</translation>
+    </message>
+    <message id="Cli_Proceed_To_Update_Warning">
+        <source>Keep the cameras connected and this command running until the update has finished. Unplugging a camera or stopping the command during the update can leave it unusable.</source>
+        <translation>Laissez les caméras connectées et cette commande s’exécuter jusqu’à la fin de la mise à jour. Débrancher une caméra ou interrompre la commande pendant la mise à jour peut la rendre inutilisable.</translation>
+    </message>
     <message id="Quit_During_Update_Message">
         <source>The firmware is being written. Quit anyway?</source>
         <translation>Le micrologiciel est en cours d’écriture. Quitter quand même ?</translation>

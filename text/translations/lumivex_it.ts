@@ -107,6 +107,14 @@
         <source>Your %@ was not changed: the firmware image is larger than its flash memory. Nothing was erased.</source>
         <translation>La tua %@ non è stata modificata: l’immagine del firmware è più grande della sua memoria flash. Non è stato cancellato nulla.</translation>
     </message>
+    <message id="Status_Msg_No_Firmware">
+        <source>No firmware is available in this updater. Reinstall it or add firmware to its resources folder.</source>
+        <translation>Questo programma non contiene alcun firmware. Reinstallalo o aggiungi un firmware alla sua cartella delle risorse.</translation>
+    </message>
+    <message id="Cli_Proceed_To_Update_Warning">
+        <source>Keep the cameras connected and this command running until the update has finished. Unplugging a camera or stopping the command during the update can leave it unusable.</source>
+        <translation>Lascia le videocamere collegate e questo comando in esecuzione finché l’aggiornamento non è terminato. Scollegare una videocamera o interrompere il comando durante l’aggiornamento può renderla inutilizzabile.</translation>
+    </message>
     <message id="Quit_During_Update_Message">
         <source>The firmware is being written. Quit anyway?</source>
         <translation>Il firmware è in fase di scrittura. Uscire comunque?</translation>

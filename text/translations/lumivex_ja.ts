@@ -107,6 +107,14 @@
         <source>Your %@ was not changed: the firmware image is larger than its flash memory. Nothing was erased.</source>
         <translation>%@ は変更されていません：ファームウェアイメージがフラッシュメモリより大きいためです。何も消去されていません。</translation>
     </message>
+    <message id="Status_Msg_No_Firmware">
+        <source>No firmware is available in this updater. Reinstall it or add firmware to its resources folder.</source>
+        <translation>このアップデータにはファームウェアがありません。再インストールするか、リソースフォルダにファームウェアを追加してください。</translation>
+    </message>
+    <message id="Cli_Proceed_To_Update_Warning">
+        <source>Keep the cameras connected and this command running until the update has finished. Unplugging a camera or stopping the command during the update can leave it unusable.</source>
+        <translation>アップデートが完了するまで、カメラを接続したままこのコマンドを実行し続けてください。アップデート中にカメラを取り外したりコマンドを止めたりすると、カメラが使用できなくなる場合があります。</translation>
+    </message>
     <message id="Quit_During_Update_Message">
         <source>The firmware is being written. Quit anyway?</source>
         <translation>ファームウェアを書き込み中です。それでも終了しますか？</translation>

@@ -107,6 +107,14 @@
         <source>Your %@ was not changed: the firmware image is larger than its flash memory. Nothing was erased.</source>
         <translation>Uw %@ is niet gewijzigd: de firmware-image is groter dan het flashgeheugen. Er is niets gewist.</translation>
     </message>
+    <message id="Status_Msg_No_Firmware">
+        <source>No firmware is available in this updater. Reinstall it or add firmware to its resources folder.</source>
+        <translation>Dit programma bevat geen firmware. Installeer het opnieuw of voeg firmware toe aan de map met bronnen.</translation>
+    </message>
+    <message id="Cli_Proceed_To_Update_Warning">
+        <source>Keep the cameras connected and this command running until the update has finished. Unplugging a camera or stopping the command during the update can leave it unusable.</source>
+        <translation>Houd de camera’s aangesloten en laat deze opdracht lopen tot de update klaar is. Een camera loskoppelen of de opdracht stoppen tijdens de update kan de camera onbruikbaar maken.</translation>
+    </message>
     <message id="Quit_During_Update_Message">
         <source>The firmware is being written. Quit anyway?</source>
         <translation>De firmware wordt geschreven. Toch afsluiten?</translation>
