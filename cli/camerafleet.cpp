@@ -6,8 +6,10 @@
 #include "device/spiflash.h"
 #include "platform/interruption.h"
 #include "platform/logindinhibitor.h"
+#include "platform/printable.h"
 #include "platform/resources.h"
 #include "platform/systemlog.h"
+#include "text/decisiontexts.h"
 #include "text/localization.h"
 
 #include <QFile>
@@ -42,6 +44,11 @@ bool locationBefore(const QString &a, const QString &b)
     return left != right ? left < right : a < b;
 }
 
+QString hex(uint32_t address)
+{
+    return QStringLiteral("0x") + QString::number(address, 16).toUpper();
+}
+
 class ProgressToReporter : public UpdateProgressSink
 {
 public:
@@ -69,10 +76,16 @@ CameraFleet::CameraFleet(UsbBus &bus, const Resources &resources, CliReporter &r
     , mReporter(reporter)
     , mHardware(bus)
 {
-    for (const QString &problem : resources.problems())
+}
+
+void CameraFleet::loadCatalogue()
+{
+    // Loaded by the commands that decide, as the window's launch does; listing ids and dumping
+    // need none of it.
+    for (const QString &problem : mResources.problems())
         systemLogFailure("lumivex-cli", problem);
     bool plain = false;
-    mCatalogueTKind = mCatalogue.prepare(resources, &plain).value_or(false);
+    mCatalogueTKind = mCatalogue.prepare(mResources, &plain).value_or(false);
 }
 
 std::vector<UsbDeviceInfo> CameraFleet::attachedCameras()
@@ -103,9 +116,44 @@ std::optional<UsbDeviceInfo> CameraFleet::cameraAt(const QString &location)
     QStringList present;
     for (const UsbDeviceInfo &device : cameras)
         present << device.location;
-    mReporter.note(QStringLiteral("lumivex-cli: no camera of the family at %1 (attached: %2)")
-                       .arg(location, present.isEmpty() ? QStringLiteral("none") : present.join(QStringLiteral(", "))));
+    mReporter.error(CliExit::NoSuchDevice,
+                    present.isEmpty() ? QStringLiteral("no camera of the family at %1: %2").arg(location, noCameraText())
+                                      : QStringLiteral("no camera of the family at %1 (attached: %2)")
+                                            .arg(location, present.join(QStringLiteral(", "))));
     return std::nullopt;
+}
+
+QString CameraFleet::noCameraText() const
+{
+    const QString blind = mBus.blindness();
+    if (!blind.isEmpty())
+        return QStringLiteral("none is attached, or none can be seen: %1").arg(blind);
+    return QStringLiteral("none is attached. If one is plugged in, try another cable or port; on Linux, check that the "
+                          "udev rule is installed and plug the camera in again (see the README on USB permissions)");
+}
+
+std::variant<std::vector<UsbDeviceInfo>, int> CameraFleet::choose(const QString &device, bool all)
+{
+    loadCatalogue();
+    if (mCatalogue.holdsNoImage()) {
+        mReporter.error(CliExit::NoFirmware, QStringLiteral("no firmware in the catalogue: %1").arg(noFirmwareText().plainText()));
+        return CliExit::NoFirmware;
+    }
+    if (!device.isEmpty()) {
+        const std::optional<UsbDeviceInfo> camera = cameraAt(device);
+        if (!camera)
+            return CliExit::NoSuchDevice;
+        return std::vector{*camera};
+    }
+    std::vector<UsbDeviceInfo> cameras = attachedCameras();
+    if (cameras.empty())
+        mReporter.note(QStringLiteral("lumivex-cli: no camera of the family: %1").arg(noCameraText()));
+    if (cameras.size() > 1 && !all) {
+        mReporter.error(CliExit::BadArguments,
+                        QStringLiteral("%1 cameras are attached: name one with --device ID, or use --all").arg(cameras.size()));
+        return CliExit::BadArguments;
+    }
+    return cameras;
 }
 
 CameraFleet::Examined CameraFleet::examine(const UsbDeviceInfo &device, bool keepOpen)
@@ -125,11 +173,12 @@ CameraFleet::Examined CameraFleet::examine(const UsbDeviceInfo &device, bool kee
     return examined;
 }
 
-void CameraFleet::report(const Examined &e)
+void CameraFleet::report(const Examined &e, const QString &flash)
 {
     CliReporter::Camera row;
     row.device = e.device.location;
     row.product = e.device.productName;
+    row.flash = flash;
     if (!e.camera) {
         row.decision = QStringLiteral("cannot open");
         row.reason = e.failure;
@@ -151,65 +200,131 @@ void CameraFleet::report(const Examined &e)
     case UpdateDecision::Outcome::Mismatch:
         row.decision = QStringLiteral("mismatch");
         row.reason = e.said;
+        row.link = mResources.infoString(QStringLiteral("Download URL"));
         break;
     case UpdateDecision::Outcome::UpToDate:
         row.decision = QStringLiteral("up to date");
+        row.reason = e.said;
+        break;
+    case UpdateDecision::Outcome::NoFirmware:
+        row.decision = QStringLiteral("no firmware");
         row.reason = e.said;
         break;
     }
     mReporter.camera(row);
 }
 
-int CameraFleet::list()
+CameraFleet::FlashCheck CameraFleet::checkFlash(const Examined &e)
 {
-    for (const UsbDeviceInfo &device : attachedCameras())
-        report(examine(device));
+    // Opened afresh, as for a write: the camera may have changed since it was looked at.
+    const Examined now = examine(e.device, true);
+    if (!now.camera || now.decision.binIndex != e.decision.binIndex) {
+        mHardware.custom_dealloc();
+        return {FlashCheck::Verdict::NotChecked, QStringLiteral("cannot check"),
+                now.camera ? QStringLiteral("the camera changed since it was examined") : now.failure};
+    }
+    const QByteArray &image = mCatalogue.UnzippedBinFileData.at(e.decision.binIndex);
+    ProgressToReporter sink(mReporter, e.device.location);
+    // The read-back alone: the same range and the same bytes an update checks after writing.
+    FlashUpdate flash(mHardware.session(), std::vector<uint8_t>(image.begin(), image.end()), sink);
+    const bool matches = flash.spi_verify_firmware();
+    mHardware.custom_dealloc();
+    if (matches)
+        return {FlashCheck::Verdict::Matches, QStringLiteral("matches"), {}};
+    if (const std::optional<uint32_t> at = flash.firstDifference())
+        return {FlashCheck::Verdict::Differs, QStringLiteral("differs at %1").arg(hex(*at)), QString::fromStdString(flash.failureReason())};
+    return {FlashCheck::Verdict::NotChecked, QStringLiteral("cannot check"), QString::fromStdString(flash.failureReason())};
+}
+
+int CameraFleet::list(bool verify)
+{
+    loadCatalogue();
+    const std::vector<UsbDeviceInfo> cameras = attachedCameras();
+    if (cameras.empty())
+        mReporter.note(QStringLiteral("lumivex-cli: no camera of the family: %1").arg(noCameraText()));
+    for (const UsbDeviceInfo &device : cameras) {
+        const Examined examined = examine(device);
+        QString flash;
+        if (verify && examined.camera)
+            flash = examined.decision.outcome == UpdateDecision::Outcome::Offer ? checkFlash(examined).flash
+                                                                                 : QStringLiteral("no image");
+        report(examined, flash);
+    }
+    if (mCatalogue.holdsNoImage()) {
+        mReporter.error(CliExit::NoFirmware, QStringLiteral("no firmware in the catalogue: %1").arg(noFirmwareText().plainText()));
+        return CliExit::NoFirmware;
+    }
     return CliExit::Ok;
 }
 
-int CameraFleet::update(const QString &device, bool all, bool yes, const std::function<bool(const QString &)> &confirm)
+int CameraFleet::listIds()
 {
-    std::vector<UsbDeviceInfo> chosen;
-    if (!device.isEmpty()) {
-        const std::optional<UsbDeviceInfo> camera = cameraAt(device);
-        if (!camera)
-            return CliExit::NoSuchDevice;
-        chosen.push_back(*camera);
-    } else {
-        chosen = attachedCameras();
-        if (chosen.size() > 1 && !all) {
-            mReporter.note(QStringLiteral("lumivex-cli: %1 cameras are attached: name one with --device ID, or use --all")
-                               .arg(chosen.size()));
-            return CliExit::BadArguments;
-        }
+    for (const UsbDeviceInfo &device : attachedCameras())
+        std::fprintf(mReporter.records(), "%s\n", qPrintable(printable(device.location)));
+    std::fflush(mReporter.records());
+    return CliExit::Ok;
+}
+
+CameraFleet::Plan CameraFleet::plan(Examined e, const UpdateChoice &choice)
+{
+    const uint32_t installed = e.camera->version, offered = e.decision.binVersion;
+    const QString versions = QStringLiteral("%1 -> %2").arg(versionText(installed), versionText(offered));
+    if (installed < offered)
+        return {std::move(e), Action::Update, QStringLiteral("update %1").arg(versions)};
+    if (installed > offered) {
+        if (choice.allowOlder)
+            return {std::move(e), Action::Downgrade, QStringLiteral("downgrade %1").arg(versions)};
+        return {std::move(e), Action::Skip,
+                QStringLiteral("the installed %1 is newer than the catalogue's %2; --allow-older writes it (a downgrade)")
+                    .arg(versionText(installed), versionText(offered))};
     }
+    if (choice.reinstall)
+        return {std::move(e), Action::Reinstall, QStringLiteral("reinstall %1").arg(versionText(offered))};
+    // The same version may sit on a half-written flash: only a flash that matches is up to date.
+    const FlashCheck check = checkFlash(e);
+    if (check.verdict == FlashCheck::Verdict::Matches)
+        return {std::move(e), Action::Skip, QStringLiteral("up to date: %1 is installed and the flash matches it").arg(versionText(offered))};
+    return {std::move(e), Action::Reinstall,
+            QStringLiteral("reinstall %1: the flash %2").arg(versionText(offered), check.verdict == FlashCheck::Verdict::Differs
+                                                                                          ? check.flash : QStringLiteral("could not be checked"))};
+}
+
+int CameraFleet::update(const UpdateChoice &choice, const std::function<bool(const QString &)> &confirm)
+{
+    std::variant<std::vector<UsbDeviceInfo>, int> chosen = choose(choice.device, choice.all);
+    if (const int *status = std::get_if<int>(&chosen))
+        return *status;
 
     // A camera of the family that cannot even be opened has failed; one that is not offered an
-    // image is left as it is.
-    std::vector<Examined> offered;
+    // image, or that the rule skips, is left as it is.
+    std::vector<Plan> planned;
     bool allVerified = true;
-    for (const UsbDeviceInfo &camera : chosen) {
+    for (const UsbDeviceInfo &camera : std::get<std::vector<UsbDeviceInfo>>(chosen)) {
         Examined examined = examine(camera);
         report(examined);
         if (!examined.camera) {
             mReporter.result(camera.location, "failed", examined.failure);
             allVerified = false;
-        } else if (examined.decision.outcome == UpdateDecision::Outcome::Offer) {
-            offered.push_back(std::move(examined));
-        } else {
+        } else if (examined.decision.outcome != UpdateDecision::Outcome::Offer) {
             mReporter.result(camera.location, "untouched", examined.said);
+        } else if (Plan p = plan(std::move(examined), choice); p.action == Action::Skip) {
+            mReporter.result(camera.location, "skipped", p.reason);
+        } else {
+            planned.push_back(std::move(p));
         }
     }
-    if (offered.empty()) {
+    if (planned.empty()) {
         mReporter.note(QStringLiteral("lumivex-cli: nothing to update"));
         return allVerified ? CliExit::NothingToUpdate : CliExit::Failed;
     }
 
-    const QString question = localizedText("Status_Msg_Proceed_To_Update") + u'\n'
-                             + localizedFormat("Status_Msg_Proceed_To_Update_Warning", {productNameFor(mCatalogueTKind)});
-    if (!yes && !confirm(question)) {
-        for (const Examined &e : offered)
-            mReporter.result(e.device.location, "untouched", QStringLiteral("the update was declined"));
+    QString question;
+    for (const Plan &p : planned)
+        question += QStringLiteral("  %1  %2  %3\n").arg(printable(p.examined.device.location), printable(p.examined.camera->product), p.reason);
+    question += localizedText("Status_Msg_Proceed_To_Update") + u'\n' + localizedText("Cli_Proceed_To_Update_Warning");
+    if (!choice.yes && !confirm(question)) {
+        for (const Plan &p : planned)
+            mReporter.result(p.examined.device.location, "untouched", QStringLiteral("the update was declined"));
         return allVerified ? CliExit::NothingToUpdate : CliExit::Failed;
     }
 
@@ -218,8 +333,8 @@ int CameraFleet::update(const QString &device, bool all, bool yes, const std::fu
     LogindInhibitor inhibitor(QStringLiteral("lumivex-cli"), QStringLiteral("A camera's firmware is being written"));
     inhibitor.waitForAnswer();
     Interruption::install(mReporter.records(), CliExit::Failed, "\nInterrupted: no further camera is started.\n");
-    for (size_t i = 0; i < offered.size(); ++i) {
-        const QString &location = offered[i].device.location;
+    for (size_t i = 0; i < planned.size(); ++i) {
+        const QString &location = planned[i].examined.device.location;
         if (Interruption::requested()) {
             mReporter.result(location, "not started", QStringLiteral("interrupted"));
             allVerified = false;
@@ -227,17 +342,22 @@ int CameraFleet::update(const QString &device, bool all, bool yes, const std::fu
         }
         // A stop at once leaves a record for every camera it leaves unfinished, prepared now.
         QByteArray abortRecords = mReporter.resultRecord(location, "failed", QStringLiteral("stopped while being written"));
-        for (size_t later = i + 1; later < offered.size(); ++later)
-            abortRecords += mReporter.resultRecord(offered[later].device.location, "not started", QStringLiteral("interrupted"));
+        for (size_t later = i + 1; later < planned.size(); ++later)
+            abortRecords += mReporter.resultRecord(planned[later].examined.device.location, "not started", QStringLiteral("interrupted"));
         Interruption::setWriting(
             QStringLiteral("\nInterrupted: the camera at %1 is being written and finishes first; no further camera "
-                           "is started. Ctrl-C again stops at once and may leave it unusable.\n").arg(location).toUtf8(),
-            abortRecords, QStringLiteral("\nStopped: the camera at %1 was left half-written.\n").arg(location).toUtf8());
+                           "is started. Ctrl-C again stops at once and may leave it unusable.\n").arg(printable(location)).toUtf8(),
+            abortRecords, QStringLiteral("\nStopped: the camera at %1 was left half-written.\n").arg(printable(location)).toUtf8());
         QString reason;
-        const char *outcome = write(offered[i], &reason);
+        const char *outcome = write(planned[i].examined, &reason);
         Interruption::clearWriting();
-        mReporter.result(location, outcome, reason);
-        allVerified = allVerified && std::strcmp(outcome, "verified") == 0;
+        const bool verified = std::strcmp(outcome, "verified") == 0;
+        static constexpr const char *kActions[] = {"update", "reinstall", "downgrade"};
+        mReporter.result(location, outcome, verified ? planned[i].reason : reason,
+                         {{"action", kActions[int(planned[i].action)]},
+                          {"from", versionText(planned[i].examined.camera->version)},
+                          {"to", versionText(planned[i].examined.decision.binVersion)}});
+        allVerified = allVerified && verified;
     }
     Interruption::uninstall();
     return allVerified ? CliExit::Ok : CliExit::Failed;
@@ -247,7 +367,8 @@ const char *CameraFleet::write(const Examined &e, QString *reason)
 {
     // Opened afresh: the camera may have changed hands or firmware since it was looked at.
     const Examined now = examine(e.device, true);
-    if (!now.camera || now.decision.outcome != UpdateDecision::Outcome::Offer || now.decision.binIndex != e.decision.binIndex) {
+    if (!now.camera || now.decision.outcome != UpdateDecision::Outcome::Offer || now.decision.binIndex != e.decision.binIndex
+        || now.camera->version != e.camera->version) {
         *reason = now.camera ? QStringLiteral("the camera changed since it was examined") : now.failure;
         mHardware.custom_dealloc();
         return now.camera ? "untouched" : "failed";
@@ -262,17 +383,47 @@ const char *CameraFleet::write(const Examined &e, QString *reason)
     return verified ? "verified" : flash.leftUntouched() ? "untouched" : "failed";
 }
 
+int CameraFleet::verify(const QString &device, bool all)
+{
+    std::variant<std::vector<UsbDeviceInfo>, int> chosen = choose(device, all);
+    if (const int *status = std::get_if<int>(&chosen))
+        return *status;
+    bool anyImage = false, allMatch = true;
+    for (const UsbDeviceInfo &camera : std::get<std::vector<UsbDeviceInfo>>(chosen)) {
+        const Examined examined = examine(camera);
+        if (!examined.camera) {
+            mReporter.flashCheck(camera.location, QStringLiteral("cannot check"), examined.failure);
+            allMatch = false;
+        } else if (examined.decision.outcome != UpdateDecision::Outcome::Offer) {
+            mReporter.flashCheck(camera.location, QStringLiteral("no image"), examined.said);
+        } else {
+            anyImage = true;
+            const FlashCheck check = checkFlash(examined);
+            mReporter.flashCheck(camera.location, check.flash, check.reason);
+            allMatch = allMatch && check.verdict == FlashCheck::Verdict::Matches;
+        }
+    }
+    return !allMatch ? CliExit::Failed : anyImage ? CliExit::Ok : CliExit::NothingToUpdate;
+}
+
 int CameraFleet::dump(const QString &device, const QString &file)
 {
     const std::optional<UsbDeviceInfo> camera = cameraAt(device);
     if (!camera)
         return CliExit::NoSuchDevice;
-    if (QFileInfo::exists(file)) {
-        mReporter.note(QStringLiteral("lumivex-cli: %1 exists; it is not overwritten").arg(file));
-        return CliExit::BadArguments;
+    // Made before the flash is read, so that a folder that cannot take it costs no read; NewOnly
+    // never overwrites, also a file that appeared since the command was typed.
+    QFile out(file);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        const bool exists = QFileInfo::exists(file);
+        mReporter.error(exists ? CliExit::BadArguments : CliExit::Failed,
+                        exists ? QStringLiteral("%1 exists; it is not overwritten").arg(file)
+                               : QStringLiteral("cannot create %1: %2").arg(file, out.errorString()));
+        return exists ? CliExit::BadArguments : CliExit::Failed;
     }
     const auto fail = [&](const QString &reason) {
         mHardware.custom_dealloc();
+        out.remove();
         mReporter.result(device, "failed", reason);
         return CliExit::Failed;
     };
@@ -294,19 +445,13 @@ int CameraFleet::dump(const QString &device, const QString &file)
         mReporter.progress(device, "reading", 100.0 * address / capacity);
         const uint32_t length = std::min(kReadPiece, capacity - address);
         if (!spi_readData(*session, address, length, reinterpret_cast<uint8_t *>(content.data()) + address))
-            return fail(QStringLiteral("reading the flash at 0x%1 failed").arg(address, 0, 16));
+            return fail(QStringLiteral("reading the flash at %1 failed").arg(hex(address)));
     }
+    mReporter.progress(device, "reading", 100.0);
     mHardware.custom_dealloc();
 
-    // NewOnly: a file that appeared meanwhile is not overwritten either.
-    QFile out(file);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly) || out.write(content) != content.size() || !out.flush()) {
-        const QString error = out.errorString();
-        if (out.isOpen())
-            out.remove();
-        mReporter.result(device, "failed", QStringLiteral("cannot write %1: %2").arg(file, error));
-        return CliExit::Failed;
-    }
+    if (out.write(content) != content.size() || !out.flush())
+        return fail(QStringLiteral("cannot write %1: %2").arg(file, out.errorString()));
     mReporter.result(device, "dumped", QStringLiteral("%1 bytes of flash %2 saved in %3").arg(capacity).arg(jedecText, file),
                      {{"file", file}, {"bytes", qint64(capacity)}, {"jedec", jedecText}});
     return CliExit::Ok;

@@ -1,6 +1,7 @@
 // Every camera of the family on the bus, for the command line: listing them with what the
-// catalogue offers each, updating them one after another, and saving one's flash. The catalogue,
-// the identification, the decision and the update engine are the window's own.
+// catalogue offers each, updating them one after another, checking their flash against the image,
+// and saving one's flash. The catalogue, the identification, the decision and the update engine
+// are the window's own; which cameras an unattended update writes is the command line's own rule.
 #pragma once
 
 #include "app/cameraidentity.h"
@@ -12,6 +13,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <variant>
 #include <vector>
 
 class Resources;
@@ -20,13 +23,23 @@ class UsbBus;
 class CameraFleet
 {
 public:
-    // Loads the catalogue from the resources folder, as the window's launch does.
     CameraFleet(UsbBus &bus, const Resources &resources, CliReporter &reporter);
 
-    int list();
-    // device: a location, or empty for the only camera attached (or every one with all). confirm
-    // is asked the window's question unless yes.
-    int update(const QString &device, bool all, bool yes, const std::function<bool(const QString &)> &confirm);
+    struct UpdateChoice
+    {
+        QString device; // a location, or empty for the only camera attached (or every one with all)
+        bool all = false;
+        bool yes = false;        // no question
+        bool allowOlder = false; // downgrades too
+        bool reinstall = false;  // an equal version is written even when the flash matches it
+    };
+
+    int list(bool verify);
+    // The device ids alone, without opening any camera.
+    int listIds();
+    // confirm is asked the question unless choice.yes.
+    int update(const UpdateChoice &choice, const std::function<bool(const QString &)> &confirm);
+    int verify(const QString &device, bool all);
     int dump(const QString &device, const QString &file);
 
 private:
@@ -40,13 +53,38 @@ private:
         bool unknownChip = false;
     };
 
+    // What an update does to a camera the catalogue offers an image.
+    enum class Action { Update, Reinstall, Downgrade, Skip };
+    struct Plan
+    {
+        Examined examined;
+        Action action;
+        QString reason; // why it is skipped, or what is written over what
+    };
+
+    // What reading a camera's flash back against its image found.
+    struct FlashCheck
+    {
+        enum class Verdict { Matches, Differs, NotChecked } verdict;
+        QString flash;  // "matches", "differs at 0x...", "cannot check"
+        QString reason;
+    };
+
+    void loadCatalogue();
     // The cameras of the family attached when first asked, in the order of their locations.
     std::vector<UsbDeviceInfo> attachedCameras();
-    // The attached camera at this location; nothing, with a note, when there is none.
+    // The attached camera at this location; nothing, with an error, when there is none.
     std::optional<UsbDeviceInfo> cameraAt(const QString &location);
+    // The camera at device, every camera (all), or the only one attached; an exit status when
+    // that is not one camera or the catalogue is empty.
+    std::variant<std::vector<UsbDeviceInfo>, int> choose(const QString &device, bool all);
+    // Why no camera may be seen, for a note when none is.
+    QString noCameraText() const;
     // Opens, identifies and decides, then ends the session (with open, keeps it).
     Examined examine(const UsbDeviceInfo &device, bool keepOpen = false);
-    void report(const Examined &examined);
+    void report(const Examined &examined, const QString &flash = {});
+    Plan plan(Examined examined, const UpdateChoice &choice);
+    FlashCheck checkFlash(const Examined &examined);
     // The outcome: "verified", "failed", or "untouched" when the camera was not changed.
     const char *write(const Examined &examined, QString *reason);
 

@@ -1,6 +1,48 @@
 // What lumivex-cli is asked to do.
 #include "cli/clioptions.h"
 
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
+namespace {
+
+struct Flag
+{
+    const char16_t *longName;
+    const char16_t *shortName;
+    bool CliOptions::*field;
+};
+
+constexpr Flag kFlags[] = {
+    {u"--json", nullptr, &CliOptions::json},
+    {u"--yes", u"-y", &CliOptions::yes},
+    {u"--all", nullptr, &CliOptions::all},
+    {u"--verbose", u"-v", &CliOptions::verbose},
+    {u"--verify", nullptr, &CliOptions::verify},
+    {u"--ids", nullptr, &CliOptions::ids},
+    {u"--allow-older", nullptr, &CliOptions::allowOlder},
+    {u"--reinstall", nullptr, &CliOptions::reinstall},
+};
+
+// The options each command accepts beside --json and --verbose.
+struct CommandRule
+{
+    const char16_t *name;
+    CliOptions::Command command;
+    int files;
+    bool device, all, yes, verify, ids, writing;
+};
+
+constexpr CommandRule kCommands[] = {
+    {u"list", CliOptions::Command::List, 0, false, false, false, true, true, false},
+    {u"update", CliOptions::Command::Update, 0, true, true, true, false, false, true},
+    {u"verify", CliOptions::Command::Verify, 0, true, true, false, false, false, false},
+    {u"dump", CliOptions::Command::Dump, 1, true, false, false, false, false, false},
+};
+
+} // namespace
+
 std::variant<CliOptions, QString> parseCliArguments(const QStringList &arguments)
 {
     CliOptions options;
@@ -9,51 +51,65 @@ std::variant<CliOptions, QString> parseCliArguments(const QStringList &arguments
         const QString &argument = arguments.at(i);
         if (argument == u"--help" || argument == u"-h")
             return CliOptions{};
-        if (argument == u"--json")
-            options.json = true;
-        else if (argument == u"--yes" || argument == u"-y")
-            options.yes = true;
-        else if (argument == u"--all")
-            options.all = true;
-        else if (argument == u"--verbose" || argument == u"-v")
-            options.verbose = true;
-        else if (argument == u"--device" || argument.startsWith(u"--device=")) {
+        if (argument == u"--version") {
+            options.command = CliOptions::Command::Version;
+            return options;
+        }
+        const auto flag = std::find_if(std::begin(kFlags), std::end(kFlags), [&](const Flag &f) {
+            return argument == f.longName || (f.shortName && argument == f.shortName);
+        });
+        if (flag != std::end(kFlags)) {
+            options.*(flag->field) = true;
+        } else if (argument == u"--device" || argument.startsWith(u"--device=")) {
             const bool joined = argument.startsWith(u"--device=");
             if (!joined && i + 1 >= arguments.size())
                 return QStringLiteral("--device needs a device id (see lumivex-cli list)");
             options.device = joined ? argument.mid(9) : arguments.at(++i);
             if (options.device.isEmpty())
                 return QStringLiteral("--device needs a device id (see lumivex-cli list)");
-        } else if (argument.startsWith(u'-') && argument.size() > 1)
+        } else if (argument.startsWith(u'-') && argument.size() > 1) {
             return QStringLiteral("unknown option %1").arg(argument);
-        else
+        } else {
             positional << argument;
+        }
     }
 
     const QString command = positional.value(0);
-    if (command == u"list" && positional.size() == 1) {
-        options.command = CliOptions::Command::List;
-        if (options.all || options.yes || !options.device.isEmpty())
-            return QStringLiteral("list takes only --json");
-    } else if (command == u"update" && positional.size() == 1) {
-        options.command = CliOptions::Command::Update;
-        if (options.all && !options.device.isEmpty())
-            return QStringLiteral("update takes --device or --all, not both");
-    } else if (command == u"dump" && positional.size() == 2) {
-        options.command = CliOptions::Command::Dump;
+    if (command.isEmpty())
+        return QStringLiteral("no command given: list, update, verify or dump (see --help)");
+    const auto rule = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                   [&](const CommandRule &r) { return command == r.name; });
+    if (rule == std::end(kCommands))
+        return QStringLiteral("unknown command %1: list, update, verify or dump (see --help)").arg(command);
+    if (positional.size() != 1 + rule->files)
+        return QStringLiteral("%1: wrong number of arguments (see --help)").arg(command);
+    const std::pair<bool, const char *> given[] = {
+        {!options.device.isEmpty() && !rule->device, "--device"}, {options.all && !rule->all, "--all"},
+        {options.yes && !rule->yes, "--yes"}, {options.verify && !rule->verify, "--verify"},
+        {options.ids && !rule->ids, "--ids"}, {options.allowOlder && !rule->writing, "--allow-older"},
+        {options.reinstall && !rule->writing, "--reinstall"}};
+    for (const auto &[wrong, name] : given) {
+        if (wrong)
+            return QStringLiteral("%1 does not take %2 (see --help)").arg(command, QLatin1String(name));
+    }
+    options.command = rule->command;
+    if (options.all && !options.device.isEmpty())
+        return QStringLiteral("%1 takes --device or --all, not both").arg(command);
+    if (options.ids && options.verify)
+        return QStringLiteral("list takes --ids or --verify, not both");
+    if (rule->files > 0) {
         options.file = positional.at(1);
         if (options.device.isEmpty())
             return QStringLiteral("dump needs --device ID");
-        if (options.all || options.yes)
-            return QStringLiteral("dump takes --device, --json and a file");
-    } else if (command.isEmpty()) {
-        return QStringLiteral("no command given: list, update or dump (see --help)");
-    } else if (command == u"list" || command == u"update" || command == u"dump") {
-        return QStringLiteral("%1: wrong number of arguments (see --help)").arg(command);
-    } else {
-        return QStringLiteral("unknown command %1: list, update or dump (see --help)").arg(command);
+        if (options.file == u"-")
+            return QStringLiteral("dump writes a file, not standard output: name one");
     }
     return options;
+}
+
+QString cliVersionText()
+{
+    return QStringLiteral("lumivex-cli %1\n").arg(QStringLiteral(LUMIVEX_VERSION));
 }
 
 QString cliHelpText()
@@ -61,37 +117,60 @@ QString cliHelpText()
     return QStringLiteral(
         "Usage: lumivex-cli <command> [options]\n"
         "Finds the LUMIVEX cameras attached to this computer and updates their firmware from the\n"
-        "catalogue the updater carries, with the same decision and read-back check as the window.\n"
+        "catalogue the updater carries, with the same identification and read-back check as the window.\n"
         "\n"
         "Commands:\n"
-        "  list [--json]                        every attached camera: device id, kind, product,\n"
-        "                                       installed firmware, and what the catalogue offers it\n"
-        "  update [--device ID | --all] [--yes] [--json]\n"
-        "                                       updates the camera at ID, every camera offered an\n"
-        "                                       image (--all), or the only camera attached; asks\n"
-        "                                       first unless --yes. Ctrl-C, SIGTERM or SIGHUP once lets\n"
-        "                                       the camera being written finish and starts no other;\n"
-        "                                       twice stops at once. A camera whose flash part is unknown\n"
-        "                                       or too small for the image is left untouched.\n"
+        "  list [--verify | --ids] [--json]     every attached camera: device id, kind, product,\n"
+        "                                       installed firmware, and what the catalogue offers it;\n"
+        "                                       --verify also reads each camera's flash back against\n"
+        "                                       its image; --ids prints the device ids alone, without\n"
+        "                                       opening any camera\n"
+        "  update [--device ID | --all] [--yes] [--allow-older] [--reinstall] [--json]\n"
+        "                                       updates the camera at ID, every camera (--all), or the\n"
+        "                                       only camera attached; asks first unless --yes. Ctrl-C,\n"
+        "                                       SIGTERM or SIGHUP once lets the camera being written\n"
+        "                                       finish and starts no other; twice stops at once. A camera\n"
+        "                                       whose flash part is unknown or too small for the image\n"
+        "                                       is left untouched.\n"
+        "  verify [--device ID | --all] [--json]\n"
+        "                                       reads each camera's flash back over the range an update\n"
+        "                                       writes and checks: \"matches\", \"differs at 0x...\", or\n"
+        "                                       \"no image\" when the catalogue offers it none\n"
         "  dump --device ID [--json] FILE       saves the camera's whole flash in FILE (never\n"
         "                                       overwrites an existing file)\n"
         "\n"
+        "Which cameras update writes (on purpose stricter than the window, which offers any image of\n"
+        "the camera's kind to the person who sees both versions):\n"
+        "  installed older than the image           written\n"
+        "  same version, the flash matches          skipped: up to date (--reinstall writes it)\n"
+        "  same version, the flash differs          written again (a reinstall)\n"
+        "  installed newer than the image           skipped with the reason; --allow-older writes it\n"
+        "                                           (a downgrade, named so in the question and record)\n"
+        "\n"
         "Options:\n"
-        "  --device ID   a device id as list shows it (bus and port path, e.g. 1-2.4)\n"
-        "  --all         every camera of the family\n"
-        "  --yes, -y     no confirmation\n"
-        "  --json        one JSON object per line on standard output (events camera, progress,\n"
-        "                result); the human text goes to standard error\n"
-        "  --verbose, -v the camera session's diagnostic lines on standard error\n"
-        "  --help, -h    this text\n"
+        "  --device ID     a device id as list shows it (bus and port path, e.g. 1-2.4)\n"
+        "  --all           every camera of the family\n"
+        "  --yes, -y       no confirmation\n"
+        "  --allow-older   update: writes an image older than the installed firmware\n"
+        "  --reinstall     update: writes an image of the installed version again\n"
+        "  --verify        list: each camera's flash checked against its image\n"
+        "  --ids           list: the device ids alone, one per line, without opening a camera\n"
+        "  --json          one JSON object per line on standard output (events camera, progress,\n"
+        "                  result, verify, error); the human text goes to standard error\n"
+        "  --verbose, -v   the camera session's diagnostic lines on standard error\n"
+        "  --version       the release\n"
+        "  --help, -h      this text\n"
         "\n"
         "Exit status:\n"
-        "  0  success: every chosen camera verified, the listing or the dump made\n"
-        "  1  failed: a camera did not end verified (could not be opened, was left untouched, or\n"
-        "     was not started after Ctrl-C), the dump could not be read or written\n"
+        "  0  success: every camera chosen for writing verified (skipped ones do not count), every\n"
+        "     camera checked matches, the listing or the dump made\n"
+        "  1  failed: a camera did not end verified (could not be opened, was left untouched, or was\n"
+        "     not started after Ctrl-C), a camera's flash differs, the dump could not be made\n"
         "  2  bad arguments (also: the dump's file exists)\n"
-        "  3  nothing to update: no chosen camera is offered an image, or the confirmation was declined\n"
+        "  3  nothing to do: no camera was chosen for writing or had an image to check, or the\n"
+        "     confirmation was declined\n"
         "  4  no camera of the family at the device id given\n"
+        "  5  no firmware in the catalogue: the updater carries no image for any camera\n"
         "\n"
         "LUMIVEX_VIRTUAL_CAMERA=<json> runs on virtual cameras instead of the USB bus;\n"
         "LUMIVEX_RESOURCES_DIR names the resources folder, as for the window.\n");

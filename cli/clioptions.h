@@ -8,22 +8,27 @@
 #include <variant>
 
 namespace CliExit {
-constexpr int Ok = 0;              // every chosen camera ended verified (or the listing/dump worked)
-constexpr int Failed = 1;          // a camera did not end verified (or open), or the dump could not be made
+constexpr int Ok = 0;              // every camera chosen for writing verified (or the listing, check or dump worked)
+constexpr int Failed = 1;          // a camera did not end verified, open or matching, or the dump could not be made
 constexpr int BadArguments = 2;    // the command line makes no sense, or the dump's file exists
-constexpr int NothingToUpdate = 3; // no chosen camera is offered an image, or the update was declined
+constexpr int NothingToUpdate = 3; // no camera was chosen for writing (or checking), or the update was declined
 constexpr int NoSuchDevice = 4;    // no camera of the family at the --device given
+constexpr int NoFirmware = 5;      // the catalogue holds no image for any camera
 } // namespace CliExit
 
 struct CliOptions
 {
-    enum class Command { List, Update, Dump, Help };
+    enum class Command { List, Update, Verify, Dump, Help, Version };
 
     Command command = Command::Help;
     bool json = false;
     bool yes = false;
     bool all = false;
-    bool verbose = false; // the camera session's own diagnostic lines on standard error
+    bool verbose = false;    // the camera session's own diagnostic lines on standard error
+    bool verify = false;     // list: each camera's flash checked against its image
+    bool ids = false;        // list: the device ids alone, without opening any camera
+    bool allowOlder = false; // update: an image older than the installed firmware is written
+    bool reinstall = false;  // update: an image of the installed version is written again
     QString device; // a location such as 1-2.4; empty: not given
     QString file;   // the dump's file
 };
@@ -33,3 +38,6 @@ std::variant<CliOptions, QString> parseCliArguments(const QStringList &arguments
 
 // Commands, options and exit statuses, for --help.
 QString cliHelpText();
+
+// The release, for --version.
+QString cliVersionText();

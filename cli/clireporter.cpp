@@ -1,6 +1,8 @@
 // What lumivex-cli tells, and where.
 #include "cli/clireporter.h"
 
+#include "platform/printable.h"
+
 #include <QJsonDocument>
 
 namespace {
@@ -29,7 +31,7 @@ CliReporter::CliReporter(bool json, std::FILE *records, std::FILE *notes, bool n
 
 QByteArray CliReporter::format(const QJsonObject &json, const QString &text) const
 {
-    return (mJson ? QJsonDocument(json).toJson(QJsonDocument::Compact) : text.toUtf8()) + '\n';
+    return (mJson ? QJsonDocument(json).toJson(QJsonDocument::Compact) : printable(text).toUtf8()) + '\n';
 }
 
 void CliReporter::write(const QByteArray &record)
@@ -52,10 +54,17 @@ void CliReporter::camera(const Camera &c)
         json.insert(QStringLiteral("image"), c.image);
         json.insert(QStringLiteral("offered"), c.offered);
     }
-    if (!c.reason.isEmpty())
-        json.insert(QStringLiteral("reason"), c.reason);
+    for (const auto &[key, value] : {std::pair{"reason", c.reason}, {"link", c.link}, {"flash", c.flash}}) {
+        if (!value.isEmpty())
+            json.insert(QLatin1String(key), value);
+    }
     const QString decision = c.image.isEmpty() ? c.decision : QStringLiteral("offer %1 (%2)").arg(c.image, c.offered);
-    write(format(json, joined({c.device, c.kind, c.product, c.installed, decision}) + (c.reason.isEmpty() ? QString() : QStringLiteral(": ") + c.reason)));
+    QString text = joined({c.device, c.kind, c.product, c.installed, decision, c.flash});
+    if (!c.reason.isEmpty())
+        text += QStringLiteral(": ") + c.reason;
+    if (!c.link.isEmpty())
+        text += QStringLiteral(" <%1>").arg(c.link);
+    write(format(json, text));
 }
 
 void CliReporter::progress(const QString &device, const char *stage, double percent)
@@ -75,12 +84,12 @@ void CliReporter::progress(const QString &device, const char *stage, double perc
         return;
     }
     if (!mTerminal) {
-        std::fprintf(mNotes, "%s %s %d%%\n", qPrintable(device), stage, shown);
+        std::fprintf(mNotes, "%s %s %d%%\n", qPrintable(printable(device)), stage, shown);
         std::fflush(mNotes);
         return;
     }
     const int filled = shown * kBarWidth / 100;
-    std::fprintf(mNotes, "\r%s %-9s [%s%s] %3d%%", qPrintable(device), stage, QByteArray(filled, '#').constData(),
+    std::fprintf(mNotes, "\r%s %-9s [%s%s] %3d%%", qPrintable(printable(device)), stage, QByteArray(filled, '#').constData(),
                  QByteArray(kBarWidth - filled, '-').constData(), shown);
     std::fflush(mNotes);
     mBarOpen = true;
@@ -117,9 +126,24 @@ void CliReporter::result(const QString &device, const char *outcome, const QStri
     write(resultRecord(device, outcome, reason, extra));
 }
 
+void CliReporter::flashCheck(const QString &device, const QString &flash, const QString &reason)
+{
+    QJsonObject json{{"event", "verify"}, {"device", device}, {"flash", flash}};
+    if (!reason.isEmpty())
+        json.insert(QStringLiteral("reason"), reason);
+    write(format(json, joined({device, flash}) + (reason.isEmpty() ? QString() : QStringLiteral(": ") + reason)));
+}
+
 void CliReporter::note(const QString &text)
 {
     endProgressLine();
-    std::fprintf(mNotes, "%s\n", qPrintable(text));
+    std::fprintf(mNotes, "%s\n", qPrintable(printable(text)));
     std::fflush(mNotes);
+}
+
+void CliReporter::error(int status, const QString &text)
+{
+    note(QStringLiteral("lumivex-cli: ") + text);
+    if (mJson)
+        put(format({{"event", "error"}, {"status", status}, {"message", text}}, {}));
 }

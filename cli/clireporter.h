@@ -1,5 +1,7 @@
 // What lumivex-cli tells: records (a camera, a result) on standard output, as text or as one JSON
-// object per line, and human text (notes, the progress bar, the question) on standard error.
+// object per line, and human text (notes, the progress bar, the question) on standard error. Text
+// from cameras and files is printed escaped, so that it cannot forge a record line or steer the
+// terminal.
 #pragma once
 
 #include <QByteArray>
@@ -21,6 +23,8 @@ public:
         QString image;    // the offered image's name and version
         QString offered;
         QString reason;   // what the window would say, or why it cannot be opened
+        QString link;     // a mismatch's download page
+        QString flash;    // with list --verify: "matches", "differs at 0x...", "no image" or "cannot check"
     };
 
     CliReporter(bool json, std::FILE *records, std::FILE *notes, bool notesAreTerminal);
@@ -30,7 +34,12 @@ public:
     void progress(const QString &device, const char *stage, double percent);
     // outcome: "verified", "failed", "untouched", "not started", "dumped".
     void result(const QString &device, const char *outcome, const QString &reason = {}, const QJsonObject &extra = {});
+    // The verify command's finding for one camera: flash as Camera::flash has it.
+    void flashCheck(const QString &device, const QString &flash, const QString &reason);
     void note(const QString &text);
+    // A failure of the command as a whole: the text on standard error and, with --json, an error
+    // record on standard output, so that a script reading the records learns of it too.
+    void error(int status, const QString &text);
 
     // The result record as it would be written, for a signal handler that cannot format.
     QByteArray resultRecord(const QString &device, const char *outcome, const QString &reason) const;

@@ -35,21 +35,23 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("lumivex-cli"));
     installStringTables(app, languageCode());
 
-    const std::variant<CliOptions, QString> parsed = parseCliArguments(app.arguments().mid(1));
+    const QStringList arguments = app.arguments().mid(1);
+    const std::variant<CliOptions, QString> parsed = parseCliArguments(arguments);
+    std::FILE *records = Console::recordStream();
     if (const QString *error = std::get_if<QString>(&parsed)) {
-        std::fprintf(stderr, "lumivex-cli: %s\n", qPrintable(*error));
+        // A script that asked for records gets the error as one as well.
+        CliReporter(arguments.contains(QStringLiteral("--json")), records, stderr, false).error(CliExit::BadArguments, *error);
         return CliExit::BadArguments;
     }
     const CliOptions &options = std::get<CliOptions>(parsed);
-    if (options.command == CliOptions::Command::Help) {
-        std::fputs(qPrintable(cliHelpText()), stdout);
+    if (options.command == CliOptions::Command::Help || options.command == CliOptions::Command::Version) {
+        std::fputs(qPrintable(options.command == CliOptions::Command::Help ? cliHelpText() : cliVersionText()), stdout);
         return CliExit::Ok;
     }
 
     // Standard output carries the records alone: the camera session's diagnostic lines go to
     // standard error with --verbose, else nowhere.
     setDeviceLogStream(options.verbose ? stderr : nullptr);
-    std::FILE *records = Console::recordStream();
     CliReporter reporter(options.json, records, stderr, Console::isTerminal(stderr));
 
     UsbBus::setSystem(createUsbBus());
@@ -59,15 +61,19 @@ int main(int argc, char *argv[])
         CameraFleet fleet(UsbBus::system(), resources, reporter);
         switch (options.command) {
         case CliOptions::Command::List:
-            status = fleet.list();
+            status = options.ids ? fleet.listIds() : fleet.list(options.verify);
             break;
         case CliOptions::Command::Update:
-            status = fleet.update(options.device, options.all, options.yes, askOnTerminal);
+            status = fleet.update({options.device, options.all, options.yes, options.allowOlder, options.reinstall}, askOnTerminal);
+            break;
+        case CliOptions::Command::Verify:
+            status = fleet.verify(options.device, options.all);
             break;
         case CliOptions::Command::Dump:
             status = fleet.dump(options.device, options.file);
             break;
         case CliOptions::Command::Help:
+        case CliOptions::Command::Version:
             break;
         }
     }

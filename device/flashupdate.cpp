@@ -67,6 +67,7 @@ bool FlashUpdate::hasPrefix()
 {
     mResult = {};
     mRefusal = Refusal::None;
+    mDifference.reset();
     return mImage.size() >= kPrefixLength;
 }
 
@@ -169,6 +170,7 @@ bool FlashUpdate::spi_verify_firmware()
             const size_t address = offset + i;
             const uint8_t expected = address < content.size() ? content[address] : 0xFF;
             if (read[i] != expected) {
+                mDifference = uint32_t(address);
                 return fail(Step::Verify,
                             at(address < content.size() ? "the flash differs from the image" : "the flash is not erased",
                                uint32_t(address)),

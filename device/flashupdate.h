@@ -60,6 +60,9 @@ public:
     Refusal refusal() const { return mRefusal; }
     // True when the run was refused before it erased anything: the camera holds what it held.
     bool leftUntouched() const { return mRefusal != Refusal::None; }
+    // Where the read-back first found a byte other than the image's (or than erased), when it
+    // did: a flash that was read and differs, not one that could not be read.
+    std::optional<uint32_t> firstDifference() const { return mDifference; }
 
 private:
     struct Part
@@ -95,4 +98,5 @@ private:
     Step mStep = Step::None; // the step under way: the one a failure or a stop belongs to
     DeviceResult mResult;
     Refusal mRefusal = Refusal::None;
+    std::optional<uint32_t> mDifference;
 };

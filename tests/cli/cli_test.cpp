@@ -33,10 +33,12 @@ struct CliRun
     QString err;
     QMap<QString, QJsonObject> records;
     int strays = 0; // lines on standard output that are no record
+    QByteArray out;
 
-    void read(const QByteArray &out)
+    void read(const QByteArray &printed)
     {
-        for (const QByteArray &line : out.split('\n')) {
+        out += printed;
+        for (const QByteArray &line : printed.split('\n')) {
             const QJsonObject record = QJsonDocument::fromJson(line).object();
             if (!record.isEmpty())
                 records.insert(record.value(u"event").toString() + u' ' + record.value(u"device").toString(), record);
@@ -44,7 +46,11 @@ struct CliRun
                 strays += !line.isEmpty();
         }
     }
-    QString outcome(const char *device) const { return records.value(QStringLiteral("result ") + QLatin1String(device)).value(u"outcome").toString(); }
+    QString field(const char *event, const char *device, const char *key) const
+    {
+        return records.value(QLatin1String(event) + u' ' + QLatin1String(device)).value(QLatin1String(key)).toString();
+    }
+    QString outcome(const char *device) const { return field("result", device, "outcome"); }
 };
 
 class Cli : public ::testing::Test
@@ -75,13 +81,14 @@ protected:
     // throughHead: its records go to `head -n 2`, which stops reading after two.
     void start(QProcess &cli, const QStringList &arguments, bool throughHead = false)
     {
-        cli.setEnvironment(QProcess::systemEnvironment() << "LUMIVEX_RESOURCES_DIR=" + mFolder.filePath(QStringLiteral("res"))
-                                                         << "LUMIVEX_VIRTUAL_CAMERA=" + mFolder.filePath(QStringLiteral("cameras.json")));
+        cli.setEnvironment(QProcess::systemEnvironment() << "LUMIVEX_RESOURCES_DIR=" + mFolder.filePath(mResources)
+                                                         << "LUMIVEX_VIRTUAL_CAMERA=" + mFolder.filePath(mCameras));
         if (throughHead)
             cli.start("bash", QStringList{"-c", R"("$0" "$@" | head -n 2 >/dev/null; exit ${PIPESTATUS[0]})", LUMIVEX_CLI} + arguments);
         else
             cli.start(QStringLiteral(LUMIVEX_CLI), arguments);
         ASSERT_TRUE(cli.waitForStarted());
+        cli.closeWriteChannel(); // a question is answered by the end of the input: no
     }
 
     static CliRun finish(QProcess &cli, CliRun run = {})
@@ -101,6 +108,7 @@ protected:
     }
 
     ScratchFolder mFolder;
+    QString mResources = QStringLiteral("res"), mCameras = QStringLiteral("cameras.json");
     const QByteArray mImage = flashOf(0x0102, "LUMIVEX T"), mSFlash = flashOf(0x0200, "LUMIVEX S");
 };
 
@@ -146,6 +154,7 @@ TEST_F(Cli, ListsUpdatesAndDumpsTheCamerasOfTheFamily)
     EXPECT_TRUE(readFile(dumpFile) == saved);
 }
 
+// Each refusal is one line on standard error and, since records were asked for, one error record.
 TEST_F(Cli, BadArgumentsAndUnknownDevicesGiveAReasonAndTheirStatus)
 {
     const struct { QStringList arguments; int status; const char *reason; } cases[] = {
@@ -153,15 +162,83 @@ TEST_F(Cli, BadArgumentsAndUnknownDevicesGiveAReasonAndTheirStatus)
         {{"flash"}, 2, "unknown command flash"},
         {{"list", "--fast"}, 2, "unknown option --fast"},
         {{"update", "--all", "--device", "1-2"}, 2, "not both"},
+        {{"verify", "--yes"}, 2, "verify does not take --yes"},
         {{"dump", "out.bin"}, 2, "dump needs --device"},
+        {{"dump", "--device", "1-2", "-"}, 2, "not standard output"},
         {{"update", "--yes"}, 2, "6 cameras are attached"},
         {{"update", "--device", "7-1", "--yes"}, 4, "no camera of the family at 7-1 (attached: 1-2, 1-3, 1-4, 1-5, 1-6, 1-7)"},
+        {{"dump", "--device", "1-2", "no/such/folder/out.bin"}, 1, "cannot create no/such/folder/out.bin"},
     };
     for (const auto &c : cases) {
-        const CliRun r = run(c.arguments);
-        EXPECT_TRUE(r.status == c.status && r.err.count(u'\n') == 1 && r.err.contains(QLatin1String(c.reason)) && r.records.isEmpty())
+        const CliRun r = run(c.arguments + QStringList{"--json"});
+        EXPECT_TRUE(r.status == c.status && r.err.count(u'\n') == 1 && r.err.contains(QLatin1String(c.reason)) && r.records.size() == 1
+                    && r.records.value("error ").value(u"status").toInt() == c.status)
             << c.arguments.join(u' ').toStdString() << ": " << r.status << ' ' << r.err.toStdString();
     }
+}
+
+// An empty, wholly refused or damaged catalogue is "no firmware" (5) for every command that
+// decides, whatever the cameras; no camera at all is said with where to look.
+TEST_F(Cli, NoFirmwareAndNoCameraAreSaidWithTheirStatus)
+{
+    mFolder.write(QStringLiteral("blank/Opt/LUMIVEX_RZ52940_0102.bin"), QByteArray(0x4004, '\xFF'));
+    for (const char *name : {"a", "b", "c"})
+        mFolder.write(QStringLiteral("damaged/%1.resource").arg(QLatin1String(name)), "not a catalogue");
+    mFolder.write(QStringLiteral("none.json"), "[]");
+    const struct { const char *resources, *cameras; QStringList arguments; int status; const char *said; } cases[] = {
+        {"missing", "cameras.json", {"list"}, 5, "No firmware is available in this updater"},
+        {"blank", "cameras.json", {"update", "--all", "--yes"}, 5, "no firmware in the catalogue"},
+        {"damaged", "cameras.json", {"verify", "--all"}, 5, "no firmware in the catalogue"},
+        {"res", "none.json", {"update", "--yes"}, 3, "none is attached. If one is plugged in"},
+    };
+    for (const auto &c : cases) {
+        mResources = QLatin1String(c.resources);
+        mCameras = QLatin1String(c.cameras);
+        const CliRun r = run(c.arguments);
+        EXPECT_TRUE(r.status == c.status && r.err.contains(QLatin1String(c.said))) << c.resources << ": " << r.err.toStdString();
+    }
+}
+
+// The command line's own rule over cameras at a newer version, at the image's own, and at the
+// image's version over a flash that differs; a camera the run leaves half-written then reads as
+// differing, never as current. A name from the catalogue prints escaped.
+TEST_F(Cli, UpdatesOnlyWhatNeedsItAndVerifyTellsAFailedCameraFromACurrentOne)
+{
+    QByteArray dirty = mImage + QByteArray(0x800, '\xFF');
+    dirty.append('\0'); // inside the image's last erased sector
+    mFolder.write(QStringLiteral("t1.flash"), flashOf(0x0103, "LUMIVEX T"));
+    mFolder.write(QStringLiteral("t2.flash"), mImage);
+    mFolder.write(QStringLiteral("t3.flash"), dirty); // and it loses a page when written
+    mFolder.write(QStringLiteral("res/Opt/LUMIVEX_RZ52940_0102_\x1b[31m\n1-9  verified.bin"), QByteArray(4, '\0') + mImage);
+
+    const CliRun listed = run({"list"});
+    EXPECT_TRUE(listed.strays == 6 && listed.out.contains(R"(0102_\x1b[31m\n1-9  verified.bin)")) << listed.out.toStdString();
+
+    const CliRun updated = run({"update", "--all", "--yes", "--json"});
+    EXPECT_EQ(updated.status, 1);
+    EXPECT_EQ(QStringList({updated.outcome("1-2"), updated.outcome("1-3"), updated.outcome("1-4")}),
+              (QStringList{"skipped", "skipped", "failed"}));
+    EXPECT_TRUE(updated.field("result", "1-2", "reason").contains(u"newer than the catalogue's 0102; --allow-older"));
+    EXPECT_TRUE(updated.field("result", "1-3", "reason").startsWith(u"up to date"));
+    EXPECT_EQ(updated.field("result", "1-4", "action"), "reinstall");
+    EXPECT_EQ(readFile(mFolder.filePath(QStringLiteral("t1.flash"))), flashOf(0x0103, "LUMIVEX T"));
+
+    const CliRun checked = run({"verify", "--all", "--json"});
+    QStringList flash;
+    for (const char *device : {"1-2", "1-3", "1-4", "1-5", "1-6", "1-7"})
+        flash << checked.field("verify", device, "flash").left(12);
+    EXPECT_TRUE(checked.status == 1 && flash == (QStringList{"differs at 0", "matches", "differs at 0", "no image", "cannot check", "cannot check"}))
+        << flash.join(u',').toStdString();
+    EXPECT_EQ(checked.field("verify", "1-4", "flash"), "differs at 0x0"); // its first page was lost
+    EXPECT_EQ(run({"list", "--verify", "--json"}).field("camera", "1-4", "flash"), "differs at 0x0");
+    EXPECT_EQ(run({"verify", "--device", "1-3"}).status, 0);
+
+    // A downgrade is asked as one (no answer: declined), and recorded as one.
+    const CliRun declined = run({"update", "--device", "1-2", "--allow-older"});
+    EXPECT_TRUE(declined.status == 3 && declined.err.contains(u"downgrade 0103 -> 0102")) << declined.err.toStdString();
+    const CliRun older = run({"update", "--device", "1-2", "--allow-older", "--yes", "--json"});
+    EXPECT_TRUE(older.status == 0 && older.field("result", "1-2", "action") == "downgrade" && older.outcome("1-2") == "verified");
+    EXPECT_EQ(run({"update", "--device", "1-3", "--reinstall", "--yes", "--json"}).field("result", "1-3", "action"), "reinstall");
 }
 
 // Ctrl-C, SIGTERM and SIGHUP alike: the first lets the camera being written finish, the second of
