@@ -125,12 +125,17 @@ int list(const QString &folder)
         std::printf("%s %s: no image is offered\n", DigestManifest::kFileName.data(), qPrintable(problem));
 
     std::printf("%-40s %10s  %-8s %-6s %-6s %s\n", "file name", "length", "version", "VID", "PID", "digest");
+    QStringList refused; // images the manifest does not vouch for, which the updater never offers
     for (qsizetype i = 0; i < contents->names.size(); ++i) {
         const QByteArray name = contents->names.at(i).toUtf8();
         const auto length = static_cast<unsigned long long>(contents->lengths.at(i));
-        const QString digest = !manifest           ? QStringLiteral("unchecked")
-                               : problem.isEmpty() ? DigestManifest::describe(manifest->check(contents->names.at(i), contents->images.at(i)))
-                                                   : QStringLiteral("unchecked: %1 unreadable").arg(DigestManifest::kFileName);
+        QString digest = manifest ? QStringLiteral("unchecked: %1 unreadable").arg(DigestManifest::kFileName) : QStringLiteral("unchecked");
+        if (manifest && problem.isEmpty()) {
+            const DigestManifest::Match match = manifest->check(contents->names.at(i), contents->images.at(i));
+            digest = DigestManifest::describe(match);
+            if (match != DigestManifest::Match::Matches)
+                refused.append(contents->names.at(i) + u' ' + digest);
+        }
         const FirmwareCatalogue::ImageVerdict verdict = FirmwareCatalogue::judgeImage(contents->images.at(i));
         if (const std::optional<BinFileInfo> &info = verdict.record) {
             std::printf("%-40s %10llu  %-8s %-6s %-6s %s\n", name.constData(), length,
@@ -141,6 +146,12 @@ int list(const QString &folder)
                         qPrintable(digest));
         }
     }
+    // The listing above is for reading; the status is for a release script, which must not ship
+    // a catalogue the updater would partly or wholly refuse.
+    if (manifest && !problem.isEmpty())
+        return failWith(QStringLiteral("%1: %2 %3: no image is offered").arg(folder, DigestManifest::kFileName, problem));
+    if (!refused.isEmpty())
+        return failWith(QStringLiteral("%1: never offered: %2").arg(folder, refused.join(QStringLiteral("; "))));
     return 0;
 }
 
@@ -172,6 +183,8 @@ int main(int argc, char *argv[])
         "      Decrypts the three .resource files of <folder> (a packed catalogue, not a folder\n"
         "      of plain images) and prints each image's file name, length, firmware version,\n"
         "      USB vendor id and product id, and whether it matches its digest in SHA256SUMS.\n"
+        "      It fails, after listing every image, when any image differs from its digest or\n"
+        "      is not named in SHA256SUMS, or when SHA256SUMS cannot be read.\n"
         "\n"
         "Exit status 0 on success, 1 with a one-line reason on standard error on any failure,\n"
         "2 on a usage error, 3 when pack finds no image the updater would ever offer (then\n"

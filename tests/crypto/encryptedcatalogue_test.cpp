@@ -152,6 +152,7 @@ TEST(EncryptedCatalogue, PackAndListOnTheCommandLine)
     EXPECT_EQ(listed, (QStringList{QStringLiteral("%1 %2 0100 F055 5201").arg(i[0].name).arg(i[0].bytes.size()) + matches,
                                    QStringLiteral("%1 %2 0ABC F055 5202").arg(i[1].name).arg(i[1].bytes.size()) + matches}))
         << qPrintable(list.err);
+    EXPECT_EQ(list.exitCode, 0);
 
     // Each failure: one line naming the reason, and nothing written. An image the updater would
     // never offer: a warning line, and the image left out when too large to write; nothing written
@@ -186,7 +187,7 @@ TEST(EncryptedCatalogue, PackAndListOnTheCommandLine)
     }
 
     // Under the manifest, a flipped bit inside the encrypted images is never offered, and the
-    // listing names the image a tampered manifest no longer vouches for.
+    // listing names the image a tampered manifest no longer vouches for, lists the rest and fails.
     QFile sealed(folder.filePath(QStringLiteral("out/catalogue-1-images.resource"))), sums(folder.filePath(QStringLiteral("out/SHA256SUMS")));
     ASSERT_TRUE(sealed.open(QIODevice::ReadWrite) && sealed.seek(sealed.size() / 3));
     const char byte = sealed.peek(1).at(0);
@@ -199,7 +200,9 @@ TEST(EncryptedCatalogue, PackAndListOnTheCommandLine)
     ASSERT_TRUE(sums.open(QIODevice::ReadWrite));
     sums.write(sums.peek(1) == "0" ? "1" : "0");
     sums.close();
-    EXPECT_TRUE(lumivexPack({QStringLiteral("list"), folder.filePath(QStringLiteral("out"))}).out.contains(QStringLiteral("differs from its SHA-256")));
+    const ToolRun tampered = lumivexPack({QStringLiteral("list"), folder.filePath(QStringLiteral("out"))});
+    EXPECT_TRUE(tampered.exitCode == 1 && tampered.out.contains(QStringLiteral("differs from its SHA-256"))
+                && tampered.out.contains(i[1].name) && tampered.err.contains(i[0].name + QStringLiteral(" differs from its SHA-256"))) << qPrintable(tampered.out + tampered.err);
 }
 
 } // namespace
