@@ -1,5 +1,6 @@
 // lumivex-pack: writes the updater's encrypted firmware catalogue from a folder of firmware images,
 // and lists what such a catalogue holds.
+#include "device/camerakind.h"
 #include "payload/digestmanifest.h"
 #include "payload/encryptedcatalogue.h"
 #include "payload/firmwarecatalogue.h"
@@ -13,6 +14,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 namespace {
@@ -20,6 +22,9 @@ namespace {
 constexpr int kFailure = 1;
 constexpr int kUsage = 2;
 constexpr int kNothingOffered = 3;
+
+// The kinds the updater tells apart; each is offered one image of the catalogue.
+constexpr std::array kKinds{*cameraKindOf(kChipTKind), *cameraKindOf(kChipSKind)};
 
 int failWith(const QString &reason)
 {
@@ -44,6 +49,35 @@ bool writeManifest(const QString &folder, const EncryptedCatalogue::Contents &co
     return false;
 }
 
+// The updater offers a camera only the last accepted image named for its kind, so an earlier one
+// for the same kind is dead weight a packager should hear about. Returns how many are offered.
+int warnShadowed(const FirmwareCatalogue &catalogue)
+{
+    std::array<int, kKinds.size()> last{};
+    std::transform(kKinds.begin(), kKinds.end(), last.begin(),
+                   [&](const CameraKind &kind) { return catalogue.lastImageNamed(kind.token); });
+    int offered = 0;
+    for (qsizetype i = 0; i < catalogue.count(); ++i) {
+        if (!catalogue.myDevicesInfo.at(i))
+            continue;
+        const QString &name = catalogue.UnzippedBinFileNames.at(i);
+        std::optional<std::size_t> shadowedBy; // the first kind named, when the image is offered to none
+        bool isLast = false;
+        for (std::size_t k = 0; k < kKinds.size(); ++k) {
+            if (!name.contains(kKinds[k].token))
+                continue;
+            isLast = isLast || last[k] == i;
+            shadowedBy = shadowedBy.value_or(k);
+        }
+        if (isLast)
+            ++offered;
+        else if (shadowedBy)
+            warn(name, QStringLiteral("%1 comes later for the same kind (%2)")
+                           .arg(catalogue.UnzippedBinFileNames.at(last[*shadowedBy]), kKinds[*shadowedBy].token));
+    }
+    return offered;
+}
+
 int pack(const QString &imagesFolder, const QString &outFolder)
 {
     if (!QFileInfo(imagesFolder).isDir())
@@ -62,7 +96,7 @@ int pack(const QString &imagesFolder, const QString &outFolder)
     }
 
     EncryptedCatalogue::Contents contents;
-    int offered = 0;
+    FirmwareCatalogue offer; // what the updater makes of the packed images, to ask it what it offers
     for (const QString &path : paths) {
         const QString name = QFileInfo(path).fileName();
         QFile file(path);
@@ -82,12 +116,13 @@ int pack(const QString &imagesFolder, const QString &outFolder)
             warn(name, verdict.problem);
         else if (!named)
             warn(name, QStringLiteral("the name holds neither %1 (LUMIVEX T) nor %2 (LUMIVEX S)").arg(kTKindToken, kSKindToken));
-        else
-            ++offered;
         contents.images.append(data);
         contents.names.append(name);
         contents.lengths.append(quint64(data.size()));
+        offer.myDevicesInfo.append(verdict.record);
     }
+    offer.UnzippedBinFileNames = contents.names;
+    const int offered = warnShadowed(offer);
     if (offered == 0) {
         std::fprintf(stderr, "lumivex-pack: nothing in %s would ever be offered to a camera; nothing written\n",
                      qPrintable(imagesFolder));
@@ -176,8 +211,10 @@ int main(int argc, char *argv[])
         "      Opt/ folder empty: plain images there take precedence over the catalogue.\n"
         "      Image names must hold RZ52940 (LUMIVEX T) or RZ6610M (LUMIVEX S). An image the\n"
         "      updater would never offer is reported with a warning (one too large for the\n"
-        "      flash is left out). SHA256SUMS, the SHA-256 of every packed image, is written\n"
-        "      beside the three files: the updater offers only images whose digest it names.\n"
+        "      flash is left out), as is one shadowed by a later image for the same kind: a\n"
+        "      camera is offered only the last. The summary counts the images offered.\n"
+        "      SHA256SUMS, the SHA-256 of every packed image, is written beside the three\n"
+        "      files: the updater offers only images whose digest it names.\n"
         "\n"
         "  list <folder>\n"
         "      Decrypts the three .resource files of <folder> (a packed catalogue, not a folder\n"

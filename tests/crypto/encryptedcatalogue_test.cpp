@@ -156,7 +156,8 @@ TEST(EncryptedCatalogue, PackAndListOnTheCommandLine)
 
     // Each failure: one line naming the reason, and nothing written. An image the updater would
     // never offer: a warning line, and the image left out when too large to write; nothing written
-    // at all when no image would ever be offered.
+    // at all when no image would ever be offered. Of two T images only the later is offered; the
+    // S image beside them is offered too.
     QDir().mkpath(folder.filePath(QStringLiteral("empty")));
     folder.write(QStringLiteral("other/old.resource"), QByteArray("x"));
     for (const char name : {'a', 'b', 'c'})
@@ -164,8 +165,9 @@ TEST(EncryptedCatalogue, PackAndListOnTheCommandLine)
     folder.write(QStringLiteral("bad/blank_RZ52940.bin"), QByteArray(0x4000, '\0'));
     folder.write(QStringLiteral("bad/unnamed.bin"), i[0].bytes);
     folder.write(QStringLiteral("images/huge_RZ52940.bin"), {});
+    folder.write(QStringLiteral("images/") + images("RZ6610M")[0].name, images("RZ6610M")[0].bytes);
     ASSERT_TRUE(QFile::resize(folder.filePath(QStringLiteral("images/huge_RZ52940.bin")), qint64(2) << 30)); // sparse
-    struct Row { QStringList arguments; int exitCode; QStringList lines; };
+    struct Row { QStringList arguments; int exitCode; QStringList lines; QString out = {}; };
     const Row rows[] = {
         {{"pack", folder.filePath("empty"), folder.filePath("out")}, 1, {"no firmware images"}},
         {{"pack", folder.filePath("missing"), folder.filePath("out")}, 1, {"is not a folder"}},
@@ -175,12 +177,14 @@ TEST(EncryptedCatalogue, PackAndListOnTheCommandLine)
         {{"pack", folder.filePath("images")}, 2, {"usage"}},
         {{"pack", folder.filePath("bad"), folder.filePath("out")}, 3,
          {"blank_RZ52940.bin: blank", "unnamed.bin: the name holds neither RZ52940", "nothing written"}},
-        {{"pack", folder.filePath("images"), folder.filePath("out")}, 0, {"huge_RZ52940.bin: 2147483648 bytes, more than the 1048580"}},
+        {{"pack", folder.filePath("images"), folder.filePath("out")}, 0,
+         {"huge_RZ52940.bin: 2147483648 bytes, more than the 1048580", i[0].name + ": " + i[1].name + " comes later for the same kind"},
+         "packed 3 image(s) into " + folder.filePath("out") + ", 2 of them offered to cameras"},
     };
     for (const Row &row : rows) {
         const ToolRun run = lumivexPack(row.arguments);
         const QStringList lines = run.err.split(u'\n', Qt::SkipEmptyParts);
-        EXPECT_TRUE(run.exitCode == row.exitCode && lines.size() == row.lines.size()
+        EXPECT_TRUE(run.exitCode == row.exitCode && lines.size() == row.lines.size() && run.out.contains(row.out)
                     && QFile::exists(folder.filePath(QStringLiteral("out"))) == (row.exitCode == 0)) << qPrintable(run.err);
         for (qsizetype k = 0; k < lines.size(); ++k)
             EXPECT_TRUE(lines[k].startsWith(QLatin1String("lumivex-pack: ")) && lines[k].contains(row.lines.value(k))) << qPrintable(lines[k]);
