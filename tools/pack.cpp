@@ -1,5 +1,6 @@
 // lumivex-pack: writes the updater's encrypted firmware catalogue from a folder of firmware images,
 // and lists what such a catalogue holds.
+#include "device/camerakind.h"
 #include "payload/digestmanifest.h"
 #include "payload/encryptedcatalogue.h"
 #include "payload/firmwarecatalogue.h"
@@ -13,6 +14,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 namespace {
@@ -20,6 +22,9 @@ namespace {
 constexpr int kFailure = 1;
 constexpr int kUsage = 2;
 constexpr int kNothingOffered = 3;
+
+// The kinds the updater tells apart; each is offered one image of the catalogue.
+constexpr std::array kKinds{*cameraKindOf(kChipTKind), *cameraKindOf(kChipSKind)};
 
 int failWith(const QString &reason)
 {
@@ -44,6 +49,35 @@ bool writeManifest(const QString &folder, const EncryptedCatalogue::Contents &co
     return false;
 }
 
+// The updater offers a camera only the last accepted image named for its kind, so an earlier one
+// for the same kind is dead weight a packager should hear about. Returns how many are offered.
+int warnShadowed(const FirmwareCatalogue &catalogue)
+{
+    std::array<int, kKinds.size()> last{};
+    std::transform(kKinds.begin(), kKinds.end(), last.begin(),
+                   [&](const CameraKind &kind) { return catalogue.lastImageNamed(kind.token); });
+    int offered = 0;
+    for (qsizetype i = 0; i < catalogue.count(); ++i) {
+        if (!catalogue.myDevicesInfo.at(i))
+            continue;
+        const QString &name = catalogue.UnzippedBinFileNames.at(i);
+        std::optional<std::size_t> shadowedBy; // the first kind named, when the image is offered to none
+        bool isLast = false;
+        for (std::size_t k = 0; k < kKinds.size(); ++k) {
+            if (!name.contains(kKinds[k].token))
+                continue;
+            isLast = isLast || last[k] == i;
+            shadowedBy = shadowedBy.value_or(k);
+        }
+        if (isLast)
+            ++offered;
+        else if (shadowedBy)
+            warn(name, QStringLiteral("%1 comes later for the same kind (%2)")
+                           .arg(catalogue.UnzippedBinFileNames.at(last[*shadowedBy]), kKinds[*shadowedBy].token));
+    }
+    return offered;
+}
+
 int pack(const QString &imagesFolder, const QString &outFolder)
 {
     if (!QFileInfo(imagesFolder).isDir())
@@ -62,7 +96,7 @@ int pack(const QString &imagesFolder, const QString &outFolder)
     }
 
     EncryptedCatalogue::Contents contents;
-    int offered = 0;
+    FirmwareCatalogue offer; // what the updater makes of the packed images, to ask it what it offers
     for (const QString &path : paths) {
         const QString name = QFileInfo(path).fileName();
         QFile file(path);
@@ -82,12 +116,13 @@ int pack(const QString &imagesFolder, const QString &outFolder)
             warn(name, verdict.problem);
         else if (!named)
             warn(name, QStringLiteral("the name holds neither %1 (LUMIVEX T) nor %2 (LUMIVEX S)").arg(kTKindToken, kSKindToken));
-        else
-            ++offered;
         contents.images.append(data);
         contents.names.append(name);
         contents.lengths.append(quint64(data.size()));
+        offer.myDevicesInfo.append(verdict.record);
     }
+    offer.UnzippedBinFileNames = contents.names;
+    const int offered = warnShadowed(offer);
     if (offered == 0) {
         std::fprintf(stderr, "lumivex-pack: nothing in %s would ever be offered to a camera; nothing written\n",
                      qPrintable(imagesFolder));
@@ -125,12 +160,17 @@ int list(const QString &folder)
         std::printf("%s %s: no image is offered\n", DigestManifest::kFileName.data(), qPrintable(problem));
 
     std::printf("%-40s %10s  %-8s %-6s %-6s %s\n", "file name", "length", "version", "VID", "PID", "digest");
+    QStringList refused; // images the manifest does not vouch for, which the updater never offers
     for (qsizetype i = 0; i < contents->names.size(); ++i) {
         const QByteArray name = contents->names.at(i).toUtf8();
         const auto length = static_cast<unsigned long long>(contents->lengths.at(i));
-        const QString digest = !manifest           ? QStringLiteral("unchecked")
-                               : problem.isEmpty() ? DigestManifest::describe(manifest->check(contents->names.at(i), contents->images.at(i)))
-                                                   : QStringLiteral("unchecked: %1 unreadable").arg(DigestManifest::kFileName);
+        QString digest = manifest ? QStringLiteral("unchecked: %1 unreadable").arg(DigestManifest::kFileName) : QStringLiteral("unchecked");
+        if (manifest && problem.isEmpty()) {
+            const DigestManifest::Match match = manifest->check(contents->names.at(i), contents->images.at(i));
+            digest = DigestManifest::describe(match);
+            if (match != DigestManifest::Match::Matches)
+                refused.append(contents->names.at(i) + u' ' + digest);
+        }
         const FirmwareCatalogue::ImageVerdict verdict = FirmwareCatalogue::judgeImage(contents->images.at(i));
         if (const std::optional<BinFileInfo> &info = verdict.record) {
             std::printf("%-40s %10llu  %-8s %-6s %-6s %s\n", name.constData(), length,
@@ -141,6 +181,12 @@ int list(const QString &folder)
                         qPrintable(digest));
         }
     }
+    // The listing above is for reading; the status is for a release script, which must not ship
+    // a catalogue the updater would partly or wholly refuse.
+    if (manifest && !problem.isEmpty())
+        return failWith(QStringLiteral("%1: %2 %3: no image is offered").arg(folder, DigestManifest::kFileName, problem));
+    if (!refused.isEmpty())
+        return failWith(QStringLiteral("%1: never offered: %2").arg(folder, refused.join(QStringLiteral("; "))));
     return 0;
 }
 
@@ -165,13 +211,17 @@ int main(int argc, char *argv[])
         "      Opt/ folder empty: plain images there take precedence over the catalogue.\n"
         "      Image names must hold RZ52940 (LUMIVEX T) or RZ6610M (LUMIVEX S). An image the\n"
         "      updater would never offer is reported with a warning (one too large for the\n"
-        "      flash is left out). SHA256SUMS, the SHA-256 of every packed image, is written\n"
-        "      beside the three files: the updater offers only images whose digest it names.\n"
+        "      flash is left out), as is one shadowed by a later image for the same kind: a\n"
+        "      camera is offered only the last. The summary counts the images offered.\n"
+        "      SHA256SUMS, the SHA-256 of every packed image, is written beside the three\n"
+        "      files: the updater offers only images whose digest it names.\n"
         "\n"
         "  list <folder>\n"
         "      Decrypts the three .resource files of <folder> (a packed catalogue, not a folder\n"
         "      of plain images) and prints each image's file name, length, firmware version,\n"
         "      USB vendor id and product id, and whether it matches its digest in SHA256SUMS.\n"
+        "      It fails, after listing every image, when any image differs from its digest or\n"
+        "      is not named in SHA256SUMS, or when SHA256SUMS cannot be read.\n"
         "\n"
         "Exit status 0 on success, 1 with a one-line reason on standard error on any failure,\n"
         "2 on a usage error, 3 when pack finds no image the updater would ever offer (then\n"

@@ -154,10 +154,12 @@ TEST(EncryptedCatalogue, PackAndListOnTheCommandLine)
     EXPECT_EQ(listed, (QStringList{QStringLiteral("%1 %2 0100 F055 5201").arg(i[0].name).arg(i[0].bytes.size()) + matches,
                                    QStringLiteral("%1 %2 0ABC F055 5202").arg(i[1].name).arg(i[1].bytes.size()) + matches}))
         << qPrintable(list.err);
+    EXPECT_EQ(list.exitCode, 0);
 
     // Each failure: one line naming the reason, and nothing written. An image the updater would
     // never offer: a warning line, and the image left out when too large to write; nothing written
-    // at all when no image would ever be offered.
+    // at all when no image would ever be offered. Of two T images only the later is offered; the
+    // S image beside them is offered too.
     QDir().mkpath(folder.filePath(QStringLiteral("empty")));
     folder.write(QStringLiteral("other/old.resource"), QByteArray("x"));
     for (const char name : {'a', 'b', 'c'})
@@ -165,8 +167,9 @@ TEST(EncryptedCatalogue, PackAndListOnTheCommandLine)
     folder.write(QStringLiteral("bad/blank_RZ52940.bin"), QByteArray(0x4000, '\0'));
     folder.write(QStringLiteral("bad/unnamed.bin"), i[0].bytes);
     folder.write(QStringLiteral("images/huge_RZ52940.bin"), {});
+    folder.write(QStringLiteral("images/") + images("RZ6610M")[0].name, images("RZ6610M")[0].bytes);
     ASSERT_TRUE(QFile::resize(folder.filePath(QStringLiteral("images/huge_RZ52940.bin")), qint64(2) << 30)); // sparse
-    struct Row { QStringList arguments; int exitCode; QStringList lines; };
+    struct Row { QStringList arguments; int exitCode; QStringList lines; QString out = {}; };
     const Row rows[] = {
         {{"pack", folder.filePath("empty"), folder.filePath("out")}, 1, {"no firmware images"}},
         {{"pack", folder.filePath("missing"), folder.filePath("out")}, 1, {"is not a folder"}},
@@ -176,19 +179,21 @@ TEST(EncryptedCatalogue, PackAndListOnTheCommandLine)
         {{"pack", folder.filePath("images")}, 2, {"usage"}},
         {{"pack", folder.filePath("bad"), folder.filePath("out")}, 3,
          {"blank_RZ52940.bin: blank", "unnamed.bin: the name holds neither RZ52940", "nothing written"}},
-        {{"pack", folder.filePath("images"), folder.filePath("out")}, 0, {"huge_RZ52940.bin: 2147483648 bytes, more than the 1048580"}},
+        {{"pack", folder.filePath("images"), folder.filePath("out")}, 0,
+         {"huge_RZ52940.bin: 2147483648 bytes, more than the 1048580", i[0].name + ": " + i[1].name + " comes later for the same kind"},
+         "packed 3 image(s) into " + folder.filePath("out") + ", 2 of them offered to cameras"},
     };
     for (const Row &row : rows) {
         const ToolRun run = lumivexPack(row.arguments);
         const QStringList lines = run.err.split(u'\n', Qt::SkipEmptyParts);
-        EXPECT_TRUE(run.exitCode == row.exitCode && lines.size() == row.lines.size()
+        EXPECT_TRUE(run.exitCode == row.exitCode && lines.size() == row.lines.size() && run.out.contains(row.out)
                     && QFile::exists(folder.filePath(QStringLiteral("out"))) == (row.exitCode == 0)) << qPrintable(run.err);
         for (qsizetype k = 0; k < lines.size(); ++k)
             EXPECT_TRUE(lines[k].startsWith(QLatin1String("lumivex-pack: ")) && lines[k].contains(row.lines.value(k))) << qPrintable(lines[k]);
     }
 
     // Under the manifest, a flipped bit inside the encrypted images is never offered, and the
-    // listing names the image a tampered manifest no longer vouches for.
+    // listing names the image a tampered manifest no longer vouches for, lists the rest and fails.
     QFile sealed(folder.filePath(QStringLiteral("out/catalogue-1-images.resource"))), sums(folder.filePath(QStringLiteral("out/SHA256SUMS")));
     ASSERT_TRUE(sealed.open(QIODevice::ReadWrite) && sealed.seek(sealed.size() / 3));
     const char byte = sealed.peek(1).at(0);
@@ -201,7 +206,9 @@ TEST(EncryptedCatalogue, PackAndListOnTheCommandLine)
     ASSERT_TRUE(sums.open(QIODevice::ReadWrite));
     sums.write(sums.peek(1) == "0" ? "1" : "0");
     sums.close();
-    EXPECT_TRUE(lumivexPack({QStringLiteral("list"), folder.filePath(QStringLiteral("out"))}).out.contains(QStringLiteral("differs from its SHA-256")));
+    const ToolRun tampered = lumivexPack({QStringLiteral("list"), folder.filePath(QStringLiteral("out"))});
+    EXPECT_TRUE(tampered.exitCode == 1 && tampered.out.contains(QStringLiteral("differs from its SHA-256"))
+                && tampered.out.contains(i[1].name) && tampered.err.contains(i[0].name + QStringLiteral(" differs from its SHA-256"))) << qPrintable(tampered.out + tampered.err);
 }
 
 } // namespace
