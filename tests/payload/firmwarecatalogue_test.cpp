@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace {
 
 QByteArray image(uint16_t version, uint32_t base = 0, uint32_t flashLength = 0)
@@ -89,6 +91,18 @@ TEST(FirmwareCatalogue, LookupOrderRejectedImagesAndTheKind)
         // With no image accepted, one more line says why no camera will be offered anything.
         EXPECT_EQ(judged.log.count(QStringLiteral("prepareData - ")), versions.count(-1) + triedResources + !row.tKind) << judged.log.toStdString();
     }
+}
+
+// A file name that is not UTF-8 cannot be listed as a path: it is named, escaped, not lost.
+TEST(FirmwareCatalogue, AnImageNameThatIsNotUtf8IsNamedInTheLog)
+{
+    ScratchFolder folder;
+    folder.write(QStringLiteral("Opt/a_RZ52940.bin"), image(0x0100));
+    const QByteArray odd = QFile::encodeName(folder.filePath(QStringLiteral("Opt"))) + "/b_RZ52940_\xff\x1b.bin";
+    std::fclose(std::fopen(odd.constData(), "wb"));
+    const Judged judged(folder.path());
+    EXPECT_TRUE(judged.offers(QStringLiteral("a_RZ52940.bin")));
+    EXPECT_TRUE(judged.log.contains(uR"(prepareData - b_RZ52940_\xff\x1b.bin is never offered: its file name is not UTF-8)")) << judged.log.toStdString();
 }
 
 TEST(FirmwareCatalogue, AnImageIsOfferedOnlyWhenSoundAndVouchedFor)
