@@ -123,6 +123,12 @@ std::optional<UsbDeviceInfo> CameraFleet::cameraAt(const QString &location)
     return std::nullopt;
 }
 
+int CameraFleet::noFirmware()
+{
+    mReporter.error(CliExit::NoFirmware, QStringLiteral("no firmware in the catalogue: %1").arg(noFirmwareText().plainText()));
+    return CliExit::NoFirmware;
+}
+
 QString CameraFleet::noCameraText() const
 {
     const QString blind = mBus.blindness();
@@ -135,10 +141,8 @@ QString CameraFleet::noCameraText() const
 std::variant<std::vector<UsbDeviceInfo>, int> CameraFleet::choose(const QString &device, bool all)
 {
     loadCatalogue();
-    if (mCatalogue.holdsNoImage()) {
-        mReporter.error(CliExit::NoFirmware, QStringLiteral("no firmware in the catalogue: %1").arg(noFirmwareText().plainText()));
-        return CliExit::NoFirmware;
-    }
+    if (mCatalogue.holdsNoImage())
+        return noFirmware();
     if (!device.isEmpty()) {
         const std::optional<UsbDeviceInfo> camera = cameraAt(device);
         if (!camera)
@@ -250,11 +254,7 @@ int CameraFleet::list(bool verify)
                                                                                  : QStringLiteral("no image");
         report(examined, flash);
     }
-    if (mCatalogue.holdsNoImage()) {
-        mReporter.error(CliExit::NoFirmware, QStringLiteral("no firmware in the catalogue: %1").arg(noFirmwareText().plainText()));
-        return CliExit::NoFirmware;
-    }
-    return CliExit::Ok;
+    return mCatalogue.holdsNoImage() ? noFirmware() : CliExit::Ok;
 }
 
 int CameraFleet::listIds()

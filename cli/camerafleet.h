@@ -78,6 +78,8 @@ private:
     // The camera at device, every camera (all), or the only one attached; an exit status when
     // that is not one camera or the catalogue is empty.
     std::variant<std::vector<UsbDeviceInfo>, int> choose(const QString &device, bool all);
+    // Says that the catalogue holds no image for any camera; its exit status.
+    int noFirmware();
     // Why no camera may be seen, for a note when none is.
     QString noCameraText() const;
     // Opens, identifies and decides, then ends the session (with open, keeps it).
