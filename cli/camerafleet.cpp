@@ -2,6 +2,7 @@
 #include "cli/camerafleet.h"
 
 #include "cli/clioptions.h"
+#include "cli/writerun.h"
 #include "device/flashupdate.h"
 #include "device/spiflash.h"
 #include "platform/interruption.h"
@@ -12,6 +13,8 @@
 #include "text/decisiontexts.h"
 #include "text/localization.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QObject>
@@ -160,12 +163,12 @@ std::variant<std::vector<UsbDeviceInfo>, int> CameraFleet::choose(const QString 
     return cameras;
 }
 
-CameraFleet::Examined CameraFleet::examine(const UsbDeviceInfo &device, bool keepOpen)
+CameraFleet::Examined CameraFleet::examine(bxHardwareLib &hardware, const UsbDeviceInfo &device, bool keepOpen) const
 {
-    Examined examined{device, identifyCamera(mHardware, device), {}, {}, {}, false};
+    Examined examined{device, identifyCamera(hardware, device), {}, {}, {}, false};
     if (!examined.camera) {
-        examined.failure = openFailure(mHardware);
-        examined.unknownChip = mHardware.lastChip() && !cameraKindOf(mHardware.lastChip());
+        examined.failure = openFailure(hardware);
+        examined.unknownChip = hardware.lastChip() && !cameraKindOf(hardware.lastChip());
         return examined;
     }
     // Each camera is judged on its own: no earlier camera's kind carries over.
@@ -173,7 +176,7 @@ CameraFleet::Examined CameraFleet::examine(const UsbDeviceInfo &device, bool kee
     examined.decision = decideUpdate(mCatalogue, facts);
     examined.said = describeDecision(examined.decision, facts).plainText();
     if (!keepOpen)
-        mHardware.custom_dealloc();
+        hardware.custom_dealloc();
     return examined;
 }
 
@@ -221,16 +224,15 @@ void CameraFleet::report(const Examined &e, const QString &flash)
 CameraFleet::FlashCheck CameraFleet::checkFlash(const Examined &e)
 {
     // Opened afresh, as for a write: the camera may have changed since it was looked at.
-    const Examined now = examine(e.device, true);
+    const Examined now = examine(mHardware, e.device, true);
     if (!now.camera || now.decision.binIndex != e.decision.binIndex) {
         mHardware.custom_dealloc();
         return {FlashCheck::Verdict::NotChecked, QStringLiteral("cannot check"),
                 now.camera ? QStringLiteral("the camera changed since it was examined") : now.failure};
     }
-    const QByteArray &image = mCatalogue.UnzippedBinFileData.at(e.decision.binIndex);
     ProgressToReporter sink(mReporter, e.device.location);
     // The read-back alone: the same range and the same bytes an update checks after writing.
-    FlashUpdate flash(mHardware.session(), std::vector<uint8_t>(image.begin(), image.end()), sink);
+    FlashUpdate flash(mHardware.session(), imageOf(e.decision.binIndex), sink);
     const bool matches = flash.spi_verify_firmware();
     mHardware.custom_dealloc();
     if (matches)
@@ -240,6 +242,12 @@ CameraFleet::FlashCheck CameraFleet::checkFlash(const Examined &e)
     return {FlashCheck::Verdict::NotChecked, QStringLiteral("cannot check"), QString::fromStdString(flash.failureReason())};
 }
 
+std::vector<uint8_t> CameraFleet::imageOf(int binIndex) const
+{
+    const QByteArray &image = mCatalogue.UnzippedBinFileData.at(binIndex);
+    return std::vector<uint8_t>(image.begin(), image.end());
+}
+
 int CameraFleet::list(bool verify)
 {
     loadCatalogue();
@@ -247,7 +255,7 @@ int CameraFleet::list(bool verify)
     if (cameras.empty())
         mReporter.note(QStringLiteral("lumivex-cli: no camera of the family: %1").arg(noCameraText()));
     for (const UsbDeviceInfo &device : cameras) {
-        const Examined examined = examine(device);
+        const Examined examined = examine(mHardware, device);
         QString flash;
         if (verify && examined.camera)
             flash = examined.decision.outcome == UpdateDecision::Outcome::Offer ? checkFlash(examined).flash
@@ -300,7 +308,7 @@ int CameraFleet::update(const UpdateChoice &choice, const std::function<bool(con
     std::vector<Plan> planned;
     bool allVerified = true;
     for (const UsbDeviceInfo &camera : std::get<std::vector<UsbDeviceInfo>>(chosen)) {
-        Examined examined = examine(camera);
+        Examined examined = examine(mHardware, camera);
         report(examined);
         if (!examined.camera) {
             mReporter.result(camera.location, "failed", examined.failure);
@@ -328,59 +336,49 @@ int CameraFleet::update(const UpdateChoice &choice, const std::function<bool(con
         return allVerified ? CliExit::NothingToUpdate : CliExit::Failed;
     }
 
-    // Held until the last camera is written; the command line has no event loop, so it waits for
-    // logind's answer here, at most two seconds, rather than erase without the lock.
-    LogindInhibitor inhibitor(QStringLiteral("lumivex-cli"), QStringLiteral("A camera's firmware is being written"));
-    inhibitor.waitForAnswer();
-    Interruption::install(mReporter.records(), CliExit::Failed, "\nInterrupted: no further camera is started.\n");
-    for (size_t i = 0; i < planned.size(); ++i) {
-        const QString &location = planned[i].examined.device.location;
-        if (Interruption::requested()) {
-            mReporter.result(location, "not started", QStringLiteral("interrupted"));
-            allVerified = false;
-            continue;
-        }
-        // A stop at once leaves a record for every camera it leaves unfinished, prepared now.
-        QByteArray abortRecords = mReporter.resultRecord(location, "failed", QStringLiteral("stopped while being written"));
-        for (size_t later = i + 1; later < planned.size(); ++later)
-            abortRecords += mReporter.resultRecord(planned[later].examined.device.location, "not started", QStringLiteral("interrupted"));
-        Interruption::setWriting(
-            QStringLiteral("\nInterrupted: the camera at %1 is being written and finishes first; no further camera "
-                           "is started. Ctrl-C again stops at once and may leave it unusable.\n").arg(printable(location)).toUtf8(),
-            abortRecords, QStringLiteral("\nStopped: the camera at %1 was left half-written.\n").arg(printable(location)).toUtf8());
-        QString reason;
-        const char *outcome = write(planned[i].examined, &reason);
-        Interruption::clearWriting();
-        const bool verified = std::strcmp(outcome, "verified") == 0;
+    std::vector<WriteRun::Job> jobs;
+    for (const Plan &p : planned)
+        jobs.push_back({p.examined.device.location, {}});
+    WriteRun run(mBus, mReporter, choice.jobs);
+    const bool written = run.run(jobs, [&](size_t i, bxHardwareLib &hardware) -> WriteRun::Outcome {
+        const Plan &p = planned[i];
         static constexpr const char *kActions[] = {"update", "reinstall", "downgrade"};
-        mReporter.result(location, outcome, verified ? planned[i].reason : reason,
-                         {{"action", kActions[int(planned[i].action)]},
-                          {"from", versionText(planned[i].examined.camera->version)},
-                          {"to", versionText(planned[i].examined.decision.binVersion)}});
-        allVerified = allVerified && verified;
-    }
-    Interruption::uninstall();
-    return allVerified ? CliExit::Ok : CliExit::Failed;
+        const QJsonObject versions{{"action", kActions[int(p.action)]},
+                                   {"from", versionText(p.examined.camera->version)},
+                                   {"to", versionText(p.examined.decision.binVersion)}};
+        // Opened afresh: the camera may have changed hands or firmware since it was looked at.
+        const Examined now = examine(hardware, p.examined.device, true);
+        if (!now.camera || now.decision.outcome != UpdateDecision::Outcome::Offer
+            || now.decision.binIndex != p.examined.decision.binIndex || now.camera->version != p.examined.camera->version) {
+            hardware.custom_dealloc();
+            return {now.camera ? "untouched" : "failed",
+                    now.camera ? QStringLiteral("the camera changed since it was examined") : now.failure, versions};
+        }
+        if (!choice.backup.isEmpty()) {
+            QString reason;
+            if (!backUp(hardware, now, choice.backup, &reason)) {
+                hardware.custom_dealloc();
+                return {"untouched", QStringLiteral("no backup, so not written: %1").arg(reason), versions};
+            }
+        }
+        WriteRun::Outcome outcome = write(hardware, p.examined.device.location, imageOf(p.examined.decision.binIndex));
+        if (std::strcmp(outcome.outcome, "verified") == 0)
+            outcome.reason = p.reason;
+        for (auto it = versions.begin(); it != versions.end(); ++it)
+            outcome.extra.insert(it.key(), it.value());
+        return outcome;
+    });
+    return allVerified && written ? CliExit::Ok : CliExit::Failed;
 }
 
-const char *CameraFleet::write(const Examined &e, QString *reason)
+WriteRun::Outcome CameraFleet::write(bxHardwareLib &hardware, const QString &device, std::vector<uint8_t> image)
 {
-    // Opened afresh: the camera may have changed hands or firmware since it was looked at.
-    const Examined now = examine(e.device, true);
-    if (!now.camera || now.decision.outcome != UpdateDecision::Outcome::Offer || now.decision.binIndex != e.decision.binIndex
-        || now.camera->version != e.camera->version) {
-        *reason = now.camera ? QStringLiteral("the camera changed since it was examined") : now.failure;
-        mHardware.custom_dealloc();
-        return now.camera ? "untouched" : "failed";
-    }
-    const QByteArray &image = mCatalogue.UnzippedBinFileData.at(e.decision.binIndex);
-    ProgressToReporter sink(mReporter, e.device.location);
-    FlashUpdate flash(mHardware.session(), std::vector<uint8_t>(image.begin(), image.end()), sink);
+    ProgressToReporter sink(mReporter, device);
+    FlashUpdate flash(hardware.session(), std::move(image), sink);
     const bool verified = flash.run();
-    *reason = QString::fromStdString(flash.failureReason());
-    mHardware.custom_dealloc();
+    hardware.custom_dealloc();
     // A refusal before the erase changed nothing on the camera.
-    return verified ? "verified" : flash.leftUntouched() ? "untouched" : "failed";
+    return {verified ? "verified" : flash.leftUntouched() ? "untouched" : "failed", QString::fromStdString(flash.failureReason()), {}};
 }
 
 int CameraFleet::verify(const QString &device, bool all)
@@ -390,7 +388,7 @@ int CameraFleet::verify(const QString &device, bool all)
         return *status;
     bool anyImage = false, allMatch = true;
     for (const UsbDeviceInfo &camera : std::get<std::vector<UsbDeviceInfo>>(chosen)) {
-        const Examined examined = examine(camera);
+        const Examined examined = examine(mHardware, camera);
         if (!examined.camera) {
             mReporter.flashCheck(camera.location, QStringLiteral("cannot check"), examined.failure);
             allMatch = false;
@@ -406,53 +404,131 @@ int CameraFleet::verify(const QString &device, bool all)
     return !allMatch ? CliExit::Failed : anyImage ? CliExit::Ok : CliExit::NothingToUpdate;
 }
 
+std::optional<QByteArray> CameraFleet::readWholeFlash(bxHardwareLib &hardware, const QString &device, QString *reason)
+{
+    // The table's row says how much a known part holds; an unknown one's capacity byte does.
+    const std::shared_ptr<CameraSession> session = hardware.session();
+    std::array<uint8_t, 3> jedec{};
+    if (!session || !spi_readJedecId(*session, jedec)) {
+        *reason = QStringLiteral("the flash does not give its JEDEC identifier");
+        return std::nullopt;
+    }
+    const QString jedecText = QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(jedec.data()), 3).toHex().toUpper());
+    const uint32_t capacity = partCapacity(jedec);
+    if (capacity == 0) {
+        *reason = QStringLiteral("flash part %1 does not say how much it holds").arg(jedecText);
+        return std::nullopt;
+    }
+    QByteArray content(qsizetype(capacity), '\0');
+    for (uint32_t address = 0; address < capacity; address += kReadPiece) {
+        mReporter.progress(device, "reading", 100.0 * address / capacity);
+        const uint32_t length = std::min(kReadPiece, capacity - address);
+        if (!spi_readData(*session, address, length, reinterpret_cast<uint8_t *>(content.data()) + address)) {
+            *reason = QStringLiteral("reading the flash at %1 failed").arg(hex(address));
+            return std::nullopt;
+        }
+    }
+    mReporter.progress(device, "reading", 100.0);
+    *reason = QStringLiteral("%1 bytes of flash %2").arg(capacity).arg(jedecText);
+    return content;
+}
+
+bool CameraFleet::saveNew(const QString &file, const QByteArray &content, QString *reason)
+{
+    // NewOnly never overwrites, also a file that appeared since it was checked.
+    QFile out(file);
+    if (out.open(QIODevice::WriteOnly | QIODevice::NewOnly) && out.write(content) == content.size() && out.flush())
+        return true;
+    *reason = QStringLiteral("cannot write %1: %2").arg(file, out.errorString());
+    if (out.isOpen())
+        out.remove();
+    return false;
+}
+
+bool CameraFleet::backUp(bxHardwareLib &hardware, const Examined &camera, const QString &folder, QString *reason)
+{
+    const QString file = QDir(folder).filePath(QStringLiteral("%1-%2-%3.bin")
+                                                   .arg(camera.device.location, versionText(camera.camera->version),
+                                                        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddTHHmmsszzzZ"))));
+    const std::optional<QByteArray> content = readWholeFlash(hardware, camera.device.location, reason);
+    if (!content || !saveNew(file, *content, reason))
+        return false;
+    mReporter.note(QStringLiteral("lumivex-cli: %1: %2 saved in %3").arg(camera.device.location, *reason, file));
+    return true;
+}
+
 int CameraFleet::dump(const QString &device, const QString &file)
 {
     const std::optional<UsbDeviceInfo> camera = cameraAt(device);
     if (!camera)
         return CliExit::NoSuchDevice;
-    // Made before the flash is read, so that a folder that cannot take it costs no read; NewOnly
-    // never overwrites, also a file that appeared since the command was typed.
-    QFile out(file);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        const bool exists = QFileInfo::exists(file);
-        mReporter.error(exists ? CliExit::BadArguments : CliExit::Failed,
-                        exists ? QStringLiteral("%1 exists; it is not overwritten").arg(file)
-                               : QStringLiteral("cannot create %1: %2").arg(file, out.errorString()));
-        return exists ? CliExit::BadArguments : CliExit::Failed;
+    // Made before the flash is read, so that a folder that cannot take it costs no read.
+    if (QFileInfo::exists(file)) {
+        mReporter.error(CliExit::BadArguments, QStringLiteral("%1 exists; it is not overwritten").arg(file));
+        return CliExit::BadArguments;
     }
-    const auto fail = [&](const QString &reason) {
-        mHardware.custom_dealloc();
-        out.remove();
+    QString reason;
+    if (!saveNew(file, {}, &reason)) {
+        mReporter.error(CliExit::Failed, reason.replace(QStringLiteral("cannot write"), QStringLiteral("cannot create")));
+        return CliExit::Failed;
+    }
+    QFile::remove(file);
+    std::optional<QByteArray> content;
+    if (identifyCamera(mHardware, *camera))
+        content = readWholeFlash(mHardware, device, &reason);
+    else
+        reason = openFailure(mHardware);
+    mHardware.custom_dealloc();
+    if (!content || !saveNew(file, *content, &reason)) {
         mReporter.result(device, "failed", reason);
         return CliExit::Failed;
-    };
-    if (!identifyCamera(mHardware, *camera))
-        return fail(openFailure(mHardware));
-
-    // The table's row says how much a known part holds; an unknown one's capacity byte does.
-    const std::shared_ptr<CameraSession> session = mHardware.session();
-    std::array<uint8_t, 3> jedec{};
-    if (!spi_readJedecId(*session, jedec))
-        return fail(QStringLiteral("the flash does not give its JEDEC identifier"));
-    const QString jedecText = QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(jedec.data()), 3).toHex().toUpper());
-    const uint32_t capacity = partCapacity(jedec);
-    if (capacity == 0)
-        return fail(QStringLiteral("flash part %1 does not say how much it holds").arg(jedecText));
-
-    QByteArray content(qsizetype(capacity), '\0');
-    for (uint32_t address = 0; address < capacity; address += kReadPiece) {
-        mReporter.progress(device, "reading", 100.0 * address / capacity);
-        const uint32_t length = std::min(kReadPiece, capacity - address);
-        if (!spi_readData(*session, address, length, reinterpret_cast<uint8_t *>(content.data()) + address))
-            return fail(QStringLiteral("reading the flash at %1 failed").arg(hex(address)));
     }
-    mReporter.progress(device, "reading", 100.0);
-    mHardware.custom_dealloc();
-
-    if (out.write(content) != content.size() || !out.flush())
-        return fail(QStringLiteral("cannot write %1: %2").arg(file, out.errorString()));
-    mReporter.result(device, "dumped", QStringLiteral("%1 bytes of flash %2 saved in %3").arg(capacity).arg(jedecText, file),
-                     {{"file", file}, {"bytes", qint64(capacity)}, {"jedec", jedecText}});
+    mReporter.result(device, "dumped", QStringLiteral("%1 saved in %2").arg(reason, file),
+                     {{"file", file}, {"bytes", qint64(content->size())}});
     return CliExit::Ok;
+}
+
+int CameraFleet::restore(const QString &device, const QString &file, bool force, bool yes,
+                         const std::function<bool(const QString &)> &confirm)
+{
+    const std::optional<UsbDeviceInfo> camera = cameraAt(device);
+    if (!camera)
+        return CliExit::NoSuchDevice;
+    // A dump is the flash as it was, without the prefix an image file carries; it is judged by
+    // the record it holds where the camera keeps it, before anything is erased.
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly)) {
+        mReporter.error(CliExit::BadArguments, QStringLiteral("cannot read %1: %2").arg(file, in.errorString()));
+        return CliExit::BadArguments;
+    }
+    QString problem;
+    const std::optional<QByteArray> dump = FirmwareCatalogue::readImage(in, &problem);
+    if (!dump) {
+        mReporter.result(device, "untouched", QStringLiteral("%1: %2").arg(file, problem));
+        return CliExit::Failed;
+    }
+    const QByteArray image = QByteArray(4, '\0') + *dump;
+    const FirmwareCatalogue::ImageVerdict verdict = FirmwareCatalogue::judgeImage(image);
+    if (!verdict.record && !force) {
+        mReporter.result(device, "untouched", QStringLiteral("%1 holds no firmware the camera could start from (%2); "
+                                                             "--force writes it anyway").arg(file, verdict.problem));
+        return CliExit::Failed;
+    }
+    const QString what = verdict.record ? QStringLiteral("firmware %1").arg(versionText(uint32_t(verdict.record->firmwareVersion())))
+                                        : QStringLiteral("content without a firmware record");
+    const QString question = QStringLiteral("  %1  restore %2 (%3 bytes, %4)\n").arg(printable(device), printable(file)).arg(dump->size()).arg(what)
+                             + localizedText("Status_Msg_Proceed_To_Update") + u'\n' + localizedText("Cli_Proceed_To_Update_Warning");
+    if (!yes && !confirm(question)) {
+        mReporter.result(device, "untouched", QStringLiteral("the restore was declined"));
+        return CliExit::NothingToUpdate;
+    }
+    WriteRun run(mBus, mReporter, 1);
+    const bool restored = run.run({{device, {}}}, [&](size_t, bxHardwareLib &hardware) -> WriteRun::Outcome {
+        if (!identifyCamera(hardware, *camera))
+            return {"failed", openFailure(hardware), {}};
+        WriteRun::Outcome outcome = write(hardware, device, std::vector<uint8_t>(image.begin(), image.end()));
+        outcome.extra = {{"file", file}, {"action", "restore"}};
+        return outcome;
+    });
+    return restored ? CliExit::Ok : CliExit::Failed;
 }

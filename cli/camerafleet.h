@@ -6,6 +6,7 @@
 
 #include "app/cameraidentity.h"
 #include "cli/clireporter.h"
+#include "cli/writerun.h"
 #include "device/bxhardwarelib.h"
 #include "payload/firmwarecatalogue.h"
 
@@ -32,6 +33,8 @@ public:
         bool yes = false;        // no question
         bool allowOlder = false; // downgrades too
         bool reinstall = false;  // an equal version is written even when the flash matches it
+        int jobs = 8;            // cameras written at once
+        QString backup;          // a folder: each camera's whole flash is saved there before it is written
     };
 
     int list(bool verify);
@@ -41,6 +44,10 @@ public:
     int update(const UpdateChoice &choice, const std::function<bool(const QString &)> &confirm);
     int verify(const QString &device, bool all);
     int dump(const QString &device, const QString &file);
+    // Writes a dump back through the write sequence; a file without a firmware record is refused
+    // unless force. confirm is asked unless yes.
+    int restore(const QString &device, const QString &file, bool force, bool yes,
+                const std::function<bool(const QString &)> &confirm);
 
 private:
     struct Examined
@@ -83,12 +90,21 @@ private:
     // Why no camera may be seen, for a note when none is.
     QString noCameraText() const;
     // Opens, identifies and decides, then ends the session (with open, keeps it).
-    Examined examine(const UsbDeviceInfo &device, bool keepOpen = false);
+    Examined examine(bxHardwareLib &hardware, const UsbDeviceInfo &device, bool keepOpen = false) const;
     void report(const Examined &examined, const QString &flash = {});
     Plan plan(Examined examined, const UpdateChoice &choice);
     FlashCheck checkFlash(const Examined &examined);
-    // The outcome: "verified", "failed", or "untouched" when the camera was not changed.
-    const char *write(const Examined &examined, QString *reason);
+    std::vector<uint8_t> imageOf(int binIndex) const;
+    // Runs the write sequence over the open session and ends it: "verified", "failed", or
+    // "untouched" when the camera was refused before anything was erased.
+    WriteRun::Outcome write(bxHardwareLib &hardware, const QString &device, std::vector<uint8_t> image);
+    // The whole flash over the open session, as large as its JEDEC identifier says; reason then
+    // describes it.
+    std::optional<QByteArray> readWholeFlash(bxHardwareLib &hardware, const QString &device, QString *reason);
+    // Saves content in a file that does not exist yet.
+    static bool saveNew(const QString &file, const QByteArray &content, QString *reason);
+    // Saves the open camera's whole flash in folder, named by its device id, version and the time.
+    bool backUp(bxHardwareLib &hardware, const Examined &camera, const QString &folder, QString *reason);
 
     UsbBus &mBus;
     QObject mContext;

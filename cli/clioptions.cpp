@@ -1,8 +1,11 @@
 // What lumivex-cli is asked to do.
 #include "cli/clioptions.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -23,6 +26,7 @@ constexpr Flag kFlags[] = {
     {u"--ids", nullptr, &CliOptions::ids},
     {u"--allow-older", nullptr, &CliOptions::allowOlder},
     {u"--reinstall", nullptr, &CliOptions::reinstall},
+    {u"--force", nullptr, &CliOptions::force},
 };
 
 // The options each command accepts beside --json and --verbose.
@@ -31,15 +35,28 @@ struct CommandRule
     const char16_t *name;
     CliOptions::Command command;
     int files;
-    bool device, all, yes, verify, ids, writing;
+    bool device, all, yes, verify, ids, writing, force;
 };
 
 constexpr CommandRule kCommands[] = {
-    {u"list", CliOptions::Command::List, 0, false, false, false, true, true, false},
-    {u"update", CliOptions::Command::Update, 0, true, true, true, false, false, true},
-    {u"verify", CliOptions::Command::Verify, 0, true, true, false, false, false, false},
-    {u"dump", CliOptions::Command::Dump, 1, true, false, false, false, false, false},
+    {u"list", CliOptions::Command::List, 0, false, false, false, true, true, false, false},
+    {u"update", CliOptions::Command::Update, 0, true, true, true, false, false, true, false},
+    {u"verify", CliOptions::Command::Verify, 0, true, true, false, false, false, false, false},
+    {u"dump", CliOptions::Command::Dump, 1, true, false, false, false, false, false, false},
+    {u"restore", CliOptions::Command::Restore, 1, true, false, true, false, false, false, true},
 };
+
+// The value of an option given as "--name value" or "--name=value", moving i past it; nothing when
+// the argument is another; an empty value when it is missing.
+std::optional<QString> valueOf(const QStringList &arguments, qsizetype &i, QStringView name)
+{
+    const QString &argument = arguments.at(i);
+    if (argument.startsWith(name) && argument.size() > name.size() && argument.at(name.size()) == u'=')
+        return argument.mid(name.size() + 1);
+    if (argument != name)
+        return std::nullopt;
+    return i + 1 < arguments.size() ? arguments.at(++i) : QString();
+}
 
 } // namespace
 
@@ -47,6 +64,7 @@ std::variant<CliOptions, QString> parseCliArguments(const QStringList &arguments
 {
     CliOptions options;
     QStringList positional;
+    bool jobsGiven = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
         if (argument == u"--help" || argument == u"-h")
@@ -60,13 +78,20 @@ std::variant<CliOptions, QString> parseCliArguments(const QStringList &arguments
         });
         if (flag != std::end(kFlags)) {
             options.*(flag->field) = true;
-        } else if (argument == u"--device" || argument.startsWith(u"--device=")) {
-            const bool joined = argument.startsWith(u"--device=");
-            if (!joined && i + 1 >= arguments.size())
-                return QStringLiteral("--device needs a device id (see lumivex-cli list)");
-            options.device = joined ? argument.mid(9) : arguments.at(++i);
+        } else if (const std::optional<QString> device = valueOf(arguments, i, u"--device")) {
+            options.device = *device;
             if (options.device.isEmpty())
                 return QStringLiteral("--device needs a device id (see lumivex-cli list)");
+        } else if (const std::optional<QString> jobs = valueOf(arguments, i, u"--jobs")) {
+            bool number = false;
+            options.jobs = jobs->toInt(&number);
+            if (!number || options.jobs < 1)
+                return QStringLiteral("--jobs needs a number of cameras, 1 or more");
+            jobsGiven = true;
+        } else if (const std::optional<QString> backup = valueOf(arguments, i, u"--backup")) {
+            options.backup = *backup;
+            if (options.backup.isEmpty())
+                return QStringLiteral("--backup needs a folder");
         } else if (argument.startsWith(u'-') && argument.size() > 1) {
             return QStringLiteral("unknown option %1").arg(argument);
         } else {
@@ -76,18 +101,19 @@ std::variant<CliOptions, QString> parseCliArguments(const QStringList &arguments
 
     const QString command = positional.value(0);
     if (command.isEmpty())
-        return QStringLiteral("no command given: list, update, verify or dump (see --help)");
+        return QStringLiteral("no command given: list, update, verify, dump or restore (see --help)");
     const auto rule = std::find_if(std::begin(kCommands), std::end(kCommands),
                                    [&](const CommandRule &r) { return command == r.name; });
     if (rule == std::end(kCommands))
-        return QStringLiteral("unknown command %1: list, update, verify or dump (see --help)").arg(command);
+        return QStringLiteral("unknown command %1: list, update, verify, dump or restore (see --help)").arg(command);
     if (positional.size() != 1 + rule->files)
         return QStringLiteral("%1: wrong number of arguments (see --help)").arg(command);
     const std::pair<bool, const char *> given[] = {
         {!options.device.isEmpty() && !rule->device, "--device"}, {options.all && !rule->all, "--all"},
         {options.yes && !rule->yes, "--yes"}, {options.verify && !rule->verify, "--verify"},
         {options.ids && !rule->ids, "--ids"}, {options.allowOlder && !rule->writing, "--allow-older"},
-        {options.reinstall && !rule->writing, "--reinstall"}};
+        {options.reinstall && !rule->writing, "--reinstall"}, {options.force && !rule->force, "--force"},
+        {jobsGiven && !rule->writing, "--jobs"}, {!options.backup.isEmpty() && !rule->writing, "--backup"}};
     for (const auto &[wrong, name] : given) {
         if (wrong)
             return QStringLiteral("%1 does not take %2 (see --help)").arg(command, QLatin1String(name));
@@ -100,10 +126,12 @@ std::variant<CliOptions, QString> parseCliArguments(const QStringList &arguments
     if (rule->files > 0) {
         options.file = positional.at(1);
         if (options.device.isEmpty())
-            return QStringLiteral("dump needs --device ID");
+            return QStringLiteral("%1 needs --device ID").arg(command);
         if (options.file == u"-")
-            return QStringLiteral("dump writes a file, not standard output: name one");
+            return QStringLiteral("%1 takes a file, not standard %2: name one").arg(command, rule->command == CliOptions::Command::Dump ? u"output" : u"input");
     }
+    if (!options.backup.isEmpty() && !QFileInfo(options.backup).isDir())
+        return QStringLiteral("--backup %1: no such folder").arg(options.backup);
     return options;
 }
 
@@ -125,19 +153,27 @@ QString cliHelpText()
         "                                       --verify also reads each camera's flash back against\n"
         "                                       its image; --ids prints the device ids alone, without\n"
         "                                       opening any camera\n"
-        "  update [--device ID | --all] [--yes] [--allow-older] [--reinstall] [--json]\n"
+        "  update [--device ID | --all] [--jobs N] [--backup DIR] [--yes] [--allow-older]\n"
+        "         [--reinstall] [--json]\n"
         "                                       updates the camera at ID, every camera (--all), or the\n"
-        "                                       only camera attached; asks first unless --yes. Ctrl-C,\n"
-        "                                       SIGTERM or SIGHUP once lets the camera being written\n"
-        "                                       finish and starts no other; twice stops at once. A camera\n"
-        "                                       whose flash part is unknown or too small for the image\n"
-        "                                       is left untouched.\n"
+        "                                       only camera attached, side by side (--jobs, default every\n"
+        "                                       chosen camera, at most 8); asks first unless --yes.\n"
+        "                                       Ctrl-C, SIGTERM or SIGHUP once lets the cameras being\n"
+        "                                       written finish and starts no other; twice stops at once.\n"
+        "                                       A camera whose flash part is unknown or too small for\n"
+        "                                       the image is left untouched. --backup saves each\n"
+        "                                       camera's whole flash in DIR/<device-id>-<version>-<time>.bin\n"
+        "                                       first, and leaves a camera whose backup failed untouched.\n"
         "  verify [--device ID | --all] [--json]\n"
         "                                       reads each camera's flash back over the range an update\n"
         "                                       writes and checks: \"matches\", \"differs at 0x...\", or\n"
         "                                       \"no image\" when the catalogue offers it none\n"
         "  dump --device ID [--json] FILE       saves the camera's whole flash in FILE (never\n"
         "                                       overwrites an existing file)\n"
+        "  restore --device ID [--force] [--yes] [--json] FILE\n"
+        "                                       writes a dump back through the update's write sequence\n"
+        "                                       and read-back; a file larger than the flash part is\n"
+        "                                       refused, and one without a firmware record unless --force\n"
         "\n"
         "Which cameras update writes (on purpose stricter than the window, which offers any image of\n"
         "the camera's kind to the person who sees both versions):\n"
@@ -153,6 +189,9 @@ QString cliHelpText()
         "  --yes, -y       no confirmation\n"
         "  --allow-older   update: writes an image older than the installed firmware\n"
         "  --reinstall     update: writes an image of the installed version again\n"
+        "  --jobs N        update: at most N cameras written at once (default 8)\n"
+        "  --backup DIR    update: each camera's whole flash saved in DIR before it is written\n"
+        "  --force         restore: writes a file that holds no firmware record\n"
         "  --verify        list: each camera's flash checked against its image\n"
         "  --ids           list: the device ids alone, one per line, without opening a camera\n"
         "  --json          one JSON object per line on standard output (events camera, progress,\n"
@@ -163,7 +202,7 @@ QString cliHelpText()
         "\n"
         "Exit status:\n"
         "  0  success: every camera chosen for writing verified (skipped ones do not count), every\n"
-        "     camera checked matches, the listing or the dump made\n"
+        "     camera checked matches, the listing or the dump made, the restore verified\n"
         "  1  failed: a camera did not end verified (could not be opened, was left untouched, or was\n"
         "     not started after Ctrl-C), a camera's flash differs, the dump could not be made\n"
         "  2  bad arguments (also: the dump's file exists)\n"

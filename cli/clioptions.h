@@ -18,7 +18,7 @@ constexpr int NoFirmware = 5;      // the catalogue holds no image for any camer
 
 struct CliOptions
 {
-    enum class Command { List, Update, Verify, Dump, Help, Version };
+    enum class Command { List, Update, Verify, Dump, Restore, Help, Version };
 
     Command command = Command::Help;
     bool json = false;
@@ -29,8 +29,11 @@ struct CliOptions
     bool ids = false;        // list: the device ids alone, without opening any camera
     bool allowOlder = false; // update: an image older than the installed firmware is written
     bool reinstall = false;  // update: an image of the installed version is written again
+    bool force = false;      // restore: a file without a firmware record is written too
+    int jobs = 8;            // update: cameras written at once
+    QString backup;          // update: the folder each camera's flash is saved in first
     QString device; // a location such as 1-2.4; empty: not given
-    QString file;   // the dump's file
+    QString file;   // the dump's or the restore's file
 };
 
 // Reads the arguments after the program name; a one-line reason when they make no sense.

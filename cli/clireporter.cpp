@@ -5,6 +5,8 @@
 
 #include <QJsonDocument>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kBarWidth = 30;
@@ -36,12 +38,15 @@ QByteArray CliReporter::format(const QJsonObject &json, const QString &text) con
 
 void CliReporter::write(const QByteArray &record)
 {
-    endProgressLine();
+    std::lock_guard guard(mLock);
+    eraseBars();
     put(record);
+    drawBars();
 }
 
 void CliReporter::put(const QByteArray &record)
 {
+    std::lock_guard guard(mLock);
     std::fwrite(record.constData(), 1, size_t(record.size()), mRecords);
     std::fflush(mRecords);
 }
@@ -69,15 +74,15 @@ void CliReporter::camera(const Camera &c)
 
 void CliReporter::progress(const QString &device, const char *stage, double percent)
 {
+    std::lock_guard guard(mLock);
     const QString stageName = QString::fromLatin1(stage);
     const int shown = int(percent);
-    const bool newStage = stageName != mProgressStage;
-    // Whole percents for a script and for the bar; tens for a log that is read later.
+    Shown &last = mShown[device];
+    // Whole percents for a script and for the bars; tens for a log that is read later.
     const int step = mJson || mTerminal ? 1 : 10;
-    if (!newStage && shown / step == mProgressShown / step)
+    if (stageName == last.stage && shown / step == last.percent / step)
         return;
-    mProgressStage = stageName;
-    mProgressShown = shown;
+    last = {stageName, shown};
 
     if (mJson) {
         put(format({{"event", "progress"}, {"device", device}, {"stage", stageName}, {"percent", shown}}, {}));
@@ -89,19 +94,34 @@ void CliReporter::progress(const QString &device, const char *stage, double perc
         return;
     }
     const int filled = shown * kBarWidth / 100;
-    std::fprintf(mNotes, "\r%s %-9s [%s%s] %3d%%", qPrintable(printable(device)), stage, QByteArray(filled, '#').constData(),
-                 QByteArray(kBarWidth - filled, '-').constData(), shown);
-    std::fflush(mNotes);
-    mBarOpen = true;
+    const QByteArray bar = QStringLiteral("%1 %2 [%3%4] %5%").arg(printable(device), stageName.leftJustified(9))
+                               .arg(QString(filled, u'#'), QString(kBarWidth - filled, u'-'))
+                               .arg(shown, 3).toUtf8();
+    const auto line = std::find_if(mBars.begin(), mBars.end(), [&](const auto &b) { return b.first == device; });
+    if (line != mBars.end())
+        line->second = bar;
+    else
+        mBars.emplace_back(device, bar);
+    eraseBars();
+    drawBars();
 }
 
-void CliReporter::endProgressLine()
+void CliReporter::eraseBars()
 {
-    if (mBarOpen)
-        std::fputc('\n', mNotes);
-    mBarOpen = false;
-    mProgressStage.clear();
-    mProgressShown = -1;
+    // Up to the first bar's line, and everything from there down cleared.
+    if (mBarsDrawn > 0)
+        std::fprintf(mNotes, "\x1b[%dA\r\x1b[J", mBarsDrawn);
+    mBarsDrawn = 0;
+}
+
+void CliReporter::drawBars()
+{
+    if (!mTerminal)
+        return;
+    for (const auto &[device, bar] : mBars)
+        std::fprintf(mNotes, "%s\n", bar.constData());
+    mBarsDrawn = int(mBars.size());
+    std::fflush(mNotes);
 }
 
 QByteArray CliReporter::resultRecord(const QString &device, const char *outcome, const QString &reason) const
@@ -123,6 +143,11 @@ QByteArray CliReporter::resultRecord(const QString &device, const char *outcome,
 
 void CliReporter::result(const QString &device, const char *outcome, const QString &reason, const QJsonObject &extra)
 {
+    std::lock_guard guard(mLock);
+    // The camera's line goes with its result; so does what its progress showed, so that a later
+    // run on it (a restore after a dump) starts its stages afresh.
+    std::erase_if(mBars, [&](const auto &b) { return b.first == device; });
+    mShown.erase(device);
     write(resultRecord(device, outcome, reason, extra));
 }
 
@@ -136,8 +161,10 @@ void CliReporter::flashCheck(const QString &device, const QString &flash, const 
 
 void CliReporter::note(const QString &text)
 {
-    endProgressLine();
+    std::lock_guard guard(mLock);
+    eraseBars();
     std::fprintf(mNotes, "%s\n", qPrintable(printable(text)));
+    drawBars();
     std::fflush(mNotes);
 }
 

@@ -1,5 +1,7 @@
 // What lumivex-cli tells: records (a camera, a result) on standard output, as text or as one JSON
-// object per line, and human text (notes, the progress bar, the question) on standard error. Text
+// object per line, and human text (notes, the progress bars, the question) on standard error. Safe
+// to call from the threads that update cameras side by side: on a terminal each camera being
+// written has a progress line of its own, redrawn in place. Text
 // from cameras and files is printed escaped, so that it cannot forge a record line or steer the
 // terminal.
 #pragma once
@@ -9,6 +11,9 @@
 #include <QString>
 
 #include <cstdio>
+#include <map>
+#include <mutex>
+#include <vector>
 
 class CliReporter
 {
@@ -32,7 +37,8 @@ public:
     void camera(const Camera &camera);
     // stage: "erasing", "writing", "verifying", "reading"; percent from 0 to 100.
     void progress(const QString &device, const char *stage, double percent);
-    // outcome: "verified", "failed", "untouched", "not started", "dumped".
+    // outcome: "verified", "failed", "untouched", "skipped", "not started", "dumped", "restored"; a
+    // camera's result also ends its progress line.
     void result(const QString &device, const char *outcome, const QString &reason = {}, const QJsonObject &extra = {});
     // The verify command's finding for one camera: flash as Camera::flash has it.
     void flashCheck(const QString &device, const QString &flash, const QString &reason);
@@ -48,19 +54,28 @@ public:
     std::FILE *records() const { return mRecords; }
 
 private:
-    // A record ends any progress line on the terminal first; progress records themselves do not.
+    // What a camera's progress showed last.
+    struct Shown
+    {
+        QString stage;
+        int percent = -1;
+    };
+
+    // A record takes the progress lines off the terminal, and puts them back after it.
     void write(const QByteArray &record);
     void put(const QByteArray &record);
     QByteArray resultRecord(const QString &device, const char *outcome, const QString &reason,
                             const QJsonObject &extra) const;
     QByteArray format(const QJsonObject &json, const QString &text) const;
-    void endProgressLine();
+    void eraseBars();
+    void drawBars();
 
-    bool mJson;
-    std::FILE *mRecords;
-    std::FILE *mNotes;
-    bool mTerminal;
-    QString mProgressStage; // the stage the progress shown belongs to
-    int mProgressShown = -1;
-    bool mBarOpen = false;
+    const bool mJson;
+    std::FILE *const mRecords;
+    std::FILE *const mNotes;
+    const bool mTerminal;
+    std::recursive_mutex mLock;
+    std::map<QString, Shown> mShown; // by device
+    std::vector<std::pair<QString, QByteArray>> mBars; // on a terminal: each camera's line, in order of first progress
+    int mBarsDrawn = 0; // lines of bars on the terminal now, above the cursor
 };

@@ -64,13 +64,18 @@ int main(int argc, char *argv[])
             status = options.ids ? fleet.listIds() : fleet.list(options.verify);
             break;
         case CliOptions::Command::Update:
-            status = fleet.update({options.device, options.all, options.yes, options.allowOlder, options.reinstall}, askOnTerminal);
+            status = fleet.update({options.device, options.all, options.yes, options.allowOlder, options.reinstall,
+                                   options.jobs, options.backup},
+                                  askOnTerminal);
             break;
         case CliOptions::Command::Verify:
             status = fleet.verify(options.device, options.all);
             break;
         case CliOptions::Command::Dump:
             status = fleet.dump(options.device, options.file);
+            break;
+        case CliOptions::Command::Restore:
+            status = fleet.restore(options.device, options.file, options.force, options.yes, askOnTerminal);
             break;
         case CliOptions::Command::Help:
         case CliOptions::Command::Version:

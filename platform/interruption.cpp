@@ -2,68 +2,99 @@
 #include "platform/interruption.h"
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <csignal>
 #include <cstring>
+#include <memory>
 
 #include <unistd.h>
 
 namespace {
 
-// Room for a note or the records of a stop at once (one per camera not finished); longer ones
-// are cut, which a note survives.
-using Text = std::array<char, 32768>;
+enum PieceState : int { Waiting, Running, Done };
 
-Text gIdleNote, gFirstNote, gAbortRecord, gAbortNote;
-std::atomic<bool> gWriting = false;
-std::atomic<int> gPresses = 0;
-std::atomic<int> gRecordsFd = STDOUT_FILENO;
-std::atomic<int> gAbortStatus = 1;
-constexpr std::array kSignals = {SIGINT, SIGTERM, SIGHUP};
-
-void store(Text &text, const QByteArray &bytes)
+// Everything the handler reads is made before the signals are taken over and stays until they are
+// given back; the handler reads the states and writes bytes, nothing else.
+struct Prepared
 {
-    const size_t n = std::min(text.size() - 1, size_t(bytes.size()));
-    std::memcpy(text.data(), bytes.constData(), n);
-    text[n] = '\0';
-}
+    QByteArray idleNote, firstNote, abortNote;
+    std::vector<Interruption::Piece> pieces;
+    std::unique_ptr<std::atomic<int>[]> states;
+    int recordsFd = STDOUT_FILENO;
+    int logFd = -1;
+    int abortStatus = 1;
+};
 
-void put(int fd, const char *text)
+std::atomic<const Prepared *> gPrepared = nullptr;
+std::atomic<int> gPresses = 0;
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void put(int fd, const QByteArray &bytes)
 {
     // The process is going anyway: a short or failed write is not worth a second try.
-    if (::write(fd, text, std::strlen(text)) < 0)
+    if (fd < 0 || bytes.isEmpty() || ::write(fd, bytes.constData(), size_t(bytes.size())) < 0)
         return;
 }
 
 extern "C" void onInterrupt(int)
 {
-    const bool writing = gWriting.load();
+    const Prepared *prepared = gPrepared.load();
+    if (!prepared)
+        return;
+    const auto running = [&](size_t i) { return prepared->states[i].load() == Running; };
+    bool anyRunning = false;
+    for (size_t i = 0; i < prepared->pieces.size(); ++i)
+        anyRunning = anyRunning || running(i);
     if (gPresses.fetch_add(1) == 0) {
-        put(STDERR_FILENO, writing ? gFirstNote.data() : gIdleNote.data());
+        put(STDERR_FILENO, anyRunning ? prepared->firstNote : prepared->idleNote);
         return;
     }
-    if (writing) {
-        put(STDERR_FILENO, gAbortNote.data());
-        put(gRecordsFd.load(), gAbortRecord.data());
+    if (anyRunning)
+        put(STDERR_FILENO, prepared->abortNote);
+    for (size_t i = 0; i < prepared->pieces.size(); ++i) {
+        const int state = prepared->states[i].load();
+        if (state == Running) {
+            put(prepared->recordsFd, prepared->pieces[i].runningRecord);
+            put(prepared->logFd, prepared->pieces[i].runningLogLine);
+        } else if (state == Waiting) {
+            put(prepared->recordsFd, prepared->pieces[i].waitingRecord);
+        }
     }
-    _exit(gAbortStatus.load());
+    _exit(prepared->abortStatus);
 }
+
+// Owned here between install and uninstall; never freed while the handler may read it.
+std::unique_ptr<Prepared> gOwned;
 
 } // namespace
 
 namespace Interruption {
 
-void install(std::FILE *records, int abortStatus, const QByteArray &idleNote)
+void install(std::FILE *records, int abortStatus, const QByteArray &idleNote, const QByteArray &firstNote,
+             const QByteArray &abortNote, std::vector<Piece> pieces, int logFd)
 {
-    store(gIdleNote, idleNote);
-    gRecordsFd = fileno(records);
-    gAbortStatus = abortStatus;
+    auto prepared = std::make_unique<Prepared>();
+    prepared->idleNote = idleNote;
+    prepared->firstNote = firstNote;
+    prepared->abortNote = abortNote;
+    prepared->states = std::make_unique<std::atomic<int>[]>(pieces.size());
+    for (size_t i = 0; i < pieces.size(); ++i)
+        prepared->states[i] = Waiting;
+    prepared->pieces = std::move(pieces);
+    prepared->recordsFd = fileno(records);
+    prepared->logFd = logFd;
+    prepared->abortStatus = abortStatus;
     gPresses = 0;
+    gOwned = std::move(prepared);
+    gPrepared = gOwned.get();
+
     struct sigaction action{};
     action.sa_handler = onInterrupt;
     action.sa_flags = SA_RESTART; // the work in progress carries on undisturbed
     sigemptyset(&action.sa_mask);
+    // One signal at a time: a second arriving while the first is handled waits for it.
+    for (const int signal : kSignals)
+        sigaddset(&action.sa_mask, signal);
     for (const int signal : kSignals)
         sigaction(signal, &action, nullptr);
 }
@@ -72,6 +103,8 @@ void uninstall()
 {
     for (const int signal : kSignals)
         std::signal(signal, SIG_DFL);
+    gPrepared = nullptr;
+    gOwned.reset();
 }
 
 bool requested()
@@ -79,18 +112,16 @@ bool requested()
     return gPresses.load() > 0;
 }
 
-void setWriting(const QByteArray &firstNote, const QByteArray &abortRecord, const QByteArray &abortNote)
+void started(size_t piece)
 {
-    gWriting = false;
-    store(gFirstNote, firstNote);
-    store(gAbortRecord, abortRecord);
-    store(gAbortNote, abortNote);
-    gWriting = true;
+    if (const Prepared *prepared = gPrepared.load(); prepared && piece < prepared->pieces.size())
+        prepared->states[piece] = Running;
 }
 
-void clearWriting()
+void finished(size_t piece)
 {
-    gWriting = false;
+    if (const Prepared *prepared = gPrepared.load(); prepared && piece < prepared->pieces.size())
+        prepared->states[piece] = Done;
 }
 
 } // namespace Interruption

@@ -1,0 +1,50 @@
+// Writes a set of cameras side by side: each on a thread and a camera session of its own, at most
+// `jobs` at once, through whatever work the caller gives for one camera. A first Ctrl-C (or SIGTERM,
+// SIGHUP) lets the cameras being written finish and starts no other; a second stops at once and
+// leaves a record for every camera it leaves unfinished, prepared before the run. The machine is
+// kept from sleeping or shutting down meanwhile.
+#pragma once
+
+#include "cli/clireporter.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class UsbBus;
+class bxHardwareLib;
+
+class WriteRun
+{
+public:
+    // One camera to write.
+    struct Job
+    {
+        QString device;
+        QByteArray stoppedLogLine; // what the history says of it when a stop at once cuts it short
+    };
+
+    // How one camera ended: "verified", "failed", "untouched"; extra goes into its record.
+    struct Outcome
+    {
+        const char *outcome;
+        QString reason;
+        QJsonObject extra;
+    };
+    using Work = std::function<Outcome(size_t job, bxHardwareLib &hardware)>;
+
+    // logFd (or -1) takes the stopped cameras' log lines.
+    WriteRun(UsbBus &bus, CliReporter &reporter, int jobs, int logFd = -1);
+
+    // True when every job verified.
+    bool run(const std::vector<Job> &jobs, const Work &work);
+
+private:
+    UsbBus &mBus;
+    CliReporter &mReporter;
+    const int mJobs;
+    const int mLogFd;
+};
