@@ -1,16 +1,7 @@
-// Where the windows go on the screen: a frame that changes size keeps its lower-left corner unless
-// that takes it off the screen's usable area, and the About window opens inside that area with its
-// name on one line in every language.
-#include "tests/localization/localizationsupport.h"
-#include "tests/support/testsupport.h"
-#include "text/localization.h"
-#include "ui/aboutwindowcontroller.h"
+// Where a window's frame goes on the screen when it changes size: its lower-left corner stays
+// unless that takes it off the screen's usable area. (The About window inside the screen in each
+// language: tests/localization.)
 #include "ui/windowplacement.h"
-
-#include <QFontMetrics>
-#include <QLabel>
-#include <QScreen>
-#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -35,31 +26,6 @@ TEST(WindowPlacement, TheLowerLeftCornerStaysUnlessTheFrameWouldLeaveTheArea)
         EXPECT_EQ(WindowPlacement::resizedFrameTopLeft(row.frame, row.target, area), row.topLeft) << row.where;
     // No screen known: the corner stays, wherever that is.
     EXPECT_EQ(WindowPlacement::resizedFrameTopLeft({300, 30, 440, 160}, {440, 300}, QRect()), QPoint(300, -110));
-}
-
-// Asked from a window in the screen's top-left corner, the About window opens inside the screen,
-// not centred over that window half off it; its name, in each language's words, on one line.
-TEST(AboutWindow, OpensInsideTheScreenWithItsNameOnOneLine)
-{
-    ScratchFolder folder;
-    folder.write(QStringLiteral("Info.json"), R"({"Device Name": "LUMIVEX", "CFBundleShortVersionString": "1.0.0"})");
-    const auto files = readTranslationFiles();
-    for (const QString &language : shippedLanguages()) {
-        SCOPED_TRACE(language.toStdString());
-        QWidget main;
-        main.resize(440, 160);
-        const QRect area = main.screen()->availableGeometry();
-        main.move(area.topLeft());
-        main.show();
-        AboutWindowController controller(Resources(folder.path()), language);
-        controller.setAppName(formatText(files.at(language).texts.value(QStringLiteral("Application_Title")), {QStringLiteral("LUMIVEX T")}));
-        controller.orderFront(&main);
-        QWidget *about = controller.window();
-        ASSERT_TRUE(processEventsUntil([&] { return about->isVisible(); }));
-        EXPECT_TRUE(area.contains(about->frameGeometry())) << about->frameGeometry().y();
-        EXPECT_LT(controller.appNameLabel->height(), 2 * QFontMetrics(controller.appNameLabel->font()).lineSpacing())
-            << controller.appNameLabel->text().toStdString();
-    }
 }
 
 } // namespace
