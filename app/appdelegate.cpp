@@ -15,9 +15,11 @@
 #include "ui/mainwindow.h"
 #include "ui/statuslayout.h"
 #include "ui/textmeasure.h"
+#include "ui/windowplacement.h"
 
 #include <QCoreApplication>
 #include <QPushButton>
+#include <QScreen>
 
 #include <cmath>
 
@@ -181,17 +183,21 @@ void AppDelegate::resize_app_window(bool needProgressBar, bool needButton)
     if (!w)
         return;
 
-    // The frame's lower-left corner stays where it is: the top edge moves.
+    // The frame's lower-left corner stays where it is and the top edge moves, unless that takes
+    // the frame off the screen's usable area: a window at the top of the screen would lose its
+    // title bar and menu when it grows for the ring.
     const QRect frame = w->frameGeometry();
     const QRect inner = w->geometry();
     const Size target = StatusLayout::windowSize(needProgressBar);
     const QSize decoration = frame.size() - inner.size();
-    const int frameTop = frame.y() + frame.height() - int(target.height);
-    const QSize size(int(target.width) - decoration.width(), int(target.height) - decoration.height());
+    const QSize targetFrame(int(target.width), int(target.height));
+    const QRect available = w->screen() ? w->screen()->availableGeometry() : QRect();
+    const QPoint frameTopLeft = WindowPlacement::resizedFrameTopLeft(frame, targetFrame, available);
+    const QSize size = targetFrame - decoration;
     // The layout places every view at a fixed point: a stretched window would leave them in a
     // corner, a shrunk one would cut the text. Only this method sizes the window.
     w->setFixedSize(size);
-    w->setGeometry(QRect(QPoint(inner.x(), frameTop + (inner.y() - frame.y())), size));
+    w->setGeometry(QRect(frameTopLeft + (inner.topLeft() - frame.topLeft()), size));
 
     ContentView *content = w->ui.contentView;
     Rect button = content->frameOf(button_update);

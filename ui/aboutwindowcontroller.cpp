@@ -5,14 +5,20 @@
 
 #include "platform/language.h"
 #include "text/localization.h"
+#include "ui/windowplacement.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QLabel>
+#include <QLayout>
 #include <QPixmap>
+#include <QScreen>
 #include <QShortcut>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -21,6 +27,8 @@ constexpr char16_t kGermanName[] = u"%@ Firmware Aktualisierung";
 constexpr char16_t kItalianName[] = u"Aggiornamenti firmware %@";
 
 constexpr int kIconSize = 128;
+// Glyph advances are fractional: a width rounded down to whole pixels can wrap the last word.
+constexpr int kTextSlack = 2;
 
 QPixmap applicationIcon(const Resources &resources)
 {
@@ -79,12 +87,19 @@ QWidget *AboutWindowController::window()
 void AboutWindowController::orderFront(const QWidget *over)
 {
     QWidget *w = window();
-    // It opens over the window it was asked from; once open, it stays where the user puts it.
+    // It opens over the window it was asked from, inside that window's screen; once open, it
+    // stays where the user puts it.
     if (over && !w->isVisible()) {
         w->adjustSize();
-        QRect placed = w->frameGeometry();
-        placed.moveCenter(over->frameGeometry().center());
-        w->move(placed.topLeft());
+        // Its own frame is unknown until it shows: the window manager frames it as it framed
+        // the window it opens over.
+        const QRect overFrame = over->frameGeometry(), overInner = over->geometry();
+        const QMargins decoration(overInner.left() - overFrame.left(), overInner.top() - overFrame.top(),
+                                  overFrame.right() - overInner.right(), overFrame.bottom() - overInner.bottom());
+        QRect placed(QPoint(), w->size().grownBy(decoration));
+        placed.moveCenter(overFrame.center());
+        const QRect available = over->screen() ? over->screen()->availableGeometry() : QRect();
+        w->move(WindowPlacement::keptInside(placed, available));
     }
     if (w->isMinimized())
         w->showNormal();
@@ -113,4 +128,14 @@ void AboutWindowController::windowDidLoad()
         appNameLabel->setText(formatText(kItalianName, {deviceName}));
 
     mWindow->setWindowTitle(appNameLabel->text());
+
+    // The name on one line in every language: a wrapping label breaks a title of thirty letters
+    // into two. Only a name wider than the screen still wraps.
+    const int oneLine = QFontMetrics(appNameLabel->font()).horizontalAdvance(appNameLabel->text()) + kTextSlack;
+    int room = oneLine;
+    if (const QScreen *screen = mWindow->screen()) {
+        const QMargins margins = mWindow->layout()->contentsMargins();
+        room = screen->availableGeometry().width() - margins.left() - margins.right();
+    }
+    appNameLabel->setMinimumWidth(std::min(oneLine, room));
 }

@@ -34,7 +34,7 @@ public:
     bool isWindowLoaded() const { return mWindow != nullptr; }
 
     // Brings the window to the front of the others without taking the focus; when it opens, centred
-    // over the window it was asked from (when there is one).
+    // over the window it was asked from (when there is one) and moved inside that window's screen.
     void orderFront(const QWidget *over = nullptr);
 
     // Views of the layout; null until the window is loaded.

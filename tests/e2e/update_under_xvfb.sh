@@ -2,7 +2,8 @@
 # The update as a person does it, on the real updater in a virtual X server with a virtual camera:
 # the Update button clicked, the confirmation sheet answered with OK or Cancel, the camera pulled
 # out in the middle of the run (the "ERROR" alert, then exit status 255), pulled out and plugged in
-# again after a completed run, and the download link of a product mismatch clicked. What the
+# again after a completed run, the download link of a product mismatch clicked, and the window
+# growing at the screen's top edge (E2E_WM names a window manager to run under). What the
 # camera ends up holding is read from its flash file and its transfer trace. (A failed run's text
 # and a broken camera offered again: the window's tests, tests/app.)
 #
@@ -14,10 +15,19 @@ MKIMAGE=$2
 source "$(dirname "$0")/xvfb_session.sh"
 e2e_under_xvfb "$@"
 
+# E2E_WM=<window manager>: the cases under it; skipped (77) when it is not installed.
+wm=
+if [[ -n ${E2E_WM:-} ]]; then
+    command -v "$E2E_WM" >/dev/null || { echo "$E2E_WM missing"; exit 77; }
+    "$E2E_WM" >/dev/null 2>&1 &
+    wm=$!
+    until_true 10 xdotool get_num_desktops >/dev/null 2>&1 || { echo "$E2E_WM did not start"; exit 1; }
+fi
+
 # E2E_KEEP=1 keeps the cases' folders (logs, flash files, traces) for a look afterwards, outside
 # the run's temporary folder.
 E2E_WORK=$(mktemp -d ${E2E_KEEP:+/tmp/lumivex-e2e-kept.XXXXXX})
-trap 'e2e_stop; [[ -n ${E2E_KEEP:-} ]] && echo "kept: $E2E_WORK" || rm -rf "$E2E_WORK"' EXIT
+trap 'e2e_stop; [[ -n $wm ]] && kill "$wm"; [[ -n ${E2E_KEEP:-} ]] && echo "kept: $E2E_WORK" || rm -rf "$E2E_WORK"' EXIT
 
 PROMPT='Please connect your LUMIVEX T camera.'
 OFFER='LUMIVEX T is ready to update.\nFirmware 0102 is available (installed: 0100).'
@@ -295,9 +305,33 @@ case_swap_during_the_sheet() {
         step 0 "the first flash unchanged" cmp -s "$dir/flash.bin" "$E2E_WORK/original.flash"
 }
 
+# The window at the screen's top edge, the camera arriving and the run starting: the window grows
+# for the ring and moves down just enough to keep its title bar and menu on the screen (1024x768).
+case_grows_at_the_top() {
+    new_case top '"erase_ms": 300'
+    rm "$dir/cable"
+    e2e_start "$E2E_WORK/t" "$dir/camera.json"
+    step 15 "the connect prompt" last_status_is "$PROMPT" && step 10 "the main window" main_window 10 || return 1
+    # A window manager puts its title bar above the place asked for: the window goes down by as much.
+    xdotool windowmove "$win" "$win_x" 0
+    step 5 "the frame moved" frame_within -100 0 || return 1
+    xdotool windowmove "$win" "$win_x" $((-frame_y))
+    step 5 "the frame at the top" frame_within 0 0 || return 1
+    local compact=$win_h
+    touch "$dir/cable"
+    offered "$OFFER" && press_update && press Return &&
+        step 10 "the ring layout" grown_from "$compact" || return 1
+    step 0 "the frame inside the screen ($frame_x $frame_y $frame_w $frame_h)" frame_within 0 0
+}
+grown_from() { window_geometry && ((win_h > $1)); }
+# frame_within <lowest top> <highest top>: the frame's top between them, the whole frame on the screen.
+frame_within() {
+    window_geometry && ((frame_y >= $1 && frame_y <= $2 && frame_x >= 0 && frame_x + frame_w <= 1024 && frame_y + frame_h <= 768))
+}
+
 # E2E_CASES="<name> …" runs only those cases; E2E_LEAVING=1 runs the ways of leaving a run instead.
 cases=${E2E_CASES:-case_cancel_then_update_and_replug case_mismatch_link_opens_the_page
-    case_unplug_mid_update case_swap_during_the_sheet}
+    case_unplug_mid_update case_swap_during_the_sheet case_grows_at_the_top}
 if [[ -n ${E2E_LEAVING:-} ]]; then
     cases=
     for how in close quit term; do

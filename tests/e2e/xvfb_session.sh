@@ -6,7 +6,7 @@
 # Globals: E2E_SCREEN (the folder Xvfb keeps its screen file in), TMPDIR (a folder of the run's
 # own, removed with everything in it when the run ends), pid (the running updater),
 # logs (the folder of its stdout.log and stderr.log), win, win_x, win_y, win_w, win_h (its main
-# window, once main_window has found it).
+# window, once main_window has found it) and frame_x, frame_y, frame_w, frame_h (that window's frame).
 
 # e2e_under_xvfb <script arguments…>: the first call runs the calling script again inside xvfb-run
 # and exits with its status; inside, it returns at once. Exits 77 (skipped) without xvfb-run,
@@ -110,12 +110,26 @@ main_window() {
     window_geometry
 }
 
-# The main window's place and size now: the window grows for the progress ring and shrinks back.
+# The main window's place and size now (it grows for the progress ring and shrinks back), and its
+# frame's: the window manager's around it (the root window's child that holds it), or the window
+# itself without one. Not xdotool's: under a window manager it counts the window's place in its
+# frame twice.
 window_geometry() {
     local geometry
-    geometry=$(xdotool getwindowgeometry --shell "$win") || return 1
-    win_x=$(sed -n 's/^X=//p' <<<"$geometry") win_y=$(sed -n 's/^Y=//p' <<<"$geometry")
-    win_w=$(sed -n 's/^WIDTH=//p' <<<"$geometry") win_h=$(sed -n 's/^HEIGHT=//p' <<<"$geometry")
+    geometry=$(/usr/bin/python3 - "$win" 2>/dev/null <<'PY'
+import sys
+from Xlib import display
+d = display.Display()
+w = frame = d.create_resource_object('window', int(sys.argv[1]))
+root = d.screen().root
+at, size = root.translate_coords(w, 0, 0), w.get_geometry()
+while (parent := frame.query_tree().parent) != root:
+    frame = parent
+f = frame.get_geometry()
+print(at.x, at.y, size.width, size.height, f.x, f.y, f.width + 2 * f.border_width, f.height + 2 * f.border_width)
+PY
+    ) || return 1
+    read -r win_x win_y win_w win_h frame_x frame_y frame_w frame_h <<<"$geometry"
 }
 
 # The updater's visible top-level windows other than the main one (its sheets and alerts), or

@@ -65,6 +65,7 @@ TEST(ApplicationMenu, ItemsBehaveAsOnThisDesktop)
     folder.write(QStringLiteral("Info.json"), R"({"Device Name": "LUMIVEX"})");
     MainWindow window;
     AppDelegate delegate(window, Resources(folder.path()));
+    window.move(150, 200); // room around for the About window
     window.show();
     const QList<QAction *> items = window.applicationMenu()->actions();
     QString enabled; // About, Hide and Quit only; "-" a separator

@@ -1,8 +1,8 @@
 // The launch in the user's language, as the locale of the process gives it: the string tables the
 // program's entry installs, then the window title, button, application menu and About window
-// (name, version, copyright and icon) of the launch sequence. CTest runs this program once per
-// locale; LUMIVEX_EXPECTED_LANGUAGE names the language code that locale must give. (The installed
-// program's own prompt in the user's language: tests/install.)
+// (name, version, copyright, icon and place) of the launch sequence. CTest runs this program once
+// per locale; LUMIVEX_EXPECTED_LANGUAGE names the language code that locale must give. (The
+// installed program's own prompt in the user's language: tests/install.)
 #include "app/appdelegate.h"
 #include "platform/language.h"
 #include "tests/localization/localizationsupport.h"
@@ -13,10 +13,12 @@
 
 #include <QCoreApplication>
 #include <QColor>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 
 #include <gtest/gtest.h>
 
@@ -96,6 +98,10 @@ TEST(LaunchLanguage, TheWindowMenuAndAboutWindowSpeakTheUsersLanguage)
     EXPECT_EQ(about.appCopyrightLabel->text(), QString::fromUtf8("Copyright © 2026 LUMIVEX"));
     // The folder's icon, scaled up.
     EXPECT_EQ(about.appIconImageView->pixmap().toImage().pixelColor(64, 64), QColor(Qt::darkBlue));
+    // Asked from the window in the screen's corner, it opens inside the screen, not centred over
+    // the window half off it; the name on one line.
+    EXPECT_TRUE(window.screen()->availableGeometry().contains(about.appNameLabel->window()->frameGeometry()));
+    EXPECT_LT(about.appNameLabel->height(), 2 * QFontMetrics(about.appNameLabel->font()).lineSpacing());
 }
 
 } // namespace

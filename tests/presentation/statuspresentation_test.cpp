@@ -51,12 +51,13 @@ struct StatusPresentation : testing::Test
 
 // Each text is fitted, sized to hold it all, logged with its frame and placed by the layout that
 // governs when it runs, one changed after the text was queued too; whatever the layout, the window
-// keeps its lower-left corner and the user cannot stretch it. A short prompt after a long message
-// that was shown smaller: sized in the smaller font, the field would cut the prompt's second line
-// off. Nothing fits the unbreakable text, not even at 1: it shows in the platform's default size
-// and no size is logged.
+// keeps its lower-left corner (the screen has room for it) and the user cannot stretch it. A short
+// prompt after a long message that was shown smaller: sized in the smaller font, the field would
+// cut the prompt's second line off. Nothing fits the unbreakable text, not even at 1: it shows in
+// the platform's default size and no size is logged.
 TEST_F(StatusPresentation, EachTextIsFittedSizedLoggedAndPlacedByTheLayout)
 {
+    window.move(100, 200); // room above for the ring layout (at the screen's edge: WindowPlacement)
     const QRect before = window.frameGeometry();
     const double buttonHeight = frameOf(delegate.button_update).height;
     const double ringHeight = frameOf(delegate.myProgressView).height;
