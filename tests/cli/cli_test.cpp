@@ -3,6 +3,7 @@
 #include "tests/support/testsupport.h"
 #include "tools/firmwareimagebuilder.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -127,7 +128,11 @@ TEST_F(Cli, ListsUpdatesAndDumpsTheCamerasOfTheFamily)
                                  "1-6  cannot open ", "1-7 T offer 0102"}));
     EXPECT_TRUE(listed.records.value("camera 1-6").value(u"reason").toString().contains(u"no bridge to talk to"));
 
-    const CliRun updated = run({"update", "--all", "--yes", "--json"});
+    QByteArray before = readFile(mFolder.filePath(QStringLiteral("t1.flash")));
+    before.append(262144 - before.size(), '\xFF'); // the part, erased past the file
+    const QString backups = mFolder.filePath(QStringLiteral("backups"));
+    QDir().mkpath(backups);
+    const CliRun updated = run({"update", "--all", "--yes", "--json", "--backup", backups});
     EXPECT_EQ(updated.status, 1) << updated.err.toStdString();
     QStringList outcomes;
     for (const char *device : {"1-2", "1-3", "1-4", "1-5", "1-6", "1-7"})
@@ -145,13 +150,32 @@ TEST_F(Cli, ListsUpdatesAndDumpsTheCamerasOfTheFamily)
     EXPECT_TRUE(repaired.status == 0 && repaired.records.value("camera 1-4").value(u"installed").toString() == "0000");
     EXPECT_TRUE(readFile(mFolder.filePath(QStringLiteral("t3.flash"))).startsWith(mImage));
 
+    // Each camera written was saved first, whole; the saved flash goes back as it was.
+    const QStringList saved = QDir(backups).entryList({QStringLiteral("1-2-0100-*.bin")});
+    ASSERT_EQ(saved.size(), 1);
+    const QString backup = QDir(backups).filePath(saved[0]);
+    EXPECT_TRUE(readFile(backup) == before);
+    EXPECT_EQ(QDir(backups).entryList({QStringLiteral("1-*.bin")}).size(), 4); // 1-7's too: refused only after it
+    const CliRun restored = run({"restore", "--device", "1-2", "--yes", "--json", backup});
+    EXPECT_TRUE(restored.status == 0 && restored.outcome("1-2") == "verified") << restored.err.toStdString();
+    EXPECT_TRUE(readFile(mFolder.filePath(QStringLiteral("t1.flash"))) == before);
+
+    // Larger than the part, or no firmware record: refused, nothing erased.
+    const QByteArray t2 = readFile(mFolder.filePath(QStringLiteral("t2.flash")));
+    const QString blank = mFolder.filePath(QStringLiteral("blank.bin"));
+    mFolder.write(QStringLiteral("blank.bin"), QByteArray(0x4000, '\0'));
+    for (const QString &file : {backup, blank}) {
+        const CliRun refused = run({"restore", "--device", "1-3", "--yes", "--json", file});
+        EXPECT_TRUE(refused.status == 1 && refused.outcome("1-3") == "untouched") << refused.field("result", "1-3", "reason").toStdString();
+    }
+    EXPECT_TRUE(readFile(mFolder.filePath(QStringLiteral("t2.flash"))) == t2);
+
     const QString dumpFile = mFolder.filePath(QStringLiteral("before.bin"));
     EXPECT_EQ(run({"dump", "--device", "1-2", dumpFile}).status, 0);
-    const QByteArray saved = readFile(dumpFile);
-    EXPECT_TRUE(saved.size() == 262144 && saved == readFile(mFolder.filePath(QStringLiteral("t1.flash"))));
+    EXPECT_TRUE(readFile(dumpFile) == before);
     // Never over a file that is there.
     EXPECT_EQ(run({"dump", "--device=1-3", dumpFile}).status, 2);
-    EXPECT_TRUE(readFile(dumpFile) == saved);
+    EXPECT_TRUE(readFile(dumpFile) == before);
 }
 
 // Each refusal is one line on standard error and, since records were asked for, one error record.
