@@ -404,7 +404,8 @@ int CameraFleet::verify(const QString &device, bool all)
     return !allMatch ? CliExit::Failed : anyImage ? CliExit::Ok : CliExit::NothingToUpdate;
 }
 
-std::optional<QByteArray> CameraFleet::readWholeFlash(bxHardwareLib &hardware, const QString &device, QString *reason)
+std::optional<QByteArray> CameraFleet::readWholeFlash(bxHardwareLib &hardware, const QString &device, QString *reason,
+                                                      QString *jedecText)
 {
     // The table's row says how much a known part holds; an unknown one's capacity byte does.
     const std::shared_ptr<CameraSession> session = hardware.session();
@@ -413,10 +414,12 @@ std::optional<QByteArray> CameraFleet::readWholeFlash(bxHardwareLib &hardware, c
         *reason = QStringLiteral("the flash does not give its JEDEC identifier");
         return std::nullopt;
     }
-    const QString jedecText = QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(jedec.data()), 3).toHex().toUpper());
+    const QString part = QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(jedec.data()), 3).toHex().toUpper());
+    if (jedecText)
+        *jedecText = part;
     const uint32_t capacity = partCapacity(jedec);
     if (capacity == 0) {
-        *reason = QStringLiteral("flash part %1 does not say how much it holds").arg(jedecText);
+        *reason = QStringLiteral("flash part %1 does not say how much it holds").arg(part);
         return std::nullopt;
     }
     QByteArray content(qsizetype(capacity), '\0');
@@ -429,7 +432,7 @@ std::optional<QByteArray> CameraFleet::readWholeFlash(bxHardwareLib &hardware, c
         }
     }
     mReporter.progress(device, "reading", 100.0);
-    *reason = QStringLiteral("%1 bytes of flash %2").arg(capacity).arg(jedecText);
+    *reason = QStringLiteral("%1 bytes of flash %2").arg(capacity).arg(part);
     return content;
 }
 
@@ -474,8 +477,9 @@ int CameraFleet::dump(const QString &device, const QString &file)
     }
     QFile::remove(file);
     std::optional<QByteArray> content;
+    QString jedec;
     if (identifyCamera(mHardware, *camera))
-        content = readWholeFlash(mHardware, device, &reason);
+        content = readWholeFlash(mHardware, device, &reason, &jedec);
     else
         reason = openFailure(mHardware);
     mHardware.custom_dealloc();
@@ -484,7 +488,7 @@ int CameraFleet::dump(const QString &device, const QString &file)
         return CliExit::Failed;
     }
     mReporter.result(device, "dumped", QStringLiteral("%1 saved in %2").arg(reason, file),
-                     {{"file", file}, {"bytes", qint64(content->size())}});
+                     {{"file", file}, {"bytes", qint64(content->size())}, {"jedec", jedec}});
     return CliExit::Ok;
 }
 

@@ -99,8 +99,9 @@ private:
     // "untouched" when the camera was refused before anything was erased.
     WriteRun::Outcome write(bxHardwareLib &hardware, const QString &device, std::vector<uint8_t> image);
     // The whole flash over the open session, as large as its JEDEC identifier says; reason then
-    // describes it.
-    std::optional<QByteArray> readWholeFlash(bxHardwareLib &hardware, const QString &device, QString *reason);
+    // describes it, and jedecText (when given) names the part.
+    std::optional<QByteArray> readWholeFlash(bxHardwareLib &hardware, const QString &device, QString *reason,
+                                             QString *jedecText = nullptr);
     // Saves content in a file that does not exist yet.
     static bool saveNew(const QString &file, const QByteArray &content, QString *reason);
     // Saves the open camera's whole flash in folder, named by its device id, version and the time.
