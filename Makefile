@@ -52,8 +52,8 @@ SANITIZER_ENV = QT_QPA_PLATFORM=offscreen \
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:history_size=4:suppressions=$(CURDIR)/tests/sanitizers/tsan.supp
 # The tests whose code crosses threads: the USB hotplug thread, the serial queue and the status
 # presentation's thread order, the device lock shared by two threads, the update runs and the
-# controller.
-TSAN_TESTS ?= ^(presentation|device_session|spiflash|update_tests|arrival|controller)
+# controller, and the command line writing cameras side by side.
+TSAN_TESTS ?= ^(presentation|device_session|spiflash|update_tests|arrival|controller|cli)
 
 # make asan: the whole suite under AddressSanitizer (leaks included) and UndefinedBehaviorSanitizer.
 # The fault sweep fails every ASAN_SWEEP_STRIDE-th transfer only (the plain suite fails each one):

@@ -9,21 +9,35 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QFileInfo>
 
 namespace {
 
 constexpr int answerTimeoutMs = 2000;
 constexpr const char *logMethod = "Inhibit";
+constexpr const char *kSystemBusSocket = "/run/dbus/system_bus_socket";
 
 QString describe(const QDBusError &error)
 {
     return QStringLiteral("%1: %2").arg(error.name(), error.message());
 }
 
+// The system bus's socket when no address is given: without it there is nothing to connect to,
+// and Qt's D-Bus thread is not worth starting to learn so.
+bool systemBusMayExist()
+{
+    return !qEnvironmentVariableIsEmpty("DBUS_SYSTEM_BUS_ADDRESS") || QFileInfo::exists(QString::fromLatin1(kSystemBusSocket));
+}
+
 } // namespace
 
 LogindInhibitor::LogindInhibitor(const QString &who, const QString &why)
 {
+    if (!systemBusMayExist()) {
+        systemLogFailure(logMethod, QStringLiteral("no system bus: %1 does not exist").arg(QLatin1String(kSystemBusSocket)));
+        mSettled = true;
+        return;
+    }
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected()) {
         systemLogFailure(logMethod, describe(bus.lastError()));

@@ -272,10 +272,11 @@ TEST_F(Cli, UpdatesOnlyWhatNeedsItAndVerifyTellsAFailedCameraFromACurrentOne)
 TEST_F(Cli, SignalsFinishTheCamerasBeingWrittenOrStopAtOnceAndAClosedReaderEndsNothing)
 {
     makeBus(400);
-    const struct { std::vector<int> sent; const char *jobs; QStringList outcomes; const char *said; bool secondWritten; } cases[] = {
+    // secondWritten: whether the second camera ends holding the image, when that is certain.
+    const struct { std::vector<int> sent; const char *jobs; QStringList outcomes; const char *said; std::optional<bool> secondWritten; } cases[] = {
         {{SIGINT}, "1", {"verified", "not started", "not started"}, "finish first", false},
         {{SIGTERM}, "8", {"verified", "verified", "failed"}, "finish first", true},
-        {{SIGHUP, SIGINT}, "8", {"failed", "failed", "failed"}, "left half-written", false},
+        {{SIGHUP, SIGINT}, "8", {"failed", "failed", "failed"}, "left half-written", std::nullopt},
         {{}, "8", {}, "", true}, // its reader gone instead
     };
     for (const auto &c : cases) {
@@ -296,7 +297,7 @@ TEST_F(Cli, SignalsFinishTheCamerasBeingWrittenOrStopAtOnceAndAClosedReaderEndsN
         EXPECT_EQ(r.status, 1);
         EXPECT_TRUE(r.err.contains(QLatin1String(c.said))) << r.err.toStdString();
         EXPECT_EQ(QStringList({r.outcome("1-2"), r.outcome("1-3"), r.outcome("1-4")}).join(u' ').trimmed(), c.outcomes.join(u' '));
-        EXPECT_EQ(readFile(mFolder.filePath(QStringLiteral("t2.flash"))).startsWith(mImage), c.secondWritten);
+        EXPECT_TRUE(!c.secondWritten || readFile(mFolder.filePath(QStringLiteral("t2.flash"))).startsWith(mImage) == *c.secondWritten);
         makeBus(400);
     }
 }
