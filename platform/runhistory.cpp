@@ -82,14 +82,16 @@ QByteArray RunHistory::line(const RunRecord &record)
 
 int RunHistory::writePrepared(int fd, const char *bytes, std::size_t size) noexcept
 {
+    // A signal handler's errno is the interrupted code's: it is handed back as it was.
+    const int interrupted = errno;
     ssize_t written = -1;
     do
         written = ::write(fd, bytes, size);
     while (written < 0 && errno == EINTR);
-    if (written < 0)
-        return errno;
     // A second write could land after another process's line: a short one is left torn.
-    return std::size_t(written) == size ? 0 : ENOSPC;
+    const int error = written < 0 ? errno : std::size_t(written) == size ? 0 : ENOSPC;
+    errno = interrupted;
+    return error;
 }
 
 QString RunHistory::append(const QByteArray &line, const QString &path)
