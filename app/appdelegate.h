@@ -133,6 +133,8 @@ private:
     void finishRun(UpdateRun &run, const char *method, const std::function<void()> &showCompletion);
     // On the GUI thread, after the run's last text: the quit that waited for it, the arrivals.
     void runEnded(bool succeeded);
+    // Appends the latest run's line to the history with its outcome, unless it has one already.
+    void recordRun(const QString &result, DeviceStep failedStep = DeviceStep::None);
     void askBeforeQuitting();
     // Arrivals held while the sheet is open or a run has the camera, evaluated in order once the
     // sheet was cancelled or the run's camera has left.
@@ -152,6 +154,9 @@ private:
     // The open confirmation sheet and the camera it asks about.
     QPointer<QMessageBox> mSheet;
     UsbDeviceId mSheetCamera = 0;
+    // The camera on offer: where it is plugged in and the firmware it holds, for the history.
+    QString mCameraLocation;
+    uint32_t mCameraVersion = 0;
     // The camera of the latest run, until it leaves.
     UsbDeviceId mRunCamera = 0;
     bool mRunActive = false;

@@ -76,6 +76,8 @@ void AppDelegate::deviceMatched(const UsbDeviceInfo &device)
     }
 
     binVersion = decision.binVersion;
+    mCameraLocation = device.location;
+    mCameraVersion = camera->version;
     binIndex = decision.binIndex;
     forceUpdate = true;
     deviceEstablished = true;
@@ -164,9 +166,11 @@ void AppDelegate::showRemovedDuringUpdateAlert()
     QPushButton *ok = alert->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     alert->setDefaultButton(ok);
     alert->setWindowModality(Qt::WindowModal);
-    connect(alert, &QMessageBox::finished, this, [alert, ok] {
+    connect(alert, &QMessageBox::finished, this, [this, alert, ok] {
         if (alert->clickedButton() != ok)
             return;
+        // The run may still be inside a request: its line is written now or never.
+        recordRun(QStringLiteral("removed"));
         // At once: the update queue may still be inside a request, so nothing is torn down. What
         // the camera took is already on it; only the output streams need their last lines.
         std::fflush(stdout);

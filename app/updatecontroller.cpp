@@ -9,10 +9,12 @@
 #include "app/updaterun.h"
 #include "platform/logindinhibitor.h"
 #include "platform/mainqueue.h"
+#include "platform/runhistory.h"
 #include "platform/systemlog.h"
 #include "text/localization.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QEvent>
 #include <QMessageBox>
 #include <QPushButton>
@@ -79,6 +81,19 @@ UpdateRun *AppDelegate::startRun(bool ringLayout, const std::function<void(Updat
     mInhibitor = std::make_unique<LogindInhibitor>(localizedAppName, QStringLiteral("A camera's firmware is being written"));
     mRun = std::make_unique<UpdateRun>([this](double percent, Stage stage) { showProgress(percent, stage); });
     UpdateRun *run = mRun.get();
+    RunRecord &record = run->record;
+    record.device = mCameraLocation;
+    // Read while the session is open, from what the open already read: no request of its own.
+    record.serial = myHardware->GetSerialNumberString().remove(QChar(u'\0')).trimmed();
+    record.product = productNameFor(b_DeviceTeacher);
+    record.fromVersion = versionText(mCameraVersion);
+    record.toVersion = versionText(binVersion);
+    record.source = QStringLiteral("window");
+    if (binIndex >= 0 && binIndex < myCatalogue.count()) {
+        record.image = myCatalogue.UnzippedBinFileNames.at(binIndex);
+        record.sha256 = QString::fromLatin1(
+            QCryptographicHash::hash(myCatalogue.UnzippedBinFileData.value(binIndex), QCryptographicHash::Sha256).toHex());
+    }
     if (std::optional<std::vector<uint8_t>> image = chosenImage())
         engine(*run, std::move(*image));
     else
@@ -229,6 +244,7 @@ void AppDelegate::finishRun(UpdateRun &run, const char *method, const std::funct
         // Logged from the GUI thread, so that it follows the status lines queued before it.
         MainQueue::async(this, [this, line = QStringLiteral("%1 - update completed in %2 s").arg(QLatin1String(method), took)] {
             systemLog(line);
+            recordRun(QStringLiteral("verified"));
             runEnded(true);
         });
         return;
@@ -243,14 +259,30 @@ void AppDelegate::finishRun(UpdateRun &run, const char *method, const std::funct
     // removal brings the connect prompt, and plugging it in again offers the update again.
     const QString line = QStringLiteral("%1 - update failed after %2 s: %3")
                              .arg(QLatin1String(method), took, QString::fromStdString(run.failureReason()));
-    MainQueue::async(this, [this, line, failureKey] {
+    const bool untouched = run.flash && run.flash->leftUntouched();
+    MainQueue::async(this, [this, line, failureKey, untouched, step = run.failedStep()] {
         systemLog(line);
+        recordRun(QLatin1String(mRemovedDuringUpdate ? "removed" : mQuitAnyway ? "quit" : untouched ? "refused" : "failed"), step);
         if (!mRemovedDuringUpdate) {
             showStatusText(localizedFormat(failureKey, {firmwareProductName}));
             downloadInProgress = false;
         }
         runEnded(false);
     });
+}
+
+void AppDelegate::recordRun(const QString &result, DeviceStep failedStep)
+{
+    if (!mRun || std::exchange(mRun->recorded, true))
+        return;
+    RunRecord &record = mRun->record;
+    record.time = RunHistory::now();
+    record.result = result;
+    record.failedStep = QLatin1String(stepName(failedStep));
+    record.seconds = mRun->secondsSinceStart();
+    const QString path = RunHistory::path();
+    if (const QString why = RunHistory::append(RunHistory::line(record), path); !why.isEmpty())
+        systemLog(QStringLiteral("history - cannot append to %1: %2").arg(path, why));
 }
 
 void AppDelegate::runEnded(bool succeeded)
@@ -311,6 +343,7 @@ void AppDelegate::askBeforeQuitting()
 void AppDelegate::terminationRequested()
 {
     if (mRemovedDuringUpdate) {
+        recordRun(QStringLiteral("removed"));
         QCoreApplication::exit(255);
         return;
     }

@@ -60,3 +60,10 @@ std::string UpdateRun::failureReason() const
         return eeprom->failureReason();
     return "a step failed";
 }
+
+DeviceStep UpdateRun::failedStep() const
+{
+    if (flash && flash->failedStep() != DeviceStep::None)
+        return flash->failedStep();
+    return eeprom ? eeprom->failedStep() : DeviceStep::None;
+}

@@ -6,6 +6,7 @@
 #include "device/eepromupdate.h"
 #include "device/flashupdate.h"
 #include "device/updateprogress.h"
+#include "platform/runhistory.h"
 #include "platform/serialqueue.h"
 
 #include <QObject>
@@ -51,8 +52,14 @@ public:
     std::string refusal;
 
     double secondsSinceStart() const;
-    // Why the run failed, for the log line that ends it.
+    // Why the run failed, for the log line that ends it, and the step it failed in.
     std::string failureReason() const;
+    DeviceStep failedStep() const;
+
+    // The run's line in the history: what it writes, filled in as it starts; the outcome is added
+    // by whatever ends it first (its own end, or the exit after a removal), once.
+    RunRecord record;
+    bool recorded = false;
 
 private:
     struct Sink : UpdateProgressSink

@@ -6,10 +6,19 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 
 enum class DeviceStep { None, Open, Identify, Fit, Erase, Program, Verify, Write, Finalize };
+
+// The step as records and the run history name it ("erase"); empty for None.
+constexpr const char *stepName(DeviceStep step)
+{
+    constexpr const char *kNames[] = {"", "open", "identify", "fit", "erase", "program", "verify", "write", "finalize"};
+    static_assert(std::size(kNames) == static_cast<int>(DeviceStep::Finalize) + 1, "a step without a name");
+    return kNames[static_cast<int>(step)];
+}
 
 struct DeviceFailure
 {

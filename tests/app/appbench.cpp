@@ -40,6 +40,7 @@ AppBench::AppBench(const QList<CatalogueImage> &images, QJsonArray cameras)
         mFolder.write(QStringLiteral("Opt/") + image.name,
                       FirmwareImageBuilder().version(image.version).flashLength(image.flashLength).build());
     mDelegate = std::make_unique<AppDelegate>(mWindow, Resources(mFolder.path()), &mCameras->bus());
+    qputenv("XDG_STATE_HOME", QFile::encodeName(mFolder.filePath(QStringLiteral("state"))));
 }
 
 AppBench::~AppBench()

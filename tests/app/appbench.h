@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/appdelegate.h"
+#include "platform/runhistory.h"
 #include "tests/device/camerabench.h"
 #include "tests/support/testsupport.h"
 
@@ -51,6 +52,8 @@ public:
     bool pressUpdate(bool confirm);
     // Runs the GUI thread until the run has ended (completed or failed); false when it did not.
     bool waitForRunEnd(int timeoutMs = 30000);
+    // The runs the window recorded, in the bench's own history file.
+    QList<RunRecord> history() const { return RunHistory::read(mFolder.filePath(QStringLiteral("state/lumivex/history.jsonl"))).records; }
     // The catalogue image's bytes, as the run gets them.
     QByteArray image(int index) const { return mDelegate->myCatalogue.UnzippedBinFileData.at(index); }
 

@@ -4,6 +4,8 @@
 #include "platform/mainqueue.h"
 #include "ui/progressview.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -84,7 +86,7 @@ TEST(UpdateController, TheSheetAndTheRunBelongToTheirCameraAndArrivalsWait)
 // The GUI thread never waits for the update queue: once the camera is being erased, the window
 // says so and work queued for it runs while the erase goes on. A run that fails on the first page
 // leaves the camera without a valid record (version 0000): plugged in again it is offered the
-// update, and the next run repairs it.
+// update, and the next run repairs it. Each run leaves one line in the history.
 TEST(UpdateController, TheWindowAnswersWhileErasingAndACameraLeftBrokenIsRepaired)
 {
     QJsonObject camera = cameraWithFirmware(QStringLiteral("t"), 0x0100);
@@ -109,6 +111,15 @@ TEST(UpdateController, TheWindowAnswersWhileErasingAndACameraLeftBrokenIsRepaire
     EXPECT_TRUE(bench.statusTexts().last().endsWith(QStringLiteral("(installed: 0000).")));
     ASSERT_TRUE(bench.pressUpdate(true) && bench.waitForRunEnd());
     EXPECT_TRUE(holds(bench.cameras().camera().flashContents(), bench.image(0).mid(4)));
+    const QList<RunRecord> runs = bench.history();
+    ASSERT_EQ(runs.size(), 2);
+    EXPECT_TRUE(runs[0].result == "failed" && runs[0].failedStep == "verify" && runs[0].fromVersion == "0100");
+    EXPECT_TRUE(runs[1].result == "verified" && runs[1].failedStep.isEmpty() && runs[1].fromVersion == "0000");
+    const QString sha256 = QString::fromLatin1(QCryptographicHash::hash(bench.image(0), QCryptographicHash::Sha256).toHex());
+    for (const RunRecord &run : runs)
+        EXPECT_TRUE(QDateTime::fromString(run.time, Qt::ISODateWithMs).isValid() && run.device == "1-1" && run.product == "LUMIVEX T" &&
+                    run.toVersion == "0102" && run.image == "cam_RZ52940.bin" && run.sha256 == sha256 && run.seconds > 0 && run.source == "window")
+            << RunHistory::line(run).toStdString();
 }
 
 // The EEPROM run: nothing in the window starts it, but it runs to the end when called.

@@ -197,8 +197,9 @@ case_mismatch_link_opens_the_page() {
 }
 
 # The camera leaves a few hundred transfers into the run, while pages are being programmed: the
-# "ERROR" alert, OK ends the updater with status 255, and the flash keeps what reached it (the
-# image's first pages, the rest erased), neither the old firmware nor the new.
+# "ERROR" alert, OK ends the updater with status 255 after recording the removal in the history,
+# and the flash keeps what reached it (the image's first pages, the rest erased), neither the old
+# firmware nor the new.
 case_unplug_mid_update() {
     new_case unplug_mid_update '"unplug_after_transfers": 600'
     e2e_start "$E2E_WORK/t" "$dir/camera.json"
@@ -211,7 +212,8 @@ case_unplug_mid_update() {
     press Return ERROR || return 1
     e2e_wait_exit 10
     note+=", exit $((SECONDS - answered)) s after OK"
-    step 0 "exit status 255 after OK (got '${exit_status:-still running}')" test "${exit_status:-}" == 255 || return 1
+    step 0 "exit status 255 after OK (got '${exit_status:-still running}')" test "${exit_status:-}" == 255 &&
+        step 0 "the removal in the history" history_is '"result":"removed"' || return 1
     step 0 "no failure text behind the alert" bash -c '! grep -qF "$1" "$0"' "$logs/stderr.log" "$FAILED" &&
         step 0 "the flash changed" bash -c '! cmp -s "$0" "$1"' "$dir/flash.bin" "$E2E_WORK/original.flash" &&
         step 0 "the flash not the complete image" bash -c '! cmp -s "$0" "$1"' "$dir/flash.bin" "$E2E_WORK/installed.flash" || return 1
@@ -253,7 +255,8 @@ quit_keys() { focus_on "$win" && xdotool key ctrl+q; }
 # (quit), or the updater sent SIGTERM (term), while the camera is only offered (offer) or while the
 # run erases, programs or reads back. Without a run it ends at once. SIGTERM lets the run finish
 # first. Closing asks: Keep Updating (Ctrl-Q's case) lets it finish; Quit Anyway (the close
-# button's) stops it at the next sector or page, says why in the run's log line, and exits 1.
+# button's) stops it at the next sector or page, says why in the run's log line and the history,
+# and exits 1.
 case_leave_during() {
     local phase=$1 how=$2 status=0 holds=$E2E_WORK/installed.flash
     new_case "${how}_during_$phase" '"erase_ms": 300, "latency_us": 1000'
@@ -285,6 +288,7 @@ case_leave_during() {
         step 0 "exit status $status (got '${exit_status:-}')" test "${exit_status:-}" == "$status" || return 1
     [[ -z $holds ]] || { step 0 "the flash holding $(basename "$holds")" flash_holds "$holds"; return; }
     step 0 "stopped during $stopped" log_has "update failed after" && log_has "s: quit during $stopped" &&
+        step 0 "the quit in the history" history_is '"result":"quit"' &&
         step 0 "no completion text" bash -c '! grep -qF "$1" "$0"' "$logs/stderr.log" "$DONE"
 }
 

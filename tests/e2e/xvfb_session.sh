@@ -36,15 +36,16 @@ pid=
 logs=
 
 # e2e_start <resources folder> <virtual camera file> [log folder]: the updater in the background,
-# its standard output in <log folder>/stdout.log and its standard error in stderr.log. Links it
-# opens go through the xdg-open of $E2E_BIN when that folder is set.
+# its standard output in <log folder>/stdout.log and its standard error in stderr.log, its run
+# history in <log folder>/state. Links it opens go through the xdg-open of $E2E_BIN when that
+# folder is set.
 e2e_start() {
     logs=${3:-$(dirname "$2")}
     : >"$logs/stdout.log"
     : >"$logs/stderr.log"
     mkdir -p -m 700 "$logs/runtime"
     env -u BROWSER -u DEFAULT_BROWSER -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION \
-        PATH="${E2E_BIN:+$E2E_BIN:}$PATH" XDG_RUNTIME_DIR="$logs/runtime" \
+        PATH="${E2E_BIN:+$E2E_BIN:}$PATH" XDG_RUNTIME_DIR="$logs/runtime" XDG_STATE_HOME="$logs/state" \
         QT_QPA_PLATFORM=xcb LANG=C.UTF-8 LUMIVEX_RESOURCES_DIR="$1" LUMIVEX_VIRTUAL_CAMERA="$2" \
         "$UPDATER" >"$logs/stdout.log" 2>"$logs/stderr.log" &
     pid=$!
@@ -92,6 +93,8 @@ status_count() { statuses | wc -l; }
 last_status() { statuses | tail -n 1 | cut -f1; }
 last_status_is() { [[ $(last_status) == "$1" ]]; }
 log_has() { grep -qF -- "$1" "$logs/stderr.log"; }
+# The run history holds one line, and it has this text.
+history_is() { [[ $(wc -l <"$logs/state/lumivex/history.jsonl") == 1 ]] && grep -qF -- "$1" "$logs/state/lumivex/history.jsonl"; }
 
 # What went wrong, for a failure report: the status texts so far and the end of both logs.
 e2e_evidence() {
