@@ -13,7 +13,9 @@
 #include "text/decisiontexts.h"
 #include "text/localization.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -165,7 +167,7 @@ std::variant<std::vector<UsbDeviceInfo>, int> CameraFleet::choose(const QString 
 
 CameraFleet::Examined CameraFleet::examine(bxHardwareLib &hardware, const UsbDeviceInfo &device, bool keepOpen) const
 {
-    Examined examined{device, identifyCamera(hardware, device), {}, {}, {}, false};
+    Examined examined{device, identifyCamera(hardware, device), {}, {}, {}, false, {}};
     if (!examined.camera) {
         examined.failure = openFailure(hardware);
         examined.unknownChip = hardware.lastChip() && !cameraKindOf(hardware.lastChip());
@@ -175,6 +177,7 @@ CameraFleet::Examined CameraFleet::examine(bxHardwareLib &hardware, const UsbDev
     const UpdateFacts facts = factsFor(*examined.camera, mCatalogueTKind, false, mResources);
     examined.decision = decideUpdate(mCatalogue, facts);
     examined.said = describeDecision(examined.decision, facts).plainText();
+    examined.serial = hardware.GetSerialNumberString();
     if (!keepOpen)
         hardware.custom_dealloc();
     return examined;
@@ -336,39 +339,83 @@ int CameraFleet::update(const UpdateChoice &choice, const std::function<bool(con
         return allVerified ? CliExit::NothingToUpdate : CliExit::Failed;
     }
 
+    // Each run's history line, ready for a stop at once before anything is written.
+    const HistoryFile history;
+    if (!history.isOpen())
+        systemLogFailure("history", history.error());
     std::vector<WriteRun::Job> jobs;
-    for (const Plan &p : planned)
-        jobs.push_back({p.examined.device.location, {}});
-    WriteRun run(mBus, mReporter, choice.jobs);
-    const bool written = run.run(jobs, [&](size_t i, bxHardwareLib &hardware) -> WriteRun::Outcome {
-        const Plan &p = planned[i];
-        static constexpr const char *kActions[] = {"update", "reinstall", "downgrade"};
-        const QJsonObject versions{{"action", kActions[int(p.action)]},
-                                   {"from", versionText(p.examined.camera->version)},
-                                   {"to", versionText(p.examined.decision.binVersion)}};
-        // Opened afresh: the camera may have changed hands or firmware since it was looked at.
-        const Examined now = examine(hardware, p.examined.device, true);
-        if (!now.camera || now.decision.outcome != UpdateDecision::Outcome::Offer
-            || now.decision.binIndex != p.examined.decision.binIndex || now.camera->version != p.examined.camera->version) {
-            hardware.custom_dealloc();
-            return {now.camera ? "untouched" : "failed",
-                    now.camera ? QStringLiteral("the camera changed since it was examined") : now.failure, versions};
-        }
-        if (!choice.backup.isEmpty()) {
-            QString reason;
-            if (!backUp(hardware, now, choice.backup, &reason)) {
-                hardware.custom_dealloc();
-                return {"untouched", QStringLiteral("no backup, so not written: %1").arg(reason), versions};
-            }
-        }
-        WriteRun::Outcome outcome = write(hardware, p.examined.device.location, imageOf(p.examined.decision.binIndex));
-        if (std::strcmp(outcome.outcome, "verified") == 0)
-            outcome.reason = p.reason;
-        for (auto it = versions.begin(); it != versions.end(); ++it)
-            outcome.extra.insert(it.key(), it.value());
+    std::vector<RunRecord> records;
+    for (const Plan &p : planned) {
+        const int index = p.examined.decision.binIndex;
+        records.push_back(historyRecord(p.examined, versionText(p.examined.decision.binVersion),
+                                        mCatalogue.UnzippedBinFileNames.at(index), mCatalogue.UnzippedBinFileData.at(index)));
+        jobs.push_back({p.examined.device.location, RunHistory::line(records.back())});
+    }
+    WriteRun run(mBus, mReporter, choice.jobs, history.fd());
+    const bool written = run.run(jobs, [&](size_t i, bxHardwareLib &hardware) {
+        QElapsedTimer clock;
+        clock.start();
+        const WriteRun::Outcome outcome = updateOne(planned[i], choice, hardware);
+        recordRun(history, records[i], outcome, double(clock.nsecsElapsed()) / 1e9);
         return outcome;
     });
     return allVerified && written ? CliExit::Ok : CliExit::Failed;
+}
+
+WriteRun::Outcome CameraFleet::updateOne(const Plan &p, const UpdateChoice &choice, bxHardwareLib &hardware)
+{
+    static constexpr const char *kActions[] = {"update", "reinstall", "downgrade"};
+    const QJsonObject versions{{"action", kActions[int(p.action)]},
+                               {"from", versionText(p.examined.camera->version)},
+                               {"to", versionText(p.examined.decision.binVersion)}};
+    // Opened afresh: the camera may have changed hands or firmware since it was looked at.
+    const Examined now = examine(hardware, p.examined.device, true);
+    if (!now.camera || now.decision.outcome != UpdateDecision::Outcome::Offer
+        || now.decision.binIndex != p.examined.decision.binIndex || now.camera->version != p.examined.camera->version) {
+        hardware.custom_dealloc();
+        return {now.camera ? "untouched" : "failed",
+                now.camera ? QStringLiteral("the camera changed since it was examined") : now.failure, versions, "open"};
+    }
+    if (!choice.backup.isEmpty()) {
+        QString reason;
+        if (!backUp(hardware, now, choice.backup, &reason)) {
+            hardware.custom_dealloc();
+            return {"untouched", QStringLiteral("no backup, so not written: %1").arg(reason), versions, "backup"};
+        }
+    }
+    WriteRun::Outcome outcome = write(hardware, p.examined.device.location, imageOf(p.examined.decision.binIndex));
+    if (std::strcmp(outcome.outcome, "verified") == 0)
+        outcome.reason = p.reason;
+    for (auto it = versions.begin(); it != versions.end(); ++it)
+        outcome.extra.insert(it.key(), it.value());
+    return outcome;
+}
+
+RunRecord CameraFleet::historyRecord(const Examined &camera, const QString &toVersion, const QString &image, const QByteArray &bytes)
+{
+    RunRecord record;
+    record.time = RunHistory::now();
+    record.device = camera.device.location;
+    record.serial = camera.serial;
+    record.product = camera.camera ? camera.camera->product : camera.device.productName;
+    record.fromVersion = camera.camera ? versionText(camera.camera->version) : QString();
+    record.toVersion = toVersion;
+    record.image = image;
+    record.sha256 = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    record.result = QStringLiteral("stopped");
+    record.failedStep = QStringLiteral("write");
+    record.source = QStringLiteral("cli");
+    return record;
+}
+
+void CameraFleet::recordRun(const HistoryFile &history, RunRecord record, const WriteRun::Outcome &outcome, double seconds)
+{
+    record.time = RunHistory::now();
+    record.result = QLatin1String(outcome.outcome);
+    record.failedStep = QLatin1String(outcome.failedStep);
+    record.seconds = seconds;
+    if (const QString why = history.isOpen() ? history.write(RunHistory::line(record)) : QString(); !why.isEmpty())
+        systemLogFailure("history", why);
 }
 
 WriteRun::Outcome CameraFleet::write(bxHardwareLib &hardware, const QString &device, std::vector<uint8_t> image)
@@ -378,7 +425,8 @@ WriteRun::Outcome CameraFleet::write(bxHardwareLib &hardware, const QString &dev
     const bool verified = flash.run();
     hardware.custom_dealloc();
     // A refusal before the erase changed nothing on the camera.
-    return {verified ? "verified" : flash.leftUntouched() ? "untouched" : "failed", QString::fromStdString(flash.failureReason()), {}};
+    return {verified ? "verified" : flash.leftUntouched() ? "untouched" : "failed", QString::fromStdString(flash.failureReason()), {},
+            stepName(flash.failedStep())};
 }
 
 int CameraFleet::verify(const QString &device, bool all)
@@ -526,12 +574,27 @@ int CameraFleet::restore(const QString &device, const QString &file, bool force,
         mReporter.result(device, "untouched", QStringLiteral("the restore was declined"));
         return CliExit::NothingToUpdate;
     }
-    WriteRun run(mBus, mReporter, 1);
-    const bool restored = run.run({{device, {}}}, [&](size_t, bxHardwareLib &hardware) -> WriteRun::Outcome {
-        if (!identifyCamera(hardware, *camera))
-            return {"failed", openFailure(hardware), {}};
-        WriteRun::Outcome outcome = write(hardware, device, std::vector<uint8_t>(image.begin(), image.end()));
-        outcome.extra = {{"file", file}, {"action", "restore"}};
+    const HistoryFile history;
+    if (!history.isOpen())
+        systemLogFailure("history", history.error());
+    RunRecord record = historyRecord({*camera, {}, {}, {}, {}, false, {}},
+                                     verdict.record ? versionText(uint32_t(verdict.record->firmwareVersion())) : QString(),
+                                     QFileInfo(file).fileName(), *dump);
+    WriteRun run(mBus, mReporter, 1, history.fd());
+    const bool restored = run.run({{device, RunHistory::line(record)}}, [&](size_t, bxHardwareLib &hardware) {
+        QElapsedTimer clock;
+        clock.start();
+        WriteRun::Outcome outcome{"failed", {}, {{"file", file}, {"action", "restore"}}, "open"};
+        if (const std::optional<CameraIdentity> identity = identifyCamera(hardware, *camera)) {
+            record.fromVersion = versionText(identity->version);
+            record.serial = hardware.GetSerialNumberString();
+            const QJsonObject extra = outcome.extra;
+            outcome = write(hardware, device, std::vector<uint8_t>(image.begin(), image.end()));
+            outcome.extra = extra;
+        } else {
+            outcome.reason = openFailure(hardware);
+        }
+        recordRun(history, record, outcome, double(clock.nsecsElapsed()) / 1e9);
         return outcome;
     });
     return restored ? CliExit::Ok : CliExit::Failed;

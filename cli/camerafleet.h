@@ -9,6 +9,7 @@
 #include "cli/writerun.h"
 #include "device/bxhardwarelib.h"
 #include "payload/firmwarecatalogue.h"
+#include "platform/runhistory.h"
 
 #include <QObject>
 
@@ -58,6 +59,7 @@ private:
         QString said; // the decision in the window's words
         QString failure; // why it cannot be opened
         bool unknownChip = false;
+        QString serial;
     };
 
     // What an update does to a camera the catalogue offers an image.
@@ -94,6 +96,8 @@ private:
     void report(const Examined &examined, const QString &flash = {});
     Plan plan(Examined examined, const UpdateChoice &choice);
     FlashCheck checkFlash(const Examined &examined);
+    // One camera of an update's run, on a session of its own.
+    WriteRun::Outcome updateOne(const Plan &plan, const UpdateChoice &choice, bxHardwareLib &hardware);
     std::vector<uint8_t> imageOf(int binIndex) const;
     // Runs the write sequence over the open session and ends it: "verified", "failed", or
     // "untouched" when the camera was refused before anything was erased.
@@ -104,6 +108,12 @@ private:
                                              QString *jedecText = nullptr);
     // Saves content in a file that does not exist yet.
     static bool saveNew(const QString &file, const QByteArray &content, QString *reason);
+    // A run as the history keeps it, before it starts: it is "stopped" until it ends.
+    static RunRecord historyRecord(const Examined &camera, const QString &toVersion, const QString &image,
+                                   const QByteArray &bytes);
+    // Completes the record with how the run ended and appends it; a history that cannot be
+    // written is logged, never fatal.
+    static void recordRun(const HistoryFile &history, RunRecord record, const WriteRun::Outcome &outcome, double seconds);
     // Saves the open camera's whole flash in folder, named by its device id, version and the time.
     bool backUp(bxHardwareLib &hardware, const Examined &camera, const QString &folder, QString *reason);
 

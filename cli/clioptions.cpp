@@ -44,6 +44,7 @@ constexpr CommandRule kCommands[] = {
     {u"verify", CliOptions::Command::Verify, 0, true, true, false, false, false, false, false},
     {u"dump", CliOptions::Command::Dump, 1, true, false, false, false, false, false, false},
     {u"restore", CliOptions::Command::Restore, 1, true, false, true, false, false, false, true},
+    {u"history", CliOptions::Command::History, 0, false, false, false, false, false, false, false},
 };
 
 // The value of an option given as "--name value" or "--name=value", moving i past it; nothing when
@@ -101,11 +102,11 @@ std::variant<CliOptions, QString> parseCliArguments(const QStringList &arguments
 
     const QString command = positional.value(0);
     if (command.isEmpty())
-        return QStringLiteral("no command given: list, update, verify, dump or restore (see --help)");
+        return QStringLiteral("no command given: list, update, verify, dump, restore or history (see --help)");
     const auto rule = std::find_if(std::begin(kCommands), std::end(kCommands),
                                    [&](const CommandRule &r) { return command == r.name; });
     if (rule == std::end(kCommands))
-        return QStringLiteral("unknown command %1: list, update, verify, dump or restore (see --help)").arg(command);
+        return QStringLiteral("unknown command %1: list, update, verify, dump, restore or history (see --help)").arg(command);
     if (positional.size() != 1 + rule->files)
         return QStringLiteral("%1: wrong number of arguments (see --help)").arg(command);
     const std::pair<bool, const char *> given[] = {
@@ -174,6 +175,12 @@ QString cliHelpText()
         "                                       writes a dump back through the update's write sequence\n"
         "                                       and read-back; a file larger than the flash part is\n"
         "                                       refused, and one without a firmware record unless --force\n"
+        "  history [--json]                     every update run of this user, window and command line:\n"
+        "                                       when, which camera (device id, serial), from which\n"
+        "                                       version to which, the image and its SHA-256, the result\n"
+        "                                       and the step that failed, how long it took. Kept in\n"
+        "                                       $XDG_STATE_HOME/lumivex/history.jsonl (default\n"
+        "                                       ~/.local/state/lumivex/history.jsonl)\n"
         "\n"
         "Which cameras update writes (on purpose stricter than the window, which offers any image of\n"
         "the camera's kind to the person who sees both versions):\n"
@@ -195,7 +202,7 @@ QString cliHelpText()
         "  --verify        list: each camera's flash checked against its image\n"
         "  --ids           list: the device ids alone, one per line, without opening a camera\n"
         "  --json          one JSON object per line on standard output (events camera, progress,\n"
-        "                  result, verify, error); the human text goes to standard error\n"
+        "                  result, verify, history, error); the human text goes to standard error\n"
         "  --verbose, -v   the camera session's diagnostic lines on standard error\n"
         "  --version       the release\n"
         "  --help, -h      this text\n"

@@ -18,7 +18,7 @@ constexpr int NoFirmware = 5;      // the catalogue holds no image for any camer
 
 struct CliOptions
 {
-    enum class Command { List, Update, Verify, Dump, Restore, Help, Version };
+    enum class Command { List, Update, Verify, Dump, Restore, History, Help, Version };
 
     Command command = Command::Help;
     bool json = false;

@@ -159,6 +159,15 @@ void CliReporter::flashCheck(const QString &device, const QString &flash, const 
     write(format(json, joined({device, flash}) + (reason.isEmpty() ? QString() : QStringLiteral(": ") + reason)));
 }
 
+void CliReporter::history(const RunRecord &r)
+{
+    QJsonObject json = QJsonDocument::fromJson(RunHistory::line(r)).object();
+    json.insert(QStringLiteral("event"), QStringLiteral("history"));
+    const QString result = r.failedStep.isEmpty() ? r.result : QStringLiteral("%1 (%2)").arg(r.result, r.failedStep);
+    write(format(json, joined({r.time, r.source, r.device, r.serial, r.product, QStringLiteral("%1 -> %2").arg(r.fromVersion, r.toVersion),
+                               result, QStringLiteral("%1 s").arg(r.seconds, 0, 'f', 1), r.image})));
+}
+
 void CliReporter::note(const QString &text)
 {
     std::lock_guard guard(mLock);

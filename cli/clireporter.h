@@ -6,6 +6,8 @@
 // terminal.
 #pragma once
 
+#include "platform/runhistory.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
@@ -42,6 +44,8 @@ public:
     void result(const QString &device, const char *outcome, const QString &reason = {}, const QJsonObject &extra = {});
     // The verify command's finding for one camera: flash as Camera::flash has it.
     void flashCheck(const QString &device, const QString &flash, const QString &reason);
+    // One run of the history.
+    void history(const RunRecord &record);
     void note(const QString &text);
     // A failure of the command as a whole: the text on standard error and, with --json, an error
     // record on standard output, so that a script reading the records learns of it too.

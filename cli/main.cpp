@@ -6,6 +6,7 @@
 #include "platform/devicelog.h"
 #include "platform/language.h"
 #include "platform/resources.h"
+#include "platform/runhistory.h"
 #include "text/localization.h"
 
 #include <QCoreApplication>
@@ -54,6 +55,16 @@ int main(int argc, char *argv[])
     setDeviceLogStream(options.verbose ? stderr : nullptr);
     CliReporter reporter(options.json, records, stderr, Console::isTerminal(stderr));
 
+    if (options.command == CliOptions::Command::History) {
+        // Read as it is: a damaged line is skipped with a word, never fatal.
+        const RunHistory::Contents history = RunHistory::read();
+        for (const QString &warning : history.warnings)
+            reporter.note(QStringLiteral("lumivex-cli: ") + warning);
+        for (const RunRecord &record : history.records)
+            reporter.history(record);
+        return CliExit::Ok;
+    }
+
     UsbBus::setSystem(createUsbBus());
     int status = CliExit::Ok;
     {
@@ -77,6 +88,7 @@ int main(int argc, char *argv[])
         case CliOptions::Command::Restore:
             status = fleet.restore(options.device, options.file, options.force, options.yes, askOnTerminal);
             break;
+        case CliOptions::Command::History:
         case CliOptions::Command::Help:
         case CliOptions::Command::Version:
             break;

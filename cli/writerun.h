@@ -33,6 +33,7 @@ public:
         const char *outcome;
         QString reason;
         QJsonObject extra;
+        const char *failedStep = ""; // the device step that failed, as stepName gives it
     };
     using Work = std::function<Outcome(size_t job, bxHardwareLib &hardware)>;
 

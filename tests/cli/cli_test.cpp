@@ -3,11 +3,13 @@
 #include "tests/support/testsupport.h"
 #include "tools/firmwareimagebuilder.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -82,8 +84,11 @@ protected:
     // throughHead: its records go to `head -n 2`, which stops reading after two.
     void start(QProcess &cli, const QStringList &arguments, bool throughHead = false)
     {
-        cli.setEnvironment(QProcess::systemEnvironment() << "LUMIVEX_RESOURCES_DIR=" + mFolder.filePath(mResources)
-                                                         << "LUMIVEX_VIRTUAL_CAMERA=" + mFolder.filePath(mCameras));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LUMIVEX_RESOURCES_DIR"), mFolder.filePath(mResources));
+        environment.insert(QStringLiteral("LUMIVEX_VIRTUAL_CAMERA"), mFolder.filePath(mCameras));
+        environment.insert(QStringLiteral("XDG_STATE_HOME"), mFolder.filePath(QStringLiteral("state")));
+        cli.setProcessEnvironment(environment);
         if (throughHead)
             cli.start("bash", QStringList{"-c", R"("$0" "$@" | head -n 2 >/dev/null; exit ${PIPESTATUS[0]})", LUMIVEX_CLI} + arguments);
         else
@@ -142,6 +147,19 @@ TEST_F(Cli, ListsUpdatesAndDumpsTheCamerasOfTheFamily)
     EXPECT_TRUE(updated.records.value("result 1-5").value(u"reason").toString().contains(u"cannot be updated with the LUMIVEX T updater"));
     for (const char *name : {"t1.flash", "t2.flash"})
         EXPECT_TRUE(readFile(mFolder.filePath(QString::fromLatin1(name))).startsWith(mImage)) << name;
+    // Each camera written left its line in the history, which a torn last line does not spoil.
+    QFile history(mFolder.filePath(QStringLiteral("state/lumivex/history.jsonl")));
+    ASSERT_TRUE(history.open(QIODevice::Append));
+    history.write(R"({"time":"2026)");
+    history.close();
+    const CliRun runs = run({"history", "--json"});
+    EXPECT_TRUE(runs.status == 0 && runs.err.contains(u"history.jsonl:5: not a history record, skipped")) << runs.err.toStdString();
+    QStringList lines;
+    for (const char *device : {"1-2", "1-3", "1-4", "1-7"})
+        lines << QStringList{runs.field("history", device, "from"), runs.field("history", device, "to"), runs.field("history", device, "result"),
+                             runs.field("history", device, "failed_step"), runs.field("history", device, "source")}.join(u' ');
+    EXPECT_EQ(lines, (QStringList{"0100 0102 verified  cli", "0100 0102 verified  cli", "0100 0102 failed verify cli", "0000 0102 untouched identify cli"}));
+    EXPECT_EQ(runs.field("history", "1-2", "sha256"), QString::fromLatin1(QCryptographicHash::hash(QByteArray(4, '\0') + mImage, QCryptographicHash::Sha256).toHex()));
     EXPECT_TRUE(readFile(mFolder.filePath(QStringLiteral("s.flash"))) == mSFlash);
     // The camera the failure left without a record is repaired by the next run, its flash now sound.
     const QString cameras = mFolder.filePath(QStringLiteral("cameras.json"));
@@ -299,6 +317,13 @@ TEST_F(Cli, SignalsFinishTheCamerasBeingWrittenOrStopAtOnceAndAClosedReaderEndsN
         EXPECT_EQ(QStringList({r.outcome("1-2"), r.outcome("1-3"), r.outcome("1-4")}).join(u' ').trimmed(), c.outcomes.join(u' '));
         EXPECT_TRUE(!c.secondWritten || readFile(mFolder.filePath(QStringLiteral("t2.flash"))).startsWith(mImage) == *c.secondWritten);
         makeBus(400);
+    }
+    // The stop at once left each camera it cut short its line in the history, prepared before the run.
+    const QList<QByteArray> lines = readFile(mFolder.filePath(QStringLiteral("state/lumivex/history.jsonl"))).split('\n');
+    for (const char *device : {"1-2", "1-3", "1-4"}) {
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [&](const QByteArray &line) {
+                      return line.contains(R"("result":"stopped")") && line.contains(R"("device":")" + QByteArray(device) + '"');
+                  }), 1) << device;
     }
 }
 
