@@ -5,7 +5,7 @@ GENERATOR ?= Ninja
 WERROR := $(if $(CI),ON,OFF)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run demo test sweep asan tsan fuzz clean bench install
+.PHONY: all deps configure build run demo test sweep asan tsan fuzz clean bench install package
 
 all: build
 
@@ -104,3 +104,19 @@ install: deps
 		-DLUMIVEX_WERROR=$(WERROR) $(CMAKE_ARGS) > build-release.configure.log || { cat build-release.configure.log; exit 1; }
 	@cmake --build build-release -j$(JOBS)
 	DESTDIR="$(DESTDIR)" cmake --install build-release --prefix "$(PREFIX)" --strip
+
+# Debian's build flags with every hardening option (bindnow included), as a Debian package is built.
+buildflags = $(shell DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get $(1) 2>/dev/null)
+
+# make package: the Debian packages lumivex-updater and lumivex-cli, made from a release build of
+# their own in build-package/ (optimised, without the tests, Debian's hardening flags) and written
+# to build-package/packages/. The udev rule goes to /usr/lib/udev/rules.d, where packages put it.
+package: deps
+	@cmake -S . -B build-package -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DLUMIVEX_BUILD_TESTS=OFF \
+		-DLUMIVEX_WERROR=$(WERROR) -DLUMIVEX_UDEV_RULES_DIR=/usr/lib/udev/rules.d \
+		"-DCMAKE_CXX_FLAGS=$(call buildflags,CPPFLAGS) $(call buildflags,CXXFLAGS)" \
+		"-DCMAKE_EXE_LINKER_FLAGS=$(call buildflags,LDFLAGS)" \
+		$(CMAKE_ARGS) > build-package.configure.log || { cat build-package.configure.log; exit 1; }
+	@cmake --build build-package -j$(JOBS)
+	@rm -rf build-package/packages
+	cd build-package && cpack -G DEB
