@@ -85,7 +85,7 @@ fuzz: deps
 	@tests/fuzz/run-fuzzers build-fuzz $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD) $(BUILD).configure.log build-asan build-tsan build-fuzz build-release build-*.configure.log
+	rm -rf $(BUILD) $(BUILD).configure.log build-asan build-tsan build-fuzz build-release build-package build-*.configure.log
 
 # make bench: builds the benchmarks and the programs they start, runs them all and writes their
 # figures, goals and the machine they ran on to docs/benchmarks.md. Quietest on an idle machine.
