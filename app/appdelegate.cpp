@@ -56,6 +56,11 @@ void AppDelegate::applicationDidFinishLaunching()
     button_update->setEnabled(false);
     button_update->setVisible(false);
     button_update->setText(localizedText("Button_Update"));
+    // For screen readers: the button is named by its text, the status field by the status.
+    button_update->setAccessibleDescription(localizedText("Accessible_Update_Description"));
+    progressText->setAccessibleDescription(localizedText("Accessible_Status_Description"));
+    myProgressView->setAccessibleName(localizedText("Accessible_Progress_Name"));
+    myProgressView->setAccessibleDescription(localizedText("Accessible_Progress_Description"));
 
     downloadInProgress = false;
     downloadCompleted = false;

@@ -47,8 +47,10 @@ void AppDelegate::Patch_Firmware()
     QMessageBox *alert = sheet(window(), QMessageBox::Critical, localizedText("Status_Msg_Proceed_To_Update"),
                                localizedFormat("Status_Msg_Proceed_To_Update_Warning", {firmwareProductName}));
     QPushButton *ok = alert->addButton(localizedText("Button_OK"), QMessageBox::AcceptRole);
-    alert->addButton(localizedText("Button_Cancel"), QMessageBox::RejectRole);
+    QPushButton *cancel = alert->addButton(localizedText("Button_Cancel"), QMessageBox::RejectRole);
+    // From the keyboard: Return answers the default OK, Escape Cancel.
     alert->setDefaultButton(ok);
+    alert->setEscapeButton(cancel);
     mSheet = alert;
     mSheetCamera = myHardware->sessionDevice();
     connect(alert, &QMessageBox::finished, this, [this, alert, ok] {

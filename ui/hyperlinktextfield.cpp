@@ -2,6 +2,7 @@
 #include "ui/hyperlinktextfield.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QAccessibleWidget>
 #include <QCursor>
 #include <QDesktopServices>
 #include <QEvent>
@@ -11,11 +12,25 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+// Assistive technology reads the field as it reads a label: static text named by what it says.
+QAccessibleInterface *accessibleField(const QString &, QObject *object)
+{
+    auto *field = qobject_cast<HyperlinkTextField *>(object);
+    // Qt's accessibility cache owns the interface and drops it with the widget.
+    return field ? new QAccessibleWidget(field, QAccessible::StaticText) : nullptr;
+}
+
+} // namespace
+
 HyperlinkTextField::HyperlinkTextField(QWidget *parent)
     : QWidget(parent)
     , mMaxLayoutWidth(parent ? parent->width() : 0)
     , mOpenUrl([](const QUrl &url) { return QDesktopServices::openUrl(url); })
 {
+    static const bool factoryInstalled = (QAccessible::installFactory(accessibleField), true);
+    static_cast<void>(factoryInstalled);
     setFocusPolicy(Qt::NoFocus);
     setMouseTracking(true);
     relayout();
@@ -25,6 +40,10 @@ void HyperlinkTextField::setStringValue(const StatusText &text)
 {
     mText = text;
     relayout();
+    // Setting the name announces it. A status shown again (each step of the progress repeats
+    // it) is not news to a screen reader.
+    if (accessibleName() != text.plainText())
+        setAccessibleName(text.plainText());
 }
 
 void HyperlinkTextField::setAlignment(Qt::Alignment alignment)

@@ -26,7 +26,8 @@ public:
     explicit HyperlinkTextField(QWidget *parent = nullptr);
 
     const StatusText &stringValue() const { return mText; }
-    // Replaces the content; a rich text keeps its links and alignment.
+    // Replaces the content; a rich text keeps its links and alignment. The plain text is also
+    // the field's accessible name.
     void setStringValue(const StatusText &text);
 
     // How a plain text lines up; a rich text brings its own alignment.

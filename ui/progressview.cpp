@@ -2,6 +2,9 @@
 // 12 o'clock with the percentage in its centre, hidden while the value is exactly 0.
 #include "ui/progressview.h"
 
+#include "ui/accessibleprogressview.h"
+
+#include <QAccessible>
 #include <QEvent>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -61,7 +64,18 @@ RingGeometry ringGeometry(float progress, Size bounds, const QFont &textFont)
 ProgressView::ProgressView(QWidget *parent)
     : QWidget(parent)
 {
+    AccessibleProgressView::install();
     viewDidMoveToWindow();
+}
+
+void ProgressView::setProgress(float percent)
+{
+    // The run repeats a value while it writes: only a new one is worth announcing.
+    if (percent == mProgress)
+        return;
+    mProgress = percent;
+    QAccessibleValueChangeEvent event(this, double(percent));
+    QAccessible::updateAccessibility(&event);
 }
 
 void ProgressView::viewDidMoveToWindow()

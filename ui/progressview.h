@@ -45,9 +45,10 @@ public:
 
     explicit ProgressView(QWidget *parent = nullptr);
 
-    // The value alone; what shows changes with the next redraw request.
+    // The value alone; what shows changes with the next redraw request. Assistive technology
+    // hears of a new value at once.
     float progress() const { return mProgress; }
-    void setProgress(float percent) { mProgress = percent; }
+    void setProgress(float percent);
 
     // A redraw request. A hidden widget gets no paint events, so whether the ring shows is
     // decided here as well as when painting: a non-zero value shows it, exactly 0 hides it.

@@ -1,6 +1,7 @@
 // Status texts: the format rule every localised text goes through, then texts reaching the real
 // main window: the fitted font, a field that holds its whole text, placement by the layout flags in
-// window layouts the user cannot stretch, and the order of updates from another thread.
+// window layouts the user cannot stretch, and the order of updates from another thread. Then what
+// assistive technology reads of the window, and the confirmation sheet answered from the keyboard.
 #include "app/appdelegate.h"
 #include "tests/support/testsupport.h"
 #include "ui/contentview.h"
@@ -10,9 +11,17 @@
 #include "ui/statuslayout.h"
 #include "ui/textmeasure.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QKeyEvent>
+#include <QtGui/private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 
@@ -124,6 +133,58 @@ TEST_F(StatusPresentation, UpdatesFromAnotherThreadAppearInCallOrder)
         EXPECT_EQ(l.section(u' ', 3, 3).chopped(1), QString::number(next++));
     EXPECT_EQ(next, 22);
     EXPECT_EQ(delegate.myProgressView->progress(), 95);
+}
+
+// The three controls read as a button, a static text named by the status and a progress bar from 0
+// to 100 with the ring's value; each describes itself from the string tables (a key missing from
+// them would read as the key). A new status is announced as the field's new name, a new value of
+// the ring as a value change; a status or a value shown again is not news.
+TEST_F(StatusPresentation, ControlsReadByAssistiveTechnologyAnnounceTheirChanges)
+{
+    static QStringList heard;
+    QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(true); // as a screen reader would
+    QAccessible::installUpdateHandler([](QAccessibleEvent *event) {
+        if (event->type() == QAccessible::NameChanged && qobject_cast<HyperlinkTextField *>(event->object()))
+            heard << event->accessibleInterface()->text(QAccessible::Name);
+        if (event->type() == QAccessible::ValueChanged)
+            heard << static_cast<QAccessibleValueChangeEvent *>(event)->value().toString();
+    });
+    for (const float percent : {10.0f, 10.0f, 42.25f})
+        delegate.update_progress_bar(percent, QStringLiteral("Writing."));
+    drainMainQueue();
+    QAccessible::installUpdateHandler(nullptr);
+    EXPECT_EQ(heard, QStringList({"Writing.", "10", "42.25"}));
+
+    struct Row { QWidget *widget; QAccessible::Role role; };
+    for (const Row row : {Row{delegate.button_update, QAccessible::Button}, Row{delegate.progressText, QAccessible::StaticText},
+                          Row{delegate.myProgressView, QAccessible::ProgressBar}}) {
+        const QAccessibleInterface *face = QAccessible::queryAccessibleInterface(row.widget);
+        const QString name = face->text(QAccessible::Name), description = face->text(QAccessible::Description);
+        EXPECT_TRUE(face->role() == row.role && !name.isEmpty() && !name.startsWith(u"Accessible_") && !description.isEmpty()
+                    && !description.startsWith(u"Accessible_")) << name.toStdString() << description.toStdString();
+    }
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(delegate.progressText)->text(QAccessible::Name), QStringLiteral("Writing."));
+    QAccessibleInterface *ring = QAccessible::queryAccessibleInterface(delegate.myProgressView);
+    const QAccessibleValueInterface *value = ring->valueInterface();
+    ASSERT_TRUE(value);
+    EXPECT_TRUE(value->minimumValue() == 0.0 && value->maximumValue() == 100.0 && value->currentValue() == 42.25);
+    EXPECT_EQ(ring->text(QAccessible::Value), QStringLiteral("42%"));
+}
+
+// Return on the sheet answers OK, Escape Cancel, each sent where the keyboard's focus is.
+TEST_F(StatusPresentation, TheSheetIsAnsweredFromTheKeyboard)
+{
+    for (const auto &[key, role] : {std::pair{Qt::Key_Return, QMessageBox::AcceptRole}, {Qt::Key_Escape, QMessageBox::RejectRole}}) {
+        delegate.Patch_Firmware();
+        QPointer<QMessageBox> sheet = window.findChild<QMessageBox *>();
+        ASSERT_TRUE(sheet);
+        QMessageBox::ButtonRole answered = QMessageBox::InvalidRole;
+        QObject::connect(sheet, &QMessageBox::buttonClicked, [&](QAbstractButton *b) { answered = sheet->buttonRole(b); });
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(sheet->focusWidget() ? sheet->focusWidget() : sheet.data(), &press);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(answered == role && !sheet);
+    }
 }
 
 } // namespace

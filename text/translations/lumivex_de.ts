@@ -131,5 +131,21 @@
         <source>Quit Anyway</source>
         <translation>Trotzdem beenden</translation>
     </message>
+    <message id="Accessible_Update_Description">
+        <source>Writes the new firmware to the connected camera.</source>
+        <translation>Schreibt die neue Firmware auf die angeschlossene Kamera.</translation>
+    </message>
+    <message id="Accessible_Status_Description">
+        <source>What the updater is doing, and what to do next.</source>
+        <translation>Was das Programm gerade tut und was als Nächstes zu tun ist.</translation>
+    </message>
+    <message id="Accessible_Progress_Name">
+        <source>Update progress</source>
+        <translation>Fortschritt der Aktualisierung</translation>
+    </message>
+    <message id="Accessible_Progress_Description">
+        <source>How much of the firmware has been written to the camera, in percent.</source>
+        <translation>Wie viel der Firmware bereits auf die Kamera geschrieben ist, in Prozent.</translation>
+    </message>
 </context>
 </TS>

@@ -131,5 +131,21 @@
         <source>Quit Anyway</source>
         <translation>Quit Anyway</translation>
     </message>
+    <message id="Accessible_Update_Description">
+        <source>Writes the new firmware to the connected camera.</source>
+        <translation>Writes the new firmware to the connected camera.</translation>
+    </message>
+    <message id="Accessible_Status_Description">
+        <source>What the updater is doing, and what to do next.</source>
+        <translation>What the updater is doing, and what to do next.</translation>
+    </message>
+    <message id="Accessible_Progress_Name">
+        <source>Update progress</source>
+        <translation>Update progress</translation>
+    </message>
+    <message id="Accessible_Progress_Description">
+        <source>How much of the firmware has been written to the camera, in percent.</source>
+        <translation>How much of the firmware has been written to the camera, in percent.</translation>
+    </message>
 </context>
 </TS>

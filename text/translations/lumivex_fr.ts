@@ -131,5 +131,21 @@
         <source>Quit Anyway</source>
         <translation>Quitter quand même</translation>
     </message>
+    <message id="Accessible_Update_Description">
+        <source>Writes the new firmware to the connected camera.</source>
+        <translation>Installe le nouveau micrologiciel sur la caméra connectée.</translation>
+    </message>
+    <message id="Accessible_Status_Description">
+        <source>What the updater is doing, and what to do next.</source>
+        <translation>Ce que fait le programme de mise à jour et ce qu’il faut faire ensuite.</translation>
+    </message>
+    <message id="Accessible_Progress_Name">
+        <source>Update progress</source>
+        <translation>Progression de la mise à jour</translation>
+    </message>
+    <message id="Accessible_Progress_Description">
+        <source>How much of the firmware has been written to the camera, in percent.</source>
+        <translation>Part du micrologiciel déjà écrite sur la caméra, en pourcentage.</translation>
+    </message>
 </context>
 </TS>

@@ -131,5 +131,21 @@
         <source>Quit Anyway</source>
         <translation>Esci comunque</translation>
     </message>
+    <message id="Accessible_Update_Description">
+        <source>Writes the new firmware to the connected camera.</source>
+        <translation>Scrive il nuovo firmware sulla fotocamera collegata.</translation>
+    </message>
+    <message id="Accessible_Status_Description">
+        <source>What the updater is doing, and what to do next.</source>
+        <translation>Cosa sta facendo il programma di aggiornamento e cosa fare dopo.</translation>
+    </message>
+    <message id="Accessible_Progress_Name">
+        <source>Update progress</source>
+        <translation>Avanzamento dell’aggiornamento</translation>
+    </message>
+    <message id="Accessible_Progress_Description">
+        <source>How much of the firmware has been written to the camera, in percent.</source>
+        <translation>Quanto del firmware è già stato scritto sulla fotocamera, in percentuale.</translation>
+    </message>
 </context>
 </TS>

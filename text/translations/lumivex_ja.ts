@@ -131,5 +131,21 @@
         <source>Quit Anyway</source>
         <translation>それでも終了</translation>
     </message>
+    <message id="Accessible_Update_Description">
+        <source>Writes the new firmware to the connected camera.</source>
+        <translation>接続されたカメラに新しいファームウェアを書き込みます。</translation>
+    </message>
+    <message id="Accessible_Status_Description">
+        <source>What the updater is doing, and what to do next.</source>
+        <translation>アップデーターが行っていることと、次に行うこと。</translation>
+    </message>
+    <message id="Accessible_Progress_Name">
+        <source>Update progress</source>
+        <translation>アップデートの進行状況</translation>
+    </message>
+    <message id="Accessible_Progress_Description">
+        <source>How much of the firmware has been written to the camera, in percent.</source>
+        <translation>カメラに書き込まれたファームウェアの割合（パーセント）。</translation>
+    </message>
 </context>
 </TS>

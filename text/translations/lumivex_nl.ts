@@ -131,5 +131,21 @@
         <source>Quit Anyway</source>
         <translation>Toch afsluiten</translation>
     </message>
+    <message id="Accessible_Update_Description">
+        <source>Writes the new firmware to the connected camera.</source>
+        <translation>Zet de nieuwe firmware op de aangesloten camera.</translation>
+    </message>
+    <message id="Accessible_Status_Description">
+        <source>What the updater is doing, and what to do next.</source>
+        <translation>Wat het updateprogramma doet en wat u daarna moet doen.</translation>
+    </message>
+    <message id="Accessible_Progress_Name">
+        <source>Update progress</source>
+        <translation>Voortgang van de update</translation>
+    </message>
+    <message id="Accessible_Progress_Description">
+        <source>How much of the firmware has been written to the camera, in percent.</source>
+        <translation>Hoeveel van de firmware al naar de camera is geschreven, in procent.</translation>
+    </message>
 </context>
 </TS>
