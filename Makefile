@@ -5,7 +5,7 @@ GENERATOR ?= Ninja
 WERROR := $(if $(CI),ON,OFF)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run demo test sweep asan tsan fuzz clean bench install package
+.PHONY: all deps configure build run demo demo-build test sweep asan tsan fuzz clean bench install package
 
 all: build
 
@@ -22,8 +22,12 @@ run: build
 	$(BUILD)/lumivex-updater
 
 # The demo runs on a virtual T camera described in examples/; its flash and EEPROM files live in
-# $(BUILD)/demo-camera/.
-demo: build
+# $(BUILD)/demo-camera/. Only the window, the demo's images and its camera are built first: the
+# tests and benchmarks would keep a first-time visitor waiting several times as long.
+demo-build: configure
+	@cmake --build $(BUILD) --target lumivex-updater lumivex_demo_resources lumivex_demo_camera
+
+demo: demo-build
 	LUMIVEX_RESOURCES_DIR=$(CURDIR)/$(BUILD)/demo-resources \
 	LUMIVEX_VIRTUAL_CAMERA=$(CURDIR)/$(BUILD)/demo-camera/virtual-t-camera.json \
 	$(BUILD)/lumivex-updater
