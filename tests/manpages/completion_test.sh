@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # The bash completion as bash runs it on Tab, with the real lumivex-cli on PATH over the fleet of
 # examples/: commands, each command's options, device ids, folders for --backup, files for dump.
-#
 # Usage: completion_test.sh <completion folder> <lumivex-cli> <fleet.json>
 set -uo pipefail
 [[ -r /usr/share/bash-completion/bash_completion ]] || { echo "bash-completion missing"; exit 77; }
@@ -11,9 +10,7 @@ mkdir "$work/path" "$work/backups" && ln -s "$2" "$work/path/lumivex-cli" && tou
 cp "$3" "$work/fleet.json" # the virtual cameras keep their flash files beside it
 export PATH=$work/path:$PATH LUMIVEX_VIRTUAL_CAMERA=$work/fleet.json
 source /usr/share/bash-completion/bash_completion
-source "$1/lumivex-cli.bash" && source "$1/lumivex-pack.bash"
-cd "$work" || exit 1
-
+source "$1/lumivex-cli.bash" && source "$1/lumivex-pack.bash" && cd "$work" || exit 1
 failed=0
 while IFS='|' read -r line expected; do
     read -ra COMP_WORDS <<<"$line"

@@ -19,7 +19,6 @@ def run(program, argument):
         failures.append(f"{program} {argument} exited {result.returncode}: {result.stderr.strip()}")
     return result.stdout
 
-
 for program in programs:
     name = os.path.basename(program)
     help_text = run(program, "--help")
