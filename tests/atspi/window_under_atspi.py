@@ -22,13 +22,16 @@ with open(f"{resources}/Opt/LUMIVEX_RZ52940_0100.bin", "rb") as image, open(f"{w
     flash.write(image.read()[4:])  # firmware 0100 as the camera holds it, without the file's prefix
 with open(f"{work}/camera.json", "w") as camera:
     camera.write('{"product": "LUMIVEX T", "flash": "flash.bin", "latency_us": 500, "program_us": 10000}')
-app = subprocess.Popen([updater], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=dict(
-    os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", LANG="C.UTF-8", XDG_STATE_HOME=work,
-    LUMIVEX_RESOURCES_DIR=resources, LUMIVEX_VIRTUAL_CAMERA=f"{work}/camera.json"))
 heard = []  # the names and values the bus announced, in order
 pyatspi.Registry.registerEventListener(
     lambda e: heard.append(e.source.queryValue().currentValue if "value" in e.type else e.source.name),
     "object:property-change:accessible-name", "object:property-change:accessible-value")
+# The updater starts once the registry answers, so that it finds the registry running when it
+# registers its window.
+pyatspi.Registry.getDesktop(0).childCount
+app = subprocess.Popen([updater], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=dict(
+    os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", LANG="C.UTF-8", XDG_STATE_HOME=work,
+    LUMIVEX_RESOURCES_DIR=resources, LUMIVEX_VIRTUAL_CAMERA=f"{work}/camera.json"))
 
 def wait_for(what, seconds=30):
     deadline = time.monotonic() + seconds
