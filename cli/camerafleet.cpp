@@ -15,7 +15,6 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -52,6 +51,12 @@ bool locationBefore(const QString &a, const QString &b)
 QString hex(uint32_t address)
 {
     return QStringLiteral("0x") + QString::number(address, 16).toUpper();
+}
+
+// What the terminal asks below the list of what is about to be written.
+QString proceedQuestion()
+{
+    return localizedText("Status_Msg_Proceed_To_Update") + u'\n' + localizedText("Cli_Proceed_To_Update_Warning");
 }
 
 class ProgressToReporter : public UpdateProgressSink
@@ -332,33 +337,22 @@ int CameraFleet::update(const UpdateChoice &choice, const std::function<bool(con
     QString question;
     for (const Plan &p : planned)
         question += QStringLiteral("  %1  %2  %3\n").arg(printable(p.examined.device.location), printable(p.examined.camera->product), p.reason);
-    question += localizedText("Status_Msg_Proceed_To_Update") + u'\n' + localizedText("Cli_Proceed_To_Update_Warning");
+    question += proceedQuestion();
     if (!choice.yes && !confirm(question)) {
         for (const Plan &p : planned)
             mReporter.result(p.examined.device.location, "untouched", QStringLiteral("the update was declined"));
         return allVerified ? CliExit::NothingToUpdate : CliExit::Failed;
     }
 
-    // Each run's history line, ready for a stop at once before anything is written.
-    const HistoryFile history;
-    if (!history.isOpen())
-        systemLogFailure("history", history.error());
     std::vector<WriteRun::Job> jobs;
-    std::vector<RunRecord> records;
     for (const Plan &p : planned) {
         const int index = p.examined.decision.binIndex;
-        records.push_back(historyRecord(p.examined, versionText(p.examined.decision.binVersion),
-                                        mCatalogue.UnzippedBinFileNames.at(index), mCatalogue.UnzippedBinFileData.at(index)));
-        jobs.push_back({p.examined.device.location, RunHistory::line(records.back())});
+        jobs.push_back({p.examined.device.location,
+                        historyRecord(p.examined, versionText(p.examined.decision.binVersion),
+                                      mCatalogue.UnzippedBinFileNames.at(index), mCatalogue.UnzippedBinFileData.at(index))});
     }
-    WriteRun run(mBus, mReporter, choice.jobs, history.fd());
-    const bool written = run.run(jobs, [&](size_t i, bxHardwareLib &hardware) {
-        QElapsedTimer clock;
-        clock.start();
-        const WriteRun::Outcome outcome = updateOne(planned[i], choice, hardware);
-        recordRun(history, records[i], outcome, double(clock.nsecsElapsed()) / 1e9);
-        return outcome;
-    });
+    WriteRun run(mBus, mReporter, choice.jobs);
+    const bool written = run.run(jobs, [&](size_t i, bxHardwareLib &hardware, RunRecord &) { return updateOne(planned[i], choice, hardware); });
     return allVerified && written ? CliExit::Ok : CliExit::Failed;
 }
 
@@ -406,16 +400,6 @@ RunRecord CameraFleet::historyRecord(const Examined &camera, const QString &toVe
     record.failedStep = QStringLiteral("write");
     record.source = QStringLiteral("cli");
     return record;
-}
-
-void CameraFleet::recordRun(const HistoryFile &history, RunRecord record, const WriteRun::Outcome &outcome, double seconds)
-{
-    record.time = RunHistory::now();
-    record.result = QLatin1String(outcome.outcome);
-    record.failedStep = QLatin1String(outcome.failedStep);
-    record.seconds = seconds;
-    if (const QString why = history.isOpen() ? history.write(RunHistory::line(record)) : QString(); !why.isEmpty())
-        systemLogFailure("history", why);
 }
 
 WriteRun::Outcome CameraFleet::write(bxHardwareLib &hardware, const QString &device, std::vector<uint8_t> image)
@@ -569,32 +553,26 @@ int CameraFleet::restore(const QString &device, const QString &file, bool force,
     const QString what = verdict.record ? QStringLiteral("firmware %1").arg(versionText(uint32_t(verdict.record->firmwareVersion())))
                                         : QStringLiteral("content without a firmware record");
     const QString question = QStringLiteral("  %1  restore %2 (%3 bytes, %4)\n").arg(printable(device), printable(file)).arg(dump->size()).arg(what)
-                             + localizedText("Status_Msg_Proceed_To_Update") + u'\n' + localizedText("Cli_Proceed_To_Update_Warning");
+                             + proceedQuestion();
     if (!yes && !confirm(question)) {
         mReporter.result(device, "untouched", QStringLiteral("the restore was declined"));
         return CliExit::NothingToUpdate;
     }
-    const HistoryFile history;
-    if (!history.isOpen())
-        systemLogFailure("history", history.error());
-    RunRecord record = historyRecord({*camera, {}, {}, {}, {}, false, {}},
-                                     verdict.record ? versionText(uint32_t(verdict.record->firmwareVersion())) : QString(),
-                                     QFileInfo(file).fileName(), *dump);
-    WriteRun run(mBus, mReporter, 1, history.fd());
-    const bool restored = run.run({{device, RunHistory::line(record)}}, [&](size_t, bxHardwareLib &hardware) {
-        QElapsedTimer clock;
-        clock.start();
+    const RunRecord record = historyRecord({*camera, {}, {}, {}, {}, false, {}},
+                                           verdict.record ? versionText(uint32_t(verdict.record->firmwareVersion())) : QString(),
+                                           QFileInfo(file).fileName(), *dump);
+    WriteRun run(mBus, mReporter, 1);
+    const bool restored = run.run({{device, record}}, [&](size_t, bxHardwareLib &hardware, RunRecord &ran) {
         WriteRun::Outcome outcome{"failed", {}, {{"file", file}, {"action", "restore"}}, "open"};
         if (const std::optional<CameraIdentity> identity = identifyCamera(hardware, *camera)) {
-            record.fromVersion = versionText(identity->version);
-            record.serial = hardware.GetSerialNumberString();
+            ran.fromVersion = versionText(identity->version);
+            ran.serial = hardware.GetSerialNumberString();
             const QJsonObject extra = outcome.extra;
             outcome = write(hardware, device, std::vector<uint8_t>(image.begin(), image.end()));
             outcome.extra = extra;
         } else {
             outcome.reason = openFailure(hardware);
         }
-        recordRun(history, record, outcome, double(clock.nsecsElapsed()) / 1e9);
         return outcome;
     });
     return restored ? CliExit::Ok : CliExit::Failed;

@@ -111,9 +111,6 @@ private:
     // A run as the history keeps it, before it starts: it is "stopped" until it ends.
     static RunRecord historyRecord(const Examined &camera, const QString &toVersion, const QString &image,
                                    const QByteArray &bytes);
-    // Completes the record with how the run ended and appends it; a history that cannot be
-    // written is logged, never fatal.
-    static void recordRun(const HistoryFile &history, RunRecord record, const WriteRun::Outcome &outcome, double seconds);
     // Saves the open camera's whole flash in folder, named by its device id, version and the time.
     bool backUp(bxHardwareLib &hardware, const Examined &camera, const QString &folder, QString *reason);
 

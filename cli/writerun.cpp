@@ -5,17 +5,19 @@
 #include "device/bxhardwarelib.h"
 #include "platform/interruption.h"
 #include "platform/logindinhibitor.h"
+#include "platform/systemlog.h"
+
+#include <QElapsedTimer>
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <thread>
 
-WriteRun::WriteRun(UsbBus &bus, CliReporter &reporter, int jobs, int logFd)
+WriteRun::WriteRun(UsbBus &bus, CliReporter &reporter, int jobs)
     : mBus(bus)
     , mReporter(reporter)
     , mJobs(std::max(1, jobs))
-    , mLogFd(logFd)
 {
 }
 
@@ -26,16 +28,20 @@ bool WriteRun::run(const std::vector<Job> &jobs, const Work &work)
     LogindInhibitor inhibitor(QStringLiteral("lumivex-cli"), QStringLiteral("A camera's firmware is being written"));
     inhibitor.waitForAnswer();
 
+    // Opened now, so that a stop at once only has to write the lines prepared here.
+    const HistoryFile history;
+    if (!history.isOpen())
+        systemLogFailure("history", history.error());
     std::vector<Interruption::Piece> pieces;
     for (const Job &job : jobs) {
         pieces.push_back({mReporter.resultRecord(job.device, "failed", QStringLiteral("stopped while being written")),
                           mReporter.resultRecord(job.device, "not started", QStringLiteral("interrupted")),
-                          job.stoppedLogLine});
+                          RunHistory::line(job.record)});
     }
     Interruption::install(mReporter.records(), CliExit::Failed, "\nInterrupted: no further camera is started.\n",
                           "\nInterrupted: the cameras being written finish first; no further camera is started. "
                           "Ctrl-C again stops at once and may leave them unusable.\n",
-                          "\nStopped: the cameras being written were left half-written.\n", std::move(pieces), mLogFd);
+                          "\nStopped: the cameras being written were left half-written.\n", std::move(pieces), history.fd());
 
     std::atomic<size_t> next = 0;
     std::atomic<bool> allVerified = true;
@@ -50,8 +56,17 @@ bool WriteRun::run(const std::vector<Job> &jobs, const Work &work)
                 continue;
             }
             Interruption::started(i);
-            const Outcome outcome = work(i, hardware);
+            QElapsedTimer clock;
+            clock.start();
+            RunRecord record = jobs[i].record;
+            const Outcome outcome = work(i, hardware, record);
             Interruption::finished(i);
+            record.time = RunHistory::now();
+            record.result = QLatin1String(outcome.outcome);
+            record.failedStep = QLatin1String(outcome.failedStep);
+            record.seconds = double(clock.nsecsElapsed()) / 1e9;
+            if (const QString why = history.isOpen() ? history.write(RunHistory::line(record)) : QString(); !why.isEmpty())
+                systemLogFailure("history", why);
             mReporter.result(jobs[i].device, outcome.outcome, outcome.reason, outcome.extra);
             if (std::strcmp(outcome.outcome, "verified") != 0)
                 allVerified = false;
